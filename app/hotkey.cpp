@@ -1,0 +1,34 @@
+#include "app/hotkey.h"
+
+#include <cwchar>
+
+#include "app/app_state.h"
+#include "model/task.h"
+
+std::wstring FormatHotKeyAtomName(UINT modifiers, UINT vk) {
+    wchar_t name[32];
+    swprintf(name, 32, L"Tessaly%04x%04x", modifiers & 0xFFFF, vk & 0xFFFF);
+    return name;
+}
+
+int RegisterTaskHotKey(UINT modifiers, UINT vk) {
+    if (vk == kNoKey) {
+        return 0;
+    }
+    // Adding a name that is already there raises its reference count, which the
+    // failure path below gives back.
+    ATOM atom = GlobalAddAtomW(FormatHotKeyAtomName(modifiers, vk).c_str());
+    if (RegisterHotKey(g_mainWindow, atom, modifiers, vk)) {
+        return atom;
+    }
+    GlobalDeleteAtom(atom);
+    return 0;
+}
+
+void UnregisterTaskHotKey(int atom) {
+    if (atom == 0) {
+        return;
+    }
+    UnregisterHotKey(g_mainWindow, atom);
+    GlobalDeleteAtom(static_cast<ATOM>(atom));
+}

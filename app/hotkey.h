@@ -1,0 +1,17 @@
+// A task's global hotkey, registered for the main window under a global atom
+// named after the key combination.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// "Tessaly" followed by the low 16 bits of the modifiers and of the key, as
+// four lower-case hex digits each: Windows+N is "Tessaly0008004e".
+std::wstring FormatHotKeyAtomName(UINT modifiers, UINT vk);
+
+// The atom the hotkey is registered under, or 0 when there is no key or the
+// combination is taken (by another program or an earlier task).
+int RegisterTaskHotKey(UINT modifiers, UINT vk);
+// Does nothing for atom 0.
+void UnregisterTaskHotKey(int atom);

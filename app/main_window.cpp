@@ -1,0 +1,273 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <ole2.h>
+
+#include "app/app_state.h"
+#include "app/hotkey.h"
+#include "app/run_task.h"
+#include "app/tray_icon.h"
+#include "config/about_dialog.h"
+#include "config/settings_dialog.h"
+#include "libs/quillet/quillet.h"
+#include "model/display_settings.h"
+#include "model/store.h"
+#include "model/task.h"
+#include "resources/resource.h"
+#include "windows/launcher_window.h"
+#include "windows/name_window.h"
+
+const wchar_t kMainWindowClass[] = L"Tessaly_MainWindowClass";
+const wchar_t kMainWindowTitle[] = L"Tessaly";
+const wchar_t kNameWindowClass[] = L"Tessaly_NameWindowClass";
+const wchar_t kLauncherWindowClass[] = L"Tessaly_LauncherWindowClass";
+
+HINSTANCE g_instance = nullptr;
+HWND g_mainWindow = nullptr;
+int g_busy = 0;
+HMODULE g_user32 = nullptr;
+SetLayeredWindowAttributesFn g_setLayeredWindowAttributes = nullptr;
+HIMAGELIST g_taskImageList = nullptr;
+// Registered before anything runs, so a taskbar restart is never missed.
+const UINT g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+
+namespace {
+
+bool RegisterPlainClass(const wchar_t* name, WNDPROC procedure, HBRUSH background) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = g_instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = background;
+    windowClass.lpszClassName = name;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+void BindLayeredWindowAttributes() {
+    g_user32 = LoadLibraryW(L"user32.dll");
+    g_setLayeredWindowAttributes =
+        g_user32 ? reinterpret_cast<SetLayeredWindowAttributesFn>(reinterpret_cast<void*>(
+                       GetProcAddress(g_user32, "SetLayeredWindowAttributes")))
+                 : nullptr;
+}
+
+void AddTrayIcon(HWND window) {
+    auto icon = static_cast<HICON>(
+        LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    g_trayIcon.Create(window, TRAY_ICON_ID, WM_TRAYNOTIFY, icon, kMainWindowTitle, 1);
+}
+
+void TrimWorkingSet() { SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1)); }
+
+LRESULT MainOnCreate(HWND window) {
+    g_mainWindow = window;
+    InitCommonControls();
+    CoInitialize(nullptr);
+    OleInitialize(nullptr);
+    BindLayeredWindowAttributes();
+
+    // Without layering a white background would hide what lies under the text.
+    HBRUSH nameBackground =
+        g_setLayeredWindowAttributes ? static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)) : nullptr;
+    if (!RegisterPlainClass(kNameWindowClass, NameWindowProc, nameBackground)) {
+        return -1;
+    }
+    if (!RegisterPlainClass(kLauncherWindowClass, LauncherWindowProc,
+                            reinterpret_cast<HBRUSH>(COLOR_BTNSHADOW + 1))) {
+        return -1;
+    }
+    QuilletInitialize();
+    AddTrayIcon(window);
+
+    SeedDisplaySettings();
+    CreateDefaultTask('N', L"notepad", L"メモ帳");
+    CreateDefaultTask('C', L"calc", L"電卓");
+    if (!LoadStore()) {
+        // First start: the settings open once the message loop runs, and
+        // closing them writes the store.
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_SETTINGS, 0), 0);
+    }
+    g_fontHandle = CreateFontIndirectW(&g_displaySettings.Font);
+    g_taskImageList = nullptr;
+    TrimWorkingSet();
+    return 0;
+}
+
+void MainOnDestroy() {
+    if (g_taskImageList) {
+        ImageList_Destroy(g_taskImageList);
+        g_taskImageList = nullptr;
+    }
+    g_taskList.Clear();
+    g_trayIcon.Destroy();
+    if (g_fontHandle) {
+        DeleteObject(g_fontHandle);
+        g_fontHandle = nullptr;
+    }
+    QuilletUninitialize();
+    if (g_user32) {
+        g_setLayeredWindowAttributes = nullptr;
+        FreeLibrary(g_user32);
+        g_user32 = nullptr;
+    }
+    OleUninitialize();
+    CoUninitialize();
+    PostQuitMessage(0);
+}
+
+POINT CursorPosition() {
+    POINT point = {};
+    GetCursorPos(&point);
+    return point;
+}
+
+void ShowLauncherAtCursor(HWND window) {
+    SetForegroundWindow(window);
+    ShowLauncherWindow(CursorPosition());
+}
+
+void ShowMenuAtCursor(HWND window) {
+    SetForegroundWindow(window);
+    ShowTrayMenu(window, CursorPosition());
+}
+
+// Runs a modal dialog of ours under the busy flag, which keeps the tray and a
+// second start from opening another one on top.
+template <typename RunDialog>
+void RunBusy(RunDialog run) {
+    g_busy = 1;
+    run();
+    g_busy = 0;
+}
+
+LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    const UINT command = LOWORD(wParam);
+    switch (command) {
+    case IDM_EXIT:
+        DestroyWindow(window);
+        return 0;
+    case IDM_SETTINGS:
+        if (!g_busy) {
+            RunBusy([] {
+                RunSettingsDialog();
+                SaveStore();
+            });
+        }
+        return 0;
+    case IDM_ABOUT:
+        if (!g_busy) {
+            RunBusy([] { RunAboutDialog(); });
+        }
+        return 0;
+    case IDM_SHOW_LAUNCHER:
+        if (!g_busy) {
+            ShowLauncherAtCursor(window);
+        }
+        return 0;
+    case IDM_SHOW_MENU:
+        if (!g_busy) {
+            ShowMenuAtCursor(window);
+        }
+        return 0;
+    default:
+        return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
+    }
+}
+
+LRESULT MainOnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (wParam == TRAY_ICON_ID && !g_busy) {
+        switch (static_cast<UINT>(lParam)) {
+        case WM_LBUTTONDOWN:
+            // The launcher opens on the press; release the button so the shell
+            // does not hold the mouse captured while the launcher is up.
+            mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+            ShowLauncherAtCursor(window);
+            break;
+        case WM_LBUTTONDBLCLK:
+            SetForegroundWindow(window);
+            SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_SETTINGS, 0), 0);
+            break;
+        case WM_RBUTTONUP:
+            ShowMenuAtCursor(window);
+            break;
+        default:
+            break;
+        }
+    }
+    return DefWindowProcW(window, WM_TRAYNOTIFY, wParam, lParam);
+}
+
+LRESULT MainOnHotKey(HWND window, LPARAM lParam) {
+    // Matched by combination, not by identifier: a task that lost the
+    // registration to an earlier task with the same keys still runs.
+    size_t matched = g_taskList.ForEachWithKey(LOWORD(lParam), HIWORD(lParam), [window](Task* task) {
+        PostMessageW(window, WM_RUNTASK, 0, reinterpret_cast<LPARAM>(task));
+    });
+    return matched ? 1 : 0;
+}
+
+LRESULT MainOnTimer(HWND window, WPARAM timerId) {
+    auto nameWindow = reinterpret_cast<HWND>(timerId);
+    if (Task* task = g_taskList.FindByNameWindow(nameWindow)) {
+        task->NameWindow = nullptr;
+    } else if (!IsNameWindow(nameWindow)) {
+        return 1;
+    }
+    // A name window whose task was deleted meanwhile is closed all the same,
+    // or it would stay on screen with its timer firing for ever.
+    PostMessageW(nameWindow, WM_CLOSE, 0, 0);
+    KillTimer(window, timerId);
+    return 1;
+}
+
+void MainOnTaskbarCreated() {
+    if (g_trayIcon.m_bShown) {
+        g_trayIcon.Show(0);
+        g_trayIcon.Show(1);
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return MainOnCreate(window);
+    case WM_DESTROY:
+        MainOnDestroy();
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_COMMAND:
+        return MainOnCommand(window, wParam, lParam);
+    case WM_TIMER:
+        return MainOnTimer(window, wParam);
+    case WM_HOTKEY:
+        return MainOnHotKey(window, lParam);
+    case WM_TRAYNOTIFY:
+        return MainOnTrayNotify(window, wParam, lParam);
+    case WM_RUNTASK:
+        RunTask(reinterpret_cast<Task*>(lParam));
+        return 1;
+    default:
+        if (message == g_taskbarCreatedMessage && message != 0) {
+            MainOnTaskbarCreated();
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kMainWindowClass;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    return CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_POPUP, 0, 0, 0, 0, nullptr,
+                           nullptr, instance, nullptr);
+}

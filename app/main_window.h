@@ -1,0 +1,17 @@
+// The hidden main window: owner of the hotkeys and the tray icon, and the hub
+// every other part of the program reaches with its private messages.
+#pragma once
+
+#include <windows.h>
+
+extern const wchar_t kMainWindowClass[];
+extern const wchar_t kMainWindowTitle[];
+extern const wchar_t kNameWindowClass[];
+extern const wchar_t kLauncherWindowClass[];
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Registers the main window class; false on failure.
+bool RegisterMainWindowClass(HINSTANCE instance);
+// Creates the hidden main window, which sets up the whole program.
+HWND CreateMainWindow(HINSTANCE instance);

@@ -1,0 +1,47 @@
+#include "config/about_dialog.h"
+
+#include "app/app_state.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr int kAboutIconSize = 48;
+
+void AboutOnInitDialog(HWND dialog) {
+    // The resource reserves less room than the icon is shown at.
+    HWND iconControl = GetDlgItem(dialog, IDC_ABOUT_ICON);
+    SetWindowPos(iconControl, nullptr, 0, 0, kAboutIconSize, kAboutIconSize,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    auto icon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
+                                              kAboutIconSize, kAboutIconSize, LR_DEFAULTCOLOR));
+    SendMessageW(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        AboutOnInitDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    case WM_DESTROY:
+        // The control does not own the icon it was given.
+        if (HICON icon = reinterpret_cast<HICON>(
+                SendDlgItemMessageW(dialog, IDC_ABOUT_ICON, STM_GETICON, 0, 0))) {
+            DestroyIcon(icon);
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR RunAboutDialog() {
+    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUT), nullptr, AboutDialogProc, 0);
+}

@@ -1,0 +1,33 @@
+#include "model/display_settings.h"
+
+#include <memory>
+
+#include "app/hotkey.h"
+#include "model/task.h"
+
+DisplaySettings g_displaySettings;
+HFONT g_fontHandle = nullptr;
+
+void SeedDisplaySettings() {
+    g_displaySettings.Location = TopRight;
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(LOGFONTW), &g_displaySettings.Font);
+    HDC screen = GetDC(nullptr);
+    g_displaySettings.Font.lfHeight = -MulDiv(72, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    g_displaySettings.FontColor = RGB(0, 255, 0);
+    g_displaySettings.Alpha = 192;
+    g_displaySettings.Time = 1500;
+    g_displaySettings.Fade = 1;
+}
+
+void CreateDefaultTask(UINT vk, const wchar_t* command, const wchar_t* name) {
+    auto task = std::make_unique<Task>();
+    task->fsModifiers = MOD_WIN;
+    task->vk = vk;
+    lstrcpynW(task->File, command, kTextFieldLength);
+    lstrcpynW(task->Name, name, kTextFieldLength);
+    task->Show = SW_SHOWNORMAL;
+    task->Atom = RegisterTaskHotKey(MOD_WIN, vk);
+    task->ShowLauncher = 1;
+    g_taskList.Append(std::move(task));
+}

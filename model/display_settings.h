@@ -1,0 +1,36 @@
+// How a running task is announced on screen, and the first-run defaults.
+#pragma once
+
+#include <windows.h>
+
+enum Location : int {
+    Hidden = 0,
+    TopLeft = 1,
+    TopRight = 2,
+    BottomLeft = 3,
+    BottomRight = 4,
+    TopCenter = 5,
+    BottomCenter = 6,
+    Center = 7,
+};
+
+// ShowIcon has no field of its own: it is the tray icon's shown flag.
+struct DisplaySettings {
+    int Location = TopRight;
+    LOGFONTW Font = {};
+    COLORREF FontColor = RGB(0, 255, 0);
+    int Alpha = 192;
+    int Time = 1500;
+    int Fade = 1;
+};
+
+extern DisplaySettings g_displaySettings;
+// Made from g_displaySettings.Font; selected by every name window.
+extern HFONT g_fontHandle;
+
+// The GUI font at 72 points for the screen's real DPI, green, 192 alpha,
+// 1.5 seconds, fading, at the top right.
+void SeedDisplaySettings();
+
+// A Windows+key task, hotkey registered, appended to the task list.
+void CreateDefaultTask(UINT vk, const wchar_t* command, const wchar_t* name);

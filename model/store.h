@@ -1,0 +1,17 @@
+// The configuration in HKCU\Software\Norv\Tessaly: "Setting" for the display
+// settings, "Tasks" with "Count" and one "Task%d" key per task.
+#pragma once
+
+#include <cstddef>
+
+// A damaged Count cannot make the load allocate without bound or use up the
+// global atom table, which the whole session shares (every task with a key
+// holds an atom): tasks past this many are not loaded.
+constexpr size_t kMaxStoredTasks = 4096;
+
+// Nonzero when the program's key exists. Replaces the task list only when
+// tasks are stored, registering their hotkeys; applies the stored tray choice.
+int LoadStore();
+// Writes every setting and every task. Never deletes: "Task%d" keys at or
+// above the new count stay behind, and the next load ignores them.
+void SaveStore();

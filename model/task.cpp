@@ -1,0 +1,78 @@
+#include "model/task.h"
+
+#include <utility>
+
+#include "app/hotkey.h"
+
+TaskList g_taskList;
+
+int TaskList::IndexOf(const Task* task) const {
+    for (size_t i = 0; i < m_tasks.size(); ++i) {
+        if (m_tasks[i].get() == task) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+Task* TaskList::Append(std::unique_ptr<Task> task) {
+    m_tasks.push_back(std::move(task));
+    return m_tasks.back().get();
+}
+
+Task* TaskList::InsertAt(size_t index, std::unique_ptr<Task> task) {
+    if (index > m_tasks.size()) {
+        index = m_tasks.size();
+    }
+    return m_tasks.insert(m_tasks.begin() + static_cast<ptrdiff_t>(index), std::move(task))->get();
+}
+
+bool TaskList::Remove(Task* task) {
+    int index = IndexOf(task);
+    if (index < 0) {
+        return false;
+    }
+    UnregisterTaskHotKey(task->Atom);
+    task->Atom = 0;
+    m_tasks.erase(m_tasks.begin() + index);
+    return true;
+}
+
+void TaskList::Clear() {
+    while (!m_tasks.empty()) {
+        UnregisterTaskHotKey(m_tasks.front()->Atom);
+        m_tasks.erase(m_tasks.begin());
+    }
+}
+
+void TaskList::Assign(Storage tasks) {
+    Clear();
+    m_tasks = std::move(tasks);
+}
+
+bool TaskList::SwapWithPrevious(Task* task) {
+    int index = IndexOf(task);
+    if (index <= 0) {
+        return false;
+    }
+    std::swap(m_tasks[index], m_tasks[index - 1]);
+    return true;
+}
+
+bool TaskList::SwapWithNext(Task* task) {
+    int index = IndexOf(task);
+    if (index < 0 || static_cast<size_t>(index) + 1 >= m_tasks.size()) {
+        return false;
+    }
+    std::swap(m_tasks[index], m_tasks[index + 1]);
+    return true;
+}
+
+Task* TaskList::FindByNameWindow(HWND window) const {
+    for (const auto& task : m_tasks) {
+        if (task->NameWindow == window) {
+            return task.get();
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,84 @@
+// One configured task, and the program's ordered list of them.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "windows/item_id_list.h"
+
+// Every text field holds at most 259 characters and its terminator.
+constexpr size_t kTextFieldLength = MAX_PATH;
+constexpr UINT kNoKey = 0xFFFFFFFF;
+
+struct Task {
+    // Stored fields
+    UINT fsModifiers = 0;
+    UINT vk = kNoKey;
+    // Run-time: the global atom the hotkey is registered under, 0 when none.
+    int Atom = 0;
+    wchar_t File[kTextFieldLength] = {};
+    wchar_t Parameter[kTextFieldLength] = {};
+    wchar_t WorkingFolder[kTextFieldLength] = {};
+    int Show = SW_SHOWNORMAL;
+    int RunAs = 0;
+    wchar_t Name[kTextFieldLength] = {};
+    wchar_t Sound[kTextFieldLength] = {};
+    wchar_t IconPath[kTextFieldLength] = {};
+    int IconIndex = 0;
+    int ShowLauncher = 1;
+    // Run-time only
+    HWND NameWindow = nullptr;
+    int ImageIndex = -1;
+    CItemIDList ItemIDList;
+};
+
+// Owns its tasks. A task's address is its identity for as long as it is in the
+// list (list-view item data, WM_RUNTASK), so tasks are held by pointer.
+class TaskList {
+public:
+    using Storage = std::vector<std::unique_ptr<Task>>;
+
+    size_t Count() const { return m_tasks.size(); }
+    Task* At(size_t index) const { return m_tasks[index].get(); }
+    bool Contains(const Task* task) const { return IndexOf(task) >= 0; }
+    // -1 when the task is not in the list.
+    int IndexOf(const Task* task) const;
+
+    // The new task's hotkey is already registered.
+    Task* Append(std::unique_ptr<Task> task);
+    Task* InsertAt(size_t index, std::unique_ptr<Task> task);
+
+    // Releases the task's hotkey, then destroys it. False when it is not in the list.
+    bool Remove(Task* task);
+    // Releases every hotkey and destroys every task, first to last.
+    void Clear();
+    // Takes tasks whose hotkeys are already registered, after Clear.
+    void Assign(Storage tasks);
+
+    bool SwapWithPrevious(Task* task);
+    bool SwapWithNext(Task* task);
+
+    Task* FindByNameWindow(HWND window) const;
+
+    template <typename Visit>
+    size_t ForEachWithKey(UINT modifiers, UINT vk, Visit visit) const {
+        size_t matched = 0;
+        for (const auto& task : m_tasks) {
+            if (vk != kNoKey && task->fsModifiers == modifiers && task->vk == vk) {
+                visit(task.get());
+                ++matched;
+            }
+        }
+        return matched;
+    }
+
+    Storage::const_iterator begin() const { return m_tasks.begin(); }
+    Storage::const_iterator end() const { return m_tasks.end(); }
+
+private:
+    Storage m_tasks;
+};
+
+extern TaskList g_taskList;

@@ -1,0 +1,44 @@
+// Identifiers shared by the resource script and the code: resources, controls,
+// menu commands, and the main window's private messages.
+#pragma once
+
+// Resources
+#define IDD_ABOUT 103
+#define IDI_MAIN 107
+#define IDR_TRAYMENU 129
+#define IDD_SETTINGS 130
+#define IDD_TASK 131
+
+// About dialog
+#define IDC_ABOUT_ICON 107
+
+// Settings dialog
+#define IDC_SHOW_ICON 1000
+#define IDC_LIST 1001
+#define IDC_ADD 1002
+#define IDC_CHANGE 1003
+#define IDC_DELETE 1004
+#define IDC_UP 1005
+#define IDC_DOWN 1006
+#define IDC_LOCATION 1013
+#define IDC_FONT 1015
+#define IDC_ALPHA 1017
+#define IDC_TIME 1019
+#define IDC_TIME_TEXT 1020
+#define IDC_OPEN_LOCATION 1022
+#define IDC_FADE 1023
+
+// Commands of the main window: tray menu items, and what a second start forwards
+#define IDM_EXIT 32772
+#define IDM_SETTINGS 32773
+#define IDM_ABOUT 32774
+#define IDM_SHOW_LAUNCHER 32775
+#define IDM_SHOW_MENU 32776
+
+// Private messages of the main window (WM_APP and WM_APP + 1). Other programs
+// and the shell rely on these numbers, so they are spelled out.
+#define WM_TRAYNOTIFY 0x8000
+#define WM_RUNTASK 0x8001
+
+// The tray icon's identifier within the main window
+#define TRAY_ICON_ID 1

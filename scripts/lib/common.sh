@@ -1,0 +1,144 @@
+# Shared by scripts/run and scripts/test: packages, build, and the Wine session
+# (prefix, virtual desktop, fonts, display). Sourced, not run.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD_DIR=${TESSALY_BUILD_DIR:-$ROOT/build}
+WINE_DIR=$BUILD_DIR/wine
+TEMPLATE_PREFIX=$WINE_DIR/template
+
+PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+          wine64 xvfb googletest fonts-ipafont-gothic imagemagick python3)
+
+say() { printf '%s\n' "$*" >&2; }
+
+missing_packages() {
+    local p missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    printf '%s\n' "${missing[@]}"
+}
+
+ensure_packages() {
+    local missing
+    missing=$(missing_packages | xargs)
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        say "Installing: $missing"
+        apt-get update -qq >&2
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >&2
+    else
+        say "These Debian packages are missing: $missing"
+        say "Install them with:  sudo apt-get update && sudo apt-get install -y $missing"
+        exit 1
+    fi
+}
+
+build_project() {
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+          -DCMAKE_BUILD_TYPE=Release "$@" >&2
+    cmake --build "$BUILD_DIR" -j "$(nproc)" >&2
+}
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv=d"
+export WINEARCH=win64
+
+# Shares one desktop with a taskbar and a notification area between every
+# program (without it each hidden window stalls two seconds), and maps the
+# dialogs' Japanese fonts onto IPAGothic.
+write_wine_settings() {
+    local reg=$1
+    cat > "$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1280x800"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"MS UI Gothic"="IPAGothic"
+"MS Shell Dlg"="IPAGothic"
+"MS Shell Dlg 2"="IPAGothic"
+REG
+}
+
+# Creates a configured prefix at $1 unless it is already there.
+make_prefix() {
+    local prefix=$1
+    [ -f "$prefix/.tessaly-ready" ] && return 0
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    say "Creating Wine prefix $prefix (takes a few seconds)"
+    WINEPREFIX=$prefix wineboot -i >/dev/null 2>&1 </dev/null
+    local reg=$WINE_DIR/settings.reg
+    write_wine_settings "$reg"
+    WINEPREFIX=$prefix wine regedit /S "$(winepath_of "$prefix" "$reg")" >/dev/null 2>&1 </dev/null
+    # The registry reaches the prefix's files only when wineserver saves.
+    WINEPREFIX=$prefix wineserver -w
+    touch "$prefix/.tessaly-ready"
+}
+
+winepath_of() {
+    WINEPREFIX=$1 winepath -w "$2" 2>/dev/null
+}
+
+# A fresh copy of the template: hard links are enough, but wineserver rewrites
+# the registry files in place, so those are real copies.
+fresh_prefix() {
+    local prefix=$1
+    make_prefix "$TEMPLATE_PREFIX"
+    rm -rf "$prefix"
+    cp -al "$TEMPLATE_PREFIX" "$prefix"
+    local f
+    for f in "$prefix"/*.reg; do
+        rm -f "$f"
+        cp "$TEMPLATE_PREFIX/$(basename "$f")" "$f"
+    done
+}
+
+XVFB_PID=
+# A local display answers on its socket; a remote one is taken on trust.
+display_alive() {
+    [ -n "${DISPLAY:-}" ] || return 1
+    case "$DISPLAY" in
+        :*) local n=${DISPLAY#:}; [ -S "/tmp/.X11-unix/X${n%%.*}" ] ;;
+        *) return 0 ;;
+    esac
+}
+
+start_display_if_needed() {
+    display_alive && return 0
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        sleep 0.1
+    done
+    say "Xvfb did not start on $DISPLAY"
+    exit 1
+}
+
+stop_display() {
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+}
+
+# Keeps Wine's background services from inheriting the caller's pipes (ctest
+# would wait for them for ever) by starting them first with nothing attached.
+start_wine_session() {
+    wineserver -p
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+stop_wine_session() {
+    wineserver -k 2>/dev/null || true
+}

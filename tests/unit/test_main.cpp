@@ -1,0 +1,15 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include "app/app_state.h"
+
+int main(int argc, char** argv) {
+    // The program's resources (dialogs, menu, icon) are linked into this executable.
+    g_instance = GetModuleHandleW(nullptr);
+    CoInitialize(nullptr);
+    testing::InitGoogleTest(&argc, argv);
+    int result = RUN_ALL_TESTS();
+    CoUninitialize();
+    return result;
+}
