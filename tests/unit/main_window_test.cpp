@@ -1,1 +1,285 @@
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/tray_icon.h"
+#include "model/display_settings.h"
+#include "model/task.h"
+#include "resources/resource.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+LRESULT Command(HWND window, UINT id) { return SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+// Takes the WM_RUNTASK messages waiting for the window, without running them.
+std::vector<Task*> TakeRunRequests(HWND window) {
+    std::vector<Task*> tasks;
+    MSG message;
+    while (PeekMessageW(&message, window, WM_RUNTASK, WM_RUNTASK, PM_REMOVE)) {
+        tasks.push_back(reinterpret_cast<Task*>(message.lParam));
+    }
+    return tasks;
+}
+
+bool StoreWritten() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Setting", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+TEST(MainWindowCreation, SetsUpTheProgram) {
+    test::MainWindowSession session;
+    ASSERT_NE(nullptr, session.window());
+    EXPECT_EQ(session.window(), g_mainWindow);
+    EXPECT_NE(nullptr, g_setLayeredWindowAttributes);
+    EXPECT_NE(nullptr, g_fontHandle);
+    EXPECT_EQ(nullptr, g_taskImageList);
+    WNDCLASSEXW info = {sizeof(info)};
+    EXPECT_TRUE(GetClassInfoExW(g_instance, kNameWindowClass, &info));
+    EXPECT_EQ(GetStockObject(WHITE_BRUSH), info.hbrBackground);
+    EXPECT_TRUE(GetClassInfoExW(g_instance, kLauncherWindowClass, &info));
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(COLOR_BTNSHADOW + 1), info.hbrBackground);
+
+    ASSERT_EQ(2u, g_taskList.Count());
+    EXPECT_STREQ(L"notepad", g_taskList.At(0)->File);
+    EXPECT_STREQ(L"メモ帳", g_taskList.At(0)->Name);
+    EXPECT_STREQ(L"calc", g_taskList.At(1)->File);
+    EXPECT_EQ(GlobalFindAtomW(L"Tessaly0008004e"), g_taskList.At(0)->Atom);
+    EXPECT_EQ(GlobalFindAtomW(L"Tessaly00080043"), g_taskList.At(1)->Atom);
+    EXPECT_NE(0, g_taskList.At(1)->Atom);
+
+    ASSERT_EQ(1u, session.tray.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), session.tray.calls[0].message);
+    EXPECT_EQ(L"Tessaly", session.tray.calls[0].tip);
+
+    // With a store present nothing asks for the settings.
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, session.window(), WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
+}
+
+TEST(MainWindowCreation, FirstStartAsksForTheSettings) {
+    test::MainWindowSession session(false);
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, session.window(), WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    EXPECT_EQ(static_cast<WPARAM>(IDM_SETTINGS), message.wParam);
+    EXPECT_EQ(0, message.lParam);
+}
+
+TEST(MainWindowCreation, StoredTasksReplaceTheDefaults) {
+    test::DeleteStore();
+    HKEY task = test::CreateStoreKey(L"Tasks\\Task0");
+    test::WriteDword(task, L"fsModifiers", MOD_CONTROL | MOD_ALT);
+    test::WriteDword(task, L"vk", 'K');
+    test::WriteString(task, L"Name", L"stored");
+    RegCloseKey(task);
+    HKEY tasks = test::CreateStoreKey(L"Tasks");
+    test::WriteDword(tasks, L"Count", 1);
+    RegCloseKey(tasks);
+
+    g_busy = 0;
+    static bool registered = RegisterMainWindowClass(g_instance);
+    (void)registered;
+    test::FakeTrayShell tray;
+    HWND window = CreateMainWindow(g_instance);
+    ASSERT_NE(nullptr, window);
+    ASSERT_EQ(1u, g_taskList.Count());
+    EXPECT_STREQ(L"stored", g_taskList.At(0)->Name);
+    EXPECT_NE(0, g_taskList.At(0)->Atom);
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly0008004e"));
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00080043"));
+    DestroyWindow(window);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    UnregisterClassW(kNameWindowClass, g_instance);
+    UnregisterClassW(kLauncherWindowClass, g_instance);
+    test::DeleteStore();
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    test::MainWindowSession session;
+    HWND window() const { return session.window(); }
+};
+
+TEST_F(MainWindowTest, HotKeyPostsEveryMatchingTaskInListOrder) {
+    g_taskList.Clear();
+    Task* first = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'X', L"first"));
+    g_taskList.Append(test::MakeTask(MOD_CONTROL, 'X', L"ctrl only"));
+    Task* second = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'X', L"second"));
+    g_busy = 1;  // hotkeys run while a dialog is open
+
+    EXPECT_EQ(1, SendMessageW(window(), WM_HOTKEY, 0, MAKELPARAM(MOD_CONTROL | MOD_ALT, 'X')));
+    EXPECT_EQ((std::vector<Task*>{first, second}), TakeRunRequests(window()));
+
+    EXPECT_EQ(0, SendMessageW(window(), WM_HOTKEY, 0, MAKELPARAM(MOD_SHIFT, 'X')));
+    EXPECT_TRUE(TakeRunRequests(window()).empty());
+}
+
+TEST_F(MainWindowTest, RealHotKeyPressReachesTheTask) {
+    g_taskList.Clear();
+    Task* task = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'K', L"k"));
+    ASSERT_TRUE(RegisterHotKey(window(), 1, MOD_CONTROL | MOD_ALT, 'K'));
+    INPUT inputs[6] = {};
+    const WORD keys[] = {VK_CONTROL, VK_MENU, 'K'};
+    for (int i = 0; i < 3; ++i) {
+        inputs[i].type = inputs[5 - i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = inputs[5 - i].ki.wVk = keys[i];
+        inputs[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(6, inputs, sizeof(INPUT));
+    std::vector<Task*> posted;
+    // Hotkey messages arrive through the queue; the request is posted in turn.
+    test::PumpUntil([&] {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_RUNTASK) {
+                posted.push_back(reinterpret_cast<Task*>(message.lParam));
+            } else {
+                DispatchMessageW(&message);
+            }
+        }
+        return !posted.empty();
+    });
+    UnregisterHotKey(window(), 1);
+    EXPECT_EQ((std::vector<Task*>{task}), posted);
+}
+
+struct BusyCase {
+    const char* what;
+    UINT message;  // WM_COMMAND or WM_TRAYNOTIFY
+    WPARAM wParam;
+    LPARAM lParam;
+    int dialogs;
+    int menus;
+    const wchar_t* title;
+};
+
+TEST_F(MainWindowTest, DialogsAndMenusOpenOnlyWhenNotBusy) {
+    const BusyCase cases[] = {
+        {"settings command", WM_COMMAND, IDM_SETTINGS, 0, 1, 0, L"Tessaly"},
+        {"about command", WM_COMMAND, IDM_ABOUT, 0, 1, 0, L"バージョン情報"},
+        {"menu command", WM_COMMAND, IDM_SHOW_MENU, 0, 0, 1, nullptr},
+        {"tray right click", WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONUP, 0, 1, nullptr},
+        {"tray double click", WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK, 1, 0, L"Tessaly"},
+        {"tray right press", WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN, 0, 0, nullptr},
+        {"another icon's click", WM_TRAYNOTIFY, 2, WM_RBUTTONUP, 0, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        for (int busy = 0; busy <= 1; ++busy) {
+            SCOPED_TRACE(std::string(c.what) + (busy ? " while busy" : ""));
+            test::ModalBlocker blocker;
+            g_busy = busy;
+            SendMessageW(window(), c.message, c.wParam, c.lParam);
+            EXPECT_EQ(busy ? 0 : c.dialogs, blocker.dialogs);
+            EXPECT_EQ(busy ? 0 : c.menus, blocker.menus);
+            if (!busy && c.title && !blocker.dialogTitles.empty()) {
+                EXPECT_EQ(c.title, blocker.dialogTitles[0]);
+            }
+            EXPECT_EQ(busy, g_busy);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ClosingTheSettingsAlwaysSavesTheStore) {
+    test::DeleteStore();
+    {
+        test::ModalBlocker blocker;
+        EXPECT_EQ(0, Command(window(), IDM_SETTINGS));
+        EXPECT_EQ(1, blocker.dialogs);
+    }
+    EXPECT_TRUE(StoreWritten());
+    EXPECT_EQ(0, g_busy);
+}
+
+TEST_F(MainWindowTest, OtherCommandsGoToTheDefaultProcedure) {
+    test::ModalBlocker blocker;
+    EXPECT_EQ(0, Command(window(), 40000));
+    EXPECT_EQ(0, blocker.dialogs + blocker.menus);
+    EXPECT_TRUE(IsWindow(window()));
+}
+
+TEST_F(MainWindowTest, TimerClosesTheNameWindowAndStops) {
+    HWND name = CreateWindowExW(WS_EX_TOOLWINDOW, kNameWindowClass, L"n", WS_POPUP, 0, 0, 0, 0,
+                                nullptr, nullptr, g_instance, nullptr);
+    ASSERT_NE(nullptr, name);
+    Task* task = g_taskList.At(0);
+    task->NameWindow = name;
+    auto timerId = reinterpret_cast<UINT_PTR>(name);
+    ASSERT_TRUE(SetTimer(window(), timerId, 60000, nullptr));
+
+    EXPECT_EQ(1, SendMessageW(window(), WM_TIMER, timerId, 0));
+    EXPECT_EQ(nullptr, task->NameWindow);
+    EXPECT_FALSE(KillTimer(window(), timerId));  // already stopped
+    MSG message;
+    EXPECT_TRUE(PeekMessageW(&message, name, WM_CLOSE, WM_CLOSE, PM_NOREMOVE));
+    DestroyWindow(name);
+}
+
+TEST_F(MainWindowTest, TimerOfADeletedTasksNameWindowStillClosesIt) {
+    HWND name = CreateWindowExW(WS_EX_TOOLWINDOW, kNameWindowClass, L"n", WS_POPUP, 0, 0, 0, 0,
+                                nullptr, nullptr, g_instance, nullptr);
+    auto timerId = reinterpret_cast<UINT_PTR>(name);
+    ASSERT_TRUE(SetTimer(window(), timerId, 60000, nullptr));
+    EXPECT_EQ(1, SendMessageW(window(), WM_TIMER, timerId, 0));
+    EXPECT_FALSE(KillTimer(window(), timerId));
+    MSG message;
+    EXPECT_TRUE(PeekMessageW(&message, name, WM_CLOSE, WM_CLOSE, PM_NOREMOVE));
+    DestroyWindow(name);
+}
+
+TEST_F(MainWindowTest, UnknownTimerIsAnsweredAndIgnored) {
+    ASSERT_TRUE(SetTimer(window(), 77, 60000, nullptr));
+    EXPECT_EQ(1, SendMessageW(window(), WM_TIMER, 77, 0));
+    EXPECT_TRUE(KillTimer(window(), 77));
+}
+
+TEST_F(MainWindowTest, TaskbarRestartReAddsOnlyAShownIcon) {
+    session.tray.calls.clear();
+    EXPECT_EQ(0, SendMessageW(window(), g_taskbarCreatedMessage, 0, 0));
+    ASSERT_EQ(2u, session.tray.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), session.tray.calls[0].message);
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), session.tray.calls[1].message);
+
+    g_trayIcon.Show(0);
+    session.tray.calls.clear();
+    EXPECT_EQ(0, SendMessageW(window(), g_taskbarCreatedMessage, 0, 0));
+    EXPECT_TRUE(session.tray.calls.empty());
+}
+
+TEST_F(MainWindowTest, RunRequestForATaskNoLongerListedIsIgnored) {
+    auto gone = test::MakeTask(0, kNoKey, L"gone");
+    lstrcpyW(gone->File, L"notepad");
+    EXPECT_EQ(1, SendMessageW(window(), WM_RUNTASK, 0, reinterpret_cast<LPARAM>(gone.get())));
+    EXPECT_EQ(nullptr, gone->NameWindow);
+}
+
+TEST_F(MainWindowTest, ExitReleasesEverythingAndQuitsWithZero) {
+    session.tray.calls.clear();
+    EXPECT_EQ(0, Command(window(), IDM_EXIT));
+    EXPECT_FALSE(IsWindow(window()));
+    EXPECT_EQ(0u, g_taskList.Count());
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly0008004e"));
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00080043"));
+    EXPECT_EQ(1u, session.tray.Count(NIM_DELETE));
+    EXPECT_EQ(nullptr, g_fontHandle);
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(0u, message.wParam);
+}
+
+TEST_F(MainWindowTest, ExitIsNotBlockedByTheBusyFlag) {
+    g_busy = 1;
+    Command(window(), IDM_EXIT);
+    EXPECT_FALSE(IsWindow(window()));
+}
+
+}  // namespace

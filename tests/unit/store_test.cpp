@@ -1,1 +1,336 @@
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/hotkey.h"
+#include "app/tray_icon.h"
+#include "model/display_settings.h"
+#include "model/store.h"
+#include "resources/resource.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+using test::WriteDword;
+using test::WriteRaw;
+using test::WriteString;
+
+// The start-up state the store is loaded over: defaults seeded, both default
+// tasks registered, the tray icon added.
+class StoreTest : public testing::Test {
+protected:
+    void SetUp() override {
+        test::DeleteStore();
+        g_trayIcon.Create(owner.window(), TRAY_ICON_ID, WM_TRAYNOTIFY, nullptr, L"Tessaly", 1);
+        SeedDisplaySettings();
+        CreateDefaultTask('N', L"notepad", L"メモ帳");
+        CreateDefaultTask('C', L"calc", L"電卓");
+    }
+    void TearDown() override {
+        g_taskList.Clear();
+        g_trayIcon.Destroy();
+        test::DeleteStore();
+    }
+
+    HKEY TaskKey(int index) {
+        return test::CreateStoreKey((L"Tasks\\Task" + std::to_wstring(index)).c_str());
+    }
+    void StoreTask(int index, UINT modifiers, UINT vk, const std::wstring& name) {
+        HKEY key = TaskKey(index);
+        WriteDword(key, L"fsModifiers", modifiers);
+        WriteDword(key, L"vk", vk);
+        WriteString(key, L"Name", name);
+        WriteString(key, L"File", name + L".exe");
+        RegCloseKey(key);
+    }
+    void StoreCount(DWORD count) {
+        HKEY key = test::CreateStoreKey(L"Tasks");
+        WriteDword(key, L"Count", count);
+        RegCloseKey(key);
+    }
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        for (const auto& task : g_taskList) {
+            names.push_back(task->Name);
+        }
+        return names;
+    }
+
+    test::HotKeyOwner owner;
+    test::FakeTrayShell tray;
+};
+
+TEST_F(StoreTest, NoStoreKeepsTheDefaults) {
+    EXPECT_EQ(0, LoadStore());
+    EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓"}), Names());
+    EXPECT_NE(0, g_taskList.At(0)->Atom);
+    EXPECT_EQ(TopRight, g_displaySettings.Location);
+    EXPECT_EQ(1500, g_displaySettings.Time);
+}
+
+TEST_F(StoreTest, DefaultFontIsSeventyTwoPointsForTheScreen) {
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(-MulDiv(72, dpi, 72), g_displaySettings.Font.lfHeight);
+    EXPECT_EQ(RGB(0, 255, 0), g_displaySettings.FontColor);
+    EXPECT_EQ(192, g_displaySettings.Alpha);
+    EXPECT_EQ(1, g_displaySettings.Fade);
+}
+
+TEST_F(StoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
+    const struct {
+        const char* what;
+        bool tasksKey;
+        bool writeCount;
+        DWORD count;
+        std::vector<std::wstring> names;
+    } cases[] = {
+        {"empty program key", false, false, 0, {L"メモ帳", L"電卓"}},
+        {"no Count", true, false, 0, {L"メモ帳", L"電卓"}},
+        {"Count 0", true, true, 0, {L"メモ帳", L"電卓"}},
+        {"Count 1 of 3 stored", true, true, 1, {L"a"}},
+        {"Count 3", true, true, 3, {L"a", L"b", L"c"}},
+        {"Count past the stored keys", true, true, 5, {L"a", L"b", L"c"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        RegCloseKey(test::CreateStoreKey());
+        if (c.tasksKey) {
+            StoreTask(0, MOD_CONTROL | MOD_ALT, 'A', L"a");
+            StoreTask(1, MOD_CONTROL | MOD_ALT, 'B', L"b");
+            StoreTask(2, MOD_CONTROL | MOD_ALT, 'C', L"c");
+        }
+        if (c.writeCount) {
+            StoreCount(c.count);
+        }
+        EXPECT_NE(0, LoadStore());
+        EXPECT_EQ(c.names, Names());
+        for (const auto& task : g_taskList) {
+            EXPECT_NE(0, task->Atom) << testing::PrintToString(std::wstring(task->Name));
+        }
+    }
+}
+
+TEST_F(StoreTest, StoredTaskTakesTheDefaultsCombination) {
+    StoreTask(0, MOD_WIN, 'N', L"mine");
+    StoreCount(1);
+    ASSERT_NE(0, LoadStore());
+    ASSERT_EQ(1u, g_taskList.Count());
+    EXPECT_NE(0, g_taskList.At(0)->Atom);
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00080043"));
+}
+
+TEST_F(StoreTest, MissingTaskKeyIsLeftOutKeepingOrder) {
+    StoreTask(0, 0, kNoKey, L"zero");
+    StoreTask(2, 0, kNoKey, L"two");
+    StoreTask(3, 0, kNoKey, L"three");
+    StoreCount(4);
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ((std::vector<std::wstring>{L"zero", L"two", L"three"}), Names());
+}
+
+TEST_F(StoreTest, HugeCountIsCapped) {
+    StoreTask(0, 0, kNoKey, L"only");
+    StoreCount(0xFFFFFFFF);
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ((std::vector<std::wstring>{L"only"}), Names());
+}
+
+TEST_F(StoreTest, MissingValuesTakeTheirDefaults) {
+    RegCloseKey(TaskKey(0));
+    StoreCount(1);
+    ASSERT_NE(0, LoadStore());
+    ASSERT_EQ(1u, g_taskList.Count());
+    const Task& task = *g_taskList.At(0);
+    EXPECT_EQ(0u, task.fsModifiers);
+    EXPECT_EQ(0u, task.vk);  // key 0, not "no key"
+    EXPECT_EQ(1, task.Show);
+    EXPECT_EQ(0, task.RunAs);
+    EXPECT_EQ(0, task.IconIndex);
+    EXPECT_EQ(1, task.ShowLauncher);
+    EXPECT_STREQ(L"", task.File);
+    EXPECT_STREQ(L"", task.WorkingFolder);
+}
+
+TEST_F(StoreTest, DamagedValuesKeepTheirFieldsDefaultAndTerminated) {
+    HKEY setting = test::CreateStoreKey(L"Setting");
+    WriteRaw(setting, L"Location", REG_SZ, L"7", 4);
+    WriteRaw(setting, L"Alpha", REG_BINARY, "\x10\0\0\0\0\0\0", 8);
+    WriteRaw(setting, L"Time", REG_DWORD, "\x10\0\0\0\0\0", 6);
+    LOGFONTW font = g_displaySettings.Font;
+    for (auto& c : font.lfFaceName) {
+        c = L'F';
+    }
+    WriteRaw(setting, L"Font", REG_BINARY, &font, sizeof(font));
+    WriteDword(setting, L"Fade", 0);
+    RegCloseKey(setting);
+
+    HKEY task = TaskKey(0);
+    std::wstring unterminated(260, L'u');
+    WriteRaw(task, L"File", REG_SZ, unterminated.c_str(), 520);
+    std::wstring oversized(600, L'o');
+    WriteRaw(task, L"Parameter", REG_SZ, oversized.c_str(), static_cast<DWORD>(oversized.size() * 2));
+    WriteRaw(task, L"Name", REG_DWORD, "\1\0\0\0", 4);
+    WriteString(task, L"Task", L"%TEMP%");
+    WriteRaw(task, L"Show", REG_SZ, L"3", 4);
+    WriteRaw(task, L"vk", REG_BINARY, "\x4b\0\0\0", 4);
+    WriteRaw(task, L"IconIndex", REG_DWORD, "\5\0\0\0\0\0\0\0", 8);
+    RegCloseKey(task);
+    StoreCount(1);
+
+    const LOGFONTW seeded = g_displaySettings.Font;
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ(TopRight, g_displaySettings.Location);
+    EXPECT_EQ(192, g_displaySettings.Alpha);
+    EXPECT_EQ(1500, g_displaySettings.Time);
+    EXPECT_EQ(0, memcmp(&seeded, &g_displaySettings.Font, sizeof(LOGFONTW)));
+    EXPECT_EQ(0, g_displaySettings.Fade);  // the one good value is taken
+
+    ASSERT_EQ(1u, g_taskList.Count());
+    const Task& loaded = *g_taskList.At(0);
+    EXPECT_STREQ(L"", loaded.File);
+    EXPECT_STREQ(L"", loaded.Parameter);
+    EXPECT_STREQ(L"", loaded.Name);
+    EXPECT_STREQ(L"%TEMP%", loaded.WorkingFolder);
+    EXPECT_EQ(1, loaded.Show);
+    EXPECT_EQ(0u, loaded.vk);
+    EXPECT_EQ(0, loaded.IconIndex);
+}
+
+TEST_F(StoreTest, StoredShowIconZeroRemovesTheIcon) {
+    HKEY setting = test::CreateStoreKey(L"Setting");
+    WriteDword(setting, L"ShowIcon", 0);
+    RegCloseKey(setting);
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ(0, g_trayIcon.m_bShown);
+    EXPECT_EQ(1u, tray.Count(NIM_DELETE));
+}
+
+TEST_F(StoreTest, MissingShowIconKeepsTheIcon) {
+    RegCloseKey(test::CreateStoreKey(L"Setting"));
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ(1, g_trayIcon.m_bShown);
+    EXPECT_EQ(0u, tray.Count(NIM_DELETE));
+}
+
+TEST_F(StoreTest, SaveWritesEveryValueWithItsTypeAndSize) {
+    lstrcpyW(g_taskList.At(1)->File, std::wstring(259, L'f').c_str());
+    SaveStore();
+    const struct {
+        const wchar_t* key;
+        const wchar_t* value;
+        DWORD type;
+        DWORD size;
+    } cases[] = {
+        {L"Setting", L"Location", REG_DWORD, 4},   {L"Setting", L"Font", REG_BINARY, 92},
+        {L"Setting", L"FontColor", REG_DWORD, 4},  {L"Setting", L"Alpha", REG_DWORD, 4},
+        {L"Setting", L"Time", REG_DWORD, 4},       {L"Setting", L"Fade", REG_DWORD, 4},
+        {L"Setting", L"ShowIcon", REG_DWORD, 4},   {L"Tasks", L"Count", REG_DWORD, 4},
+        {L"Tasks\\Task0", L"fsModifiers", REG_DWORD, 4},
+        {L"Tasks\\Task0", L"vk", REG_DWORD, 4},
+        {L"Tasks\\Task0", L"File", REG_SZ, 16},
+        {L"Tasks\\Task0", L"Parameter", REG_SZ, 2},
+        {L"Tasks\\Task0", L"Task", REG_SZ, 2},
+        {L"Tasks\\Task0", L"Show", REG_DWORD, 4},
+        {L"Tasks\\Task0", L"RunAs", REG_DWORD, 4},
+        {L"Tasks\\Task0", L"Name", REG_SZ, 8},
+        {L"Tasks\\Task0", L"Sound", REG_SZ, 2},
+        {L"Tasks\\Task0", L"IconPath", REG_SZ, 2},
+        {L"Tasks\\Task0", L"IconIndex", REG_DWORD, 4},
+        {L"Tasks\\Task0", L"ShowLauncher", REG_DWORD, 4},
+        {L"Tasks\\Task1", L"File", REG_SZ, 520},
+    };
+    for (const auto& c : cases) {
+        std::wstring path = std::wstring(test::kStorePath) + L"\\" + c.key;
+        DWORD type = 0, size = 0;
+        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, path.c_str(), c.value,
+                                              RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size))
+            << testing::PrintToString(std::wstring(c.value));
+        EXPECT_EQ(c.type, type) << testing::PrintToString(std::wstring(c.value));
+        EXPECT_EQ(c.size, size) << testing::PrintToString(std::wstring(c.value));
+    }
+    DWORD count = 0, size = 4;
+    RegGetValueW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks", L"Count", RRF_RT_DWORD,
+                 nullptr, &count, &size);
+    EXPECT_EQ(2u, count);
+}
+
+TEST_F(StoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
+    Task* task = g_taskList.At(0);
+    task->fsModifiers = MOD_CONTROL | MOD_SHIFT;
+    task->vk = VK_F9;
+    lstrcpyW(task->Parameter, L"/x %USERPROFILE%");
+    lstrcpyW(task->WorkingFolder, L"%TEMP%");
+    task->Show = SW_SHOWMAXIMIZED;
+    task->RunAs = 1;
+    lstrcpyW(task->Sound, L"C:\\ding.wav");
+    lstrcpyW(task->IconPath, L"C:\\icons.dll");
+    task->IconIndex = 4;
+    task->ShowLauncher = 0;
+    g_displaySettings.Location = Center;
+    g_displaySettings.Alpha = 255;
+    lstrcpyW(g_displaySettings.Font.lfFaceName, L"IPAGothic");
+    const Task saved = *task;
+    SaveStore();
+
+    g_taskList.Clear();
+    SeedDisplaySettings();
+    ASSERT_NE(0, LoadStore());
+    ASSERT_EQ(2u, g_taskList.Count());
+    const Task& loaded = *g_taskList.At(0);
+    EXPECT_EQ(saved.fsModifiers, loaded.fsModifiers);
+    EXPECT_EQ(saved.vk, loaded.vk);
+    EXPECT_STREQ(saved.File, loaded.File);
+    EXPECT_STREQ(saved.Parameter, loaded.Parameter);
+    EXPECT_STREQ(saved.WorkingFolder, loaded.WorkingFolder);
+    EXPECT_EQ(saved.Show, loaded.Show);
+    EXPECT_EQ(saved.RunAs, loaded.RunAs);
+    EXPECT_STREQ(saved.Name, loaded.Name);
+    EXPECT_STREQ(saved.Sound, loaded.Sound);
+    EXPECT_STREQ(saved.IconPath, loaded.IconPath);
+    EXPECT_EQ(saved.IconIndex, loaded.IconIndex);
+    EXPECT_EQ(saved.ShowLauncher, loaded.ShowLauncher);
+    EXPECT_NE(0, loaded.Atom);
+    EXPECT_EQ(Center, g_displaySettings.Location);
+    EXPECT_EQ(255, g_displaySettings.Alpha);
+    EXPECT_STREQ(L"IPAGothic", g_displaySettings.Font.lfFaceName);
+}
+
+TEST_F(StoreTest, SavingFewerTasksLeavesTheStaleKeys) {
+    for (int i = 0; i < 5; ++i) {
+        StoreTask(i, 0, kNoKey, L"old" + std::to_wstring(i));
+    }
+    StoreCount(5);
+    SaveStore();  // the two default tasks
+    HKEY stale = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks\\Task4",
+                                           0, KEY_READ, &stale));
+    RegCloseKey(stale);
+    g_taskList.Clear();
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓"}), Names());
+}
+
+TEST_F(StoreTest, TakenHotKeyLoadsWithoutAtomAndSavesItsKeysBack) {
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_TRUE(RegisterHotKey(other, 9, MOD_CONTROL | MOD_ALT, 'T'));
+    StoreTask(0, MOD_CONTROL | MOD_ALT, 'T', L"taken");
+    StoreCount(1);
+    ASSERT_NE(0, LoadStore());
+    ASSERT_EQ(1u, g_taskList.Count());
+    EXPECT_EQ(0, g_taskList.At(0)->Atom);
+    SaveStore();
+    DWORD vk = 0, size = 4;
+    RegGetValueW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks\\Task0", L"vk", RRF_RT_DWORD,
+                 nullptr, &vk, &size);
+    EXPECT_EQ(static_cast<DWORD>('T'), vk);
+    UnregisterHotKey(other, 9);
+    DestroyWindow(other);
+}
+
+}  // namespace

@@ -1,1 +1,156 @@
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/hotkey.h"
+#include "model/task.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+TEST(Task, NewTaskDefaults) {
+    Task task;
+    EXPECT_EQ(0u, task.fsModifiers);
+    EXPECT_EQ(kNoKey, task.vk);
+    EXPECT_EQ(0, task.Atom);
+    EXPECT_EQ(1, task.Show);
+    EXPECT_EQ(0, task.RunAs);
+    EXPECT_EQ(1, task.ShowLauncher);
+    EXPECT_EQ(0, task.IconIndex);
+    EXPECT_EQ(-1, task.ImageIndex);
+    EXPECT_EQ(nullptr, task.NameWindow);
+    EXPECT_EQ(nullptr, task.ItemIDList.m_pidl);
+    for (const wchar_t* text : {task.File, task.Parameter, task.WorkingFolder, task.Name,
+                                task.Sound, task.IconPath}) {
+        EXPECT_EQ(L'\0', text[0]);
+    }
+}
+
+TEST(Task, TextFieldsHold259Characters) {
+    EXPECT_EQ(260u, sizeof(Task{}.File) / sizeof(wchar_t));
+    Task task;
+    std::wstring fits(259, L'a');
+    lstrcpynW(task.File, std::wstring(260, L'b').c_str(), kTextFieldLength);
+    EXPECT_EQ(259, lstrlenW(task.File));
+    lstrcpynW(task.Name, fits.c_str(), kTextFieldLength);
+    EXPECT_EQ(fits, task.Name);
+}
+
+class TaskListTest : public testing::Test {
+protected:
+    test::HotKeyOwner owner;
+
+    Task* AppendRegistered(UINT modifiers, UINT vk, const wchar_t* name) {
+        auto task = test::MakeTask(modifiers, vk, name);
+        task->Atom = RegisterTaskHotKey(modifiers, vk);
+        return g_taskList.Append(std::move(task));
+    }
+
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        for (const auto& task : g_taskList) {
+            names.push_back(task->Name);
+        }
+        return names;
+    }
+};
+
+TEST_F(TaskListTest, CopyCarriesTheAtomAndDestroyingItLeavesTheHotKey) {
+    Task* task = AppendRegistered(MOD_CONTROL | MOD_ALT, 'Q', L"q");
+    ASSERT_NE(0, task->Atom);
+    task->ItemIDList.SetPath(L"C:\\windows");
+    task->NameWindow = owner.window();
+    {
+        Task copy(*task);
+        EXPECT_EQ(task->Atom, copy.Atom);
+        EXPECT_EQ(task->NameWindow, copy.NameWindow);
+        ASSERT_NE(nullptr, copy.ItemIDList.m_pidl);
+        EXPECT_NE(task->ItemIDList.m_pidl, copy.ItemIDList.m_pidl);
+    }
+    EXPECT_NE(0, GlobalFindAtomW(L"Tessaly00030051"));
+    EXPECT_FALSE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'Q'));
+    task->NameWindow = nullptr;
+}
+
+TEST_F(TaskListTest, CopyCopiesWholeBuffersPastTheTerminator) {
+    Task source;
+    source.Parameter[0] = L'a';
+    source.Parameter[200] = L'z';
+    Task copy;
+    copy = source;
+    EXPECT_EQ(L'z', copy.Parameter[200]);
+}
+
+TEST_F(TaskListTest, RemoveReleasesTheHotKeyAndKeepsOrder) {
+    AppendRegistered(MOD_CONTROL | MOD_ALT, '1', L"one");
+    Task* two = AppendRegistered(MOD_CONTROL | MOD_ALT, '2', L"two");
+    AppendRegistered(MOD_CONTROL | MOD_ALT, '3', L"three");
+    EXPECT_TRUE(g_taskList.Remove(two));
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00030032"));
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"three"}), Names());
+    Task stranger;
+    EXPECT_FALSE(g_taskList.Remove(&stranger));
+}
+
+TEST_F(TaskListTest, ChangedTaskComesBackAtItsIndex) {
+    AppendRegistered(0, kNoKey, L"a");
+    Task* b = AppendRegistered(0, kNoKey, L"b");
+    AppendRegistered(0, kNoKey, L"c");
+    int index = g_taskList.IndexOf(b);
+    auto replacement = std::make_unique<Task>(*b);
+    lstrcpyW(replacement->Name, L"B");
+    g_taskList.Remove(b);
+    g_taskList.InsertAt(static_cast<size_t>(index), std::move(replacement));
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"B", L"c"}), Names());
+}
+
+TEST_F(TaskListTest, SwapsStopAtTheEnds) {
+    Task* a = AppendRegistered(0, kNoKey, L"a");
+    Task* b = AppendRegistered(0, kNoKey, L"b");
+    Task* c = AppendRegistered(0, kNoKey, L"c");
+    EXPECT_FALSE(g_taskList.SwapWithPrevious(a));
+    EXPECT_FALSE(g_taskList.SwapWithNext(c));
+    EXPECT_TRUE(g_taskList.SwapWithNext(a));
+    EXPECT_EQ((std::vector<std::wstring>{L"b", L"a", L"c"}), Names());
+    EXPECT_TRUE(g_taskList.SwapWithPrevious(c));
+    EXPECT_EQ((std::vector<std::wstring>{L"b", L"c", L"a"}), Names());
+    EXPECT_EQ(0, g_taskList.IndexOf(b));
+}
+
+TEST_F(TaskListTest, FindByKeyReturnsEveryMatchInOrder) {
+    Task* first = AppendRegistered(MOD_CONTROL | MOD_ALT, 'X', L"first");
+    AppendRegistered(MOD_CONTROL, 'X', L"other modifiers");
+    Task* second = AppendRegistered(MOD_CONTROL | MOD_ALT, 'X', L"second");
+    AppendRegistered(MOD_CONTROL | MOD_ALT, kNoKey, L"no key");
+    EXPECT_NE(0, first->Atom);
+    EXPECT_EQ(0, second->Atom);
+    std::vector<Task*> found;
+    g_taskList.ForEachWithKey(MOD_CONTROL | MOD_ALT, 'X', [&](Task* t) { found.push_back(t); });
+    EXPECT_EQ((std::vector<Task*>{first, second}), found);
+    EXPECT_EQ(0u, g_taskList.ForEachWithKey(MOD_CONTROL | MOD_ALT, 0xFFFF, [](Task*) {}));
+}
+
+TEST_F(TaskListTest, ClearReleasesEveryHotKey) {
+    AppendRegistered(MOD_CONTROL | MOD_ALT, '7', L"seven");
+    AppendRegistered(0, kNoKey, L"no key");
+    AppendRegistered(MOD_CONTROL | MOD_ALT, '8', L"eight");
+    g_taskList.Clear();
+    EXPECT_EQ(0u, g_taskList.Count());
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00030037"));
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00030038"));
+}
+
+TEST_F(TaskListTest, FindByNameWindowTakesTheFirst) {
+    HWND window = owner.window();
+    AppendRegistered(0, kNoKey, L"a");
+    Task* b = AppendRegistered(0, kNoKey, L"b");
+    Task* c = AppendRegistered(0, kNoKey, L"c");
+    b->NameWindow = window;
+    c->NameWindow = window;
+    EXPECT_EQ(b, g_taskList.FindByNameWindow(window));
+    EXPECT_EQ(nullptr, g_taskList.FindByNameWindow(reinterpret_cast<HWND>(0x1234)));
+    b->NameWindow = c->NameWindow = nullptr;
+}
+
+}  // namespace

@@ -1,1 +1,197 @@
+#include "tests/unit/test_support.h"
+
 #include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/tray_icon.h"
+#include "model/display_settings.h"
+
+namespace test {
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() > deadline) {
+            return done();
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpMessages();
+    }
+    return true;
+}
+
+const wchar_t kStorePath[] = L"Software\\Norv\\Tessaly";
+
+void DeleteStore() { RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath); }
+
+HKEY CreateStoreKey(const wchar_t* subkey) {
+    std::wstring path = kStorePath;
+    if (subkey) {
+        path += L"\\";
+        path += subkey;
+    }
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    return key;
+}
+
+void WriteRaw(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size));
+}
+
+void WriteDword(HKEY key, const wchar_t* name, DWORD value) {
+    WriteRaw(key, name, REG_DWORD, &value, sizeof(value));
+}
+
+void WriteString(HKEY key, const wchar_t* name, const std::wstring& text) {
+    WriteRaw(key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+}
+
+namespace {
+FakeTrayShell* g_fakeTray = nullptr;
+ModalBlocker* g_blocker = nullptr;
+}  // namespace
+
+FakeTrayShell::FakeTrayShell() {
+    g_fakeTray = this;
+    g_trayShell = {&FakeTrayShell::Notify, &FakeTrayShell::Sleep};
+}
+
+FakeTrayShell::~FakeTrayShell() {
+    g_trayShell = {Shell_NotifyIconW, ::Sleep};
+    g_fakeTray = nullptr;
+}
+
+void FakeTrayShell::AnswerAddsWith(std::vector<DWORD> errors) {
+    m_addAnswers = std::move(errors);
+    m_nextAnswer = 0;
+}
+
+size_t FakeTrayShell::Count(DWORD message) const {
+    size_t count = 0;
+    for (const auto& call : calls) {
+        count += call.message == message;
+    }
+    return count;
+}
+
+BOOL WINAPI FakeTrayShell::Notify(DWORD message, PNOTIFYICONDATAW data) {
+    FakeTrayShell& self = *g_fakeTray;
+    self.calls.push_back({message, data->uID, data->uCallbackMessage, data->szTip});
+    if (message != NIM_ADD) {
+        return TRUE;
+    }
+    size_t index = self.m_nextAnswer < self.m_addAnswers.size() ? self.m_nextAnswer++
+                                                                 : self.m_addAnswers.size() - 1;
+    DWORD error = self.m_addAnswers[index];
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
+
+void WINAPI FakeTrayShell::Sleep(DWORD ms) { g_fakeTray->sleeps.push_back(ms); }
+
+std::unique_ptr<Task> MakeTask(UINT modifiers, UINT vk, const wchar_t* name) {
+    auto task = std::make_unique<Task>();
+    task->fsModifiers = modifiers;
+    task->vk = vk;
+    lstrcpynW(task->Name, name, kTextFieldLength);
+    return task;
+}
+
+ModalBlocker::ModalBlocker() {
+    g_blocker = this;
+    m_hook = SetWindowsHookExW(WH_CBT, &ModalBlocker::Hook, nullptr, GetCurrentThreadId());
+}
+
+ModalBlocker::~ModalBlocker() {
+    UnhookWindowsHookEx(m_hook);
+    g_blocker = nullptr;
+}
+
+LRESULT CALLBACK ModalBlocker::Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && g_blocker) {
+        auto create = reinterpret_cast<CBT_CREATEWNDW*>(lParam);
+        LPCWSTR className = create->lpcs->lpszClass;
+        if (IS_INTRESOURCE(className)) {
+            WORD atom = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(className));
+            if (atom == 32770) {
+                ++g_blocker->dialogs;
+                g_blocker->dialogTitles.push_back(create->lpcs->lpszName ? create->lpcs->lpszName
+                                                                         : L"");
+                return 1;
+            }
+            if (atom == 32768) {
+                ++g_blocker->menus;
+                return 1;
+            }
+        } else if (lstrcmpW(className, L"#32770") == 0) {
+            ++g_blocker->dialogs;
+            g_blocker->dialogTitles.push_back(create->lpcs->lpszName ? create->lpcs->lpszName : L"");
+            return 1;
+        } else if (lstrcmpW(className, L"#32768") == 0) {
+            ++g_blocker->menus;
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+MainWindowSession::MainWindowSession(bool withStore) {
+    DeleteStore();
+    if (withStore) {
+        RegCloseKey(CreateStoreKey());
+    }
+    static bool registered = RegisterMainWindowClass(g_instance);
+    EXPECT_TRUE(registered);
+    g_busy = 0;
+    m_window = CreateMainWindow(g_instance);
+    EXPECT_NE(nullptr, m_window);
+}
+
+void MainWindowSession::Destroy() {
+    if (m_window && IsWindow(m_window)) {
+        DestroyWindow(m_window);
+    }
+    m_window = nullptr;
+    // The destruction posts the quit message; take it so later loops run.
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message != WM_QUIT) {
+            DispatchMessageW(&message);
+        }
+    }
+    UnregisterClassW(kNameWindowClass, g_instance);
+    UnregisterClassW(kLauncherWindowClass, g_instance);
+    g_mainWindow = nullptr;
+    g_busy = 0;
+}
+
+MainWindowSession::~MainWindowSession() {
+    Destroy();
+    DeleteStore();
+}
+
+HotKeyOwner::HotKeyOwner() : m_previous(g_mainWindow) {
+    m_window = CreateWindowExW(0, L"STATIC", L"hotkey owner", WS_POPUP, 0, 0, 0, 0, nullptr,
+                               nullptr, g_instance, nullptr);
+    g_mainWindow = m_window;
+}
+
+HotKeyOwner::~HotKeyOwner() {
+    g_taskList.Clear();
+    DestroyWindow(m_window);
+    g_mainWindow = m_previous;
+}
+
+}  // namespace test

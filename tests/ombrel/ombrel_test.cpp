@@ -1,0 +1,460 @@
+// End-to-end tests of Ombrel.exe: the driver owns real windows, stacks them,
+// makes one the foreground window, runs Ombrel with words and checks which
+// WM_SYSCOMMAND messages arrive where.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kGenerousWaitMs = 20000;
+constexpr DWORD kCandidate = WS_VISIBLE | WS_SYSMENU;
+
+// Window kinds the cases are built from.
+constexpr DWORD kBothBoxes = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kNoBoxes = WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kMinBoxOnly = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kMaxBoxOnly = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX;
+constexpr DWORD kMenulessPopup = WS_POPUP;
+constexpr DWORD kMenulessCaption = WS_CAPTION;
+
+enum class Shape { Normal, Maximized, Minimized, Hidden };
+
+std::wstring OmbrelPath()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"Ombrel.exe";
+}
+
+std::string Describe(const std::vector<WPARAM>& commands)
+{
+    std::string text;
+    for (const WPARAM command : commands) {
+        if (!text.empty())
+            text += ' ';
+        switch (command) {
+        case SC_MINIMIZE: text += "SC_MINIMIZE"; break;
+        case SC_MAXIMIZE: text += "SC_MAXIMIZE"; break;
+        case SC_RESTORE: text += "SC_RESTORE"; break;
+        case SC_MOVE: text += "SC_MOVE"; break;
+        case SC_SIZE: text += "SC_SIZE"; break;
+        case SC_CLOSE: text += "SC_CLOSE"; break;
+        default: text += "0x" + std::to_string(command); break;
+        }
+    }
+    return text;
+}
+
+// A top-level window of this thread that keeps every WM_SYSCOMMAND it gets.
+// It acts on none of them unless asked to, and never on SC_MOVE or SC_SIZE:
+// those would start a modal loop waiting for the mouse.
+class TestWindow {
+public:
+    TestWindow(DWORD style, Shape shape, bool actsOnCommands = false) : actsOnCommands_(actsOnCommands)
+    {
+        static const ATOM windowClass = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = Procedure;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+            wc.lpszClassName = L"OmbrelTestTarget";
+            return RegisterClassW(&wc);
+        }();
+        static int count;
+        const int offset = 40 + 30 * (count++ % 10);
+        CreateWindowExW(0, MAKEINTATOM(windowClass), L"Ombrel test", style & ~WS_VISIBLE, offset, offset, 360, 240,
+                        nullptr, nullptr, GetModuleHandleW(nullptr), this);
+        static const int kShowCommand[] = {SW_SHOWNORMAL, SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED, SW_HIDE};
+        if (window_)
+            ShowWindow(window_, kShowCommand[static_cast<int>(shape)]);
+    }
+    ~TestWindow()
+    {
+        if (window_)
+            DestroyWindow(window_);
+    }
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+    HWND handle() const { return window_; }
+    const std::vector<WPARAM>& commands() const { return commands_; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_NCCREATE) {
+            auto* self = static_cast<TestWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+            self->window_ = window;
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        }
+        auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self && message == WM_SYSCOMMAND) {
+            self->commands_.push_back(wParam);
+            const WPARAM command = wParam & 0xFFF0;
+            if (!self->actsOnCommands_ || command == SC_MOVE || command == SC_SIZE)
+                return 0;
+        }
+        if (self && message == WM_NCDESTROY)
+            self->window_ = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND window_ = nullptr;
+    bool actsOnCommands_;
+    std::vector<WPARAM> commands_;
+};
+
+using Windows = std::vector<std::unique_ptr<TestWindow>>;
+
+// Dispatches this thread's messages until done() holds or the wait runs out.
+template <typename Condition>
+bool PumpUntil(Condition done, DWORD timeoutMs = kGenerousWaitMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (done())
+            return true;
+        if (GetTickCount64() >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+}
+
+// Puts the windows on top of every other one in the order given, top first,
+// and makes the first the foreground window.
+testing::AssertionResult StackAndFocus(const Windows& topFirst)
+{
+    for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it)
+        SetWindowPos((*it)->handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetForegroundWindow(topFirst.front()->handle());
+    PumpUntil([] { return true; });
+
+    if (GetForegroundWindow() != topFirst.front()->handle())
+        return testing::AssertionFailure() << "the top test window did not become the foreground window";
+    HWND window = topFirst.front()->handle();
+    for (size_t i = 1; i < topFirst.size(); ++i) {
+        window = GetWindow(window, GW_HWNDNEXT);
+        if (window != topFirst[i]->handle())
+            return testing::AssertionFailure() << "test window " << i << " is not where it was put in the z-order";
+    }
+    return testing::AssertionSuccess();
+}
+
+// Runs Ombrel.exe with the given command line after its own name, as a task
+// of the main program would, and waits for it to end.
+testing::AssertionResult RunOmbrel(const std::wstring& words, const std::wstring& argument0 = L"")
+{
+    const std::wstring path = OmbrelPath();
+    std::wstring commandLine = argument0.empty() ? L"\"" + path + L"\"" : argument0;
+    if (!words.empty())
+        commandLine += L" " + words;
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return testing::AssertionFailure() << "cannot start Ombrel.exe, error " << GetLastError();
+    CloseHandle(process.hThread);
+    const DWORD waited = WaitForSingleObject(process.hProcess, kGenerousWaitMs);
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (waited != WAIT_OBJECT_0)
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    if (waited != WAIT_OBJECT_0)
+        return testing::AssertionFailure() << "Ombrel.exe did not end";
+    if (exitCode != 0)
+        return testing::AssertionFailure() << "Ombrel.exe ended with " << exitCode;
+    return testing::AssertionSuccess();
+}
+
+// Ombrel posts and ends, so by the time it has ended its messages are in our
+// queue: a drain finds them all. The wait only covers a slow wineserver.
+void CollectCommands(const Windows& windows, size_t expectedCount)
+{
+    PumpUntil([&] {
+        size_t count = 0;
+        for (const auto& window : windows)
+            count += window->commands().size();
+        return count >= expectedCount;
+    });
+}
+
+size_t CountOf(const char* description)
+{
+    size_t count = *description ? 1 : 0;
+    for (const char* c = description; *c; ++c)
+        count += *c == ' ';
+    return count;
+}
+
+struct Layer {
+    DWORD style;
+    Shape shape;
+};
+
+Windows Build(const std::vector<Layer>& topFirst)
+{
+    Windows windows;
+    for (const Layer& layer : topFirst)
+        windows.push_back(std::make_unique<TestWindow>(layer.style, layer.shape));
+    return windows;
+}
+
+// ---------------------------------------------------------------------------
+// Words, sent to a plain window with both boxes.
+
+struct WordCase {
+    const char* name;
+    const wchar_t* words;
+    const char* expected;
+};
+
+const WordCase kWordCases[] = {
+    {"NoWords", L"", ""},
+    {"TwoLettersAreNoWord", L"mi", ""},
+    {"UnknownWord", L"hello", ""},
+    {"WordInsideAnotherIsNoWord", L"xmin", ""},
+    {"LongWordByItsFirstThreeLetters", L"minimize", "SC_MINIMIZE"},
+    {"UpperCase", L"MAX", "SC_MAXIMIZE"},
+    {"MixedCase", L"mOvE", "SC_MOVE"},
+    {"Size", L"size", "SC_SIZE"},
+    {"Close", L"Close", "SC_CLOSE"},
+    {"SameWordTwice", L"max max", "SC_MAXIMIZE SC_MAXIMIZE"},
+    {"InTheOrderGiven", L"min max", "SC_MINIMIZE SC_MAXIMIZE"},
+    {"OrderIsTheUsersNotTheTables", L"clo siz mov", "SC_CLOSE SC_SIZE SC_MOVE"},
+    {"UnknownWordsBetweenAreSkipped", L"x max yyy clo", "SC_MAXIMIZE SC_CLOSE"},
+    // The C runtime's splitting: quotes go, and a quoted space stays inside one word.
+    {"QuotedWord", L"\"max\"", "SC_MAXIMIZE"},
+    {"QuotedSpaceKeepsOneWord", L"\"x min\"", ""},
+    // Letters that only a Unicode or locale-aware comparison would fold into ASCII.
+    {"DotlessIIsNotI", L"m\u0131n", ""},
+    {"LongSIsNotS", L"\u017Fiz", ""},
+    {"FullWidthIsNotAscii", L"\uFF4D\uFF41\uFF58", ""},
+};
+
+class OmbrelWords : public testing::TestWithParam<WordCase> {};
+
+TEST_P(OmbrelWords, PostsTheCommandsNamed)
+{
+    const WordCase& c = GetParam();
+    Windows windows = Build({{kBothBoxes, Shape::Normal}});
+    ASSERT_TRUE(StackAndFocus(windows));
+
+    ASSERT_TRUE(RunOmbrel(c.words));
+    CollectCommands(windows, CountOf(c.expected));
+
+    EXPECT_EQ(c.expected, Describe(windows[0]->commands()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OmbrelWords, testing::ValuesIn(kWordCases),
+                         [](const testing::TestParamInfo<WordCase>& info) { return std::string(info.param.name); });
+
+// The program's own path is not a word, even when it reads like one.
+TEST(OmbrelArguments, ProgramNameIsNoWord)
+{
+    Windows windows = Build({{kBothBoxes, Shape::Normal}});
+    ASSERT_TRUE(StackAndFocus(windows));
+
+    ASSERT_TRUE(RunOmbrel(L"", L"close"));
+    ASSERT_TRUE(RunOmbrel(L"min", L"max"));
+    CollectCommands(windows, 1);
+
+    EXPECT_EQ("SC_MINIMIZE", Describe(windows[0]->commands()));
+}
+
+// ---------------------------------------------------------------------------
+// What the target's style allows.
+
+struct StyleCase {
+    const char* name;
+    DWORD style;
+    Shape shape;
+    const wchar_t* words;
+    const char* expected;
+};
+
+const StyleCase kStyleCases[] = {
+    {"NoBoxesNoMinimize", kNoBoxes, Shape::Normal, L"min", ""},
+    {"NoBoxesNoMaximize", kNoBoxes, Shape::Normal, L"max", ""},
+    {"NoBoxesStillMovesSizesCloses", kNoBoxes, Shape::Normal, L"mov siz clo", "SC_MOVE SC_SIZE SC_CLOSE"},
+    {"MinimizeBoxOnly", kMinBoxOnly, Shape::Normal, L"min max", "SC_MINIMIZE"},
+    {"MaximizeBoxOnly", kMaxBoxOnly, Shape::Normal, L"min max", "SC_MAXIMIZE"},
+    {"MaximizedRestores", kBothBoxes, Shape::Maximized, L"max", "SC_RESTORE"},
+    {"MaximizedRestoresEachTime", kBothBoxes, Shape::Maximized, L"max max", "SC_RESTORE SC_RESTORE"},
+    {"MaximizedDoesNotMove", kBothBoxes, Shape::Maximized, L"mov", ""},
+    {"MaximizedDoesNotSize", kBothBoxes, Shape::Maximized, L"siz", ""},
+    {"MaximizedMinimizesAndCloses", kBothBoxes, Shape::Maximized, L"min clo", "SC_MINIMIZE SC_CLOSE"},
+    {"MaximizedWithoutMaximizeBoxKeepsIt", kMinBoxOnly, Shape::Maximized, L"max", ""},
+    {"MinimizedDoesNotMoveOrSize", kBothBoxes, Shape::Minimized, L"mov siz", ""},
+    {"MinimizedMaximizes", kBothBoxes, Shape::Minimized, L"max", "SC_MAXIMIZE"},
+    {"MinimizedMinimizesAgain", kBothBoxes, Shape::Minimized, L"min", "SC_MINIMIZE"},
+    {"MinimizedCloses", kBothBoxes, Shape::Minimized, L"clo", "SC_CLOSE"},
+};
+
+class OmbrelStyles : public testing::TestWithParam<StyleCase> {};
+
+TEST_P(OmbrelStyles, PostsOnlyWhatTheWindowOffers)
+{
+    const StyleCase& c = GetParam();
+    Windows windows = Build({{c.style, c.shape}});
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(windows[0]->handle(), GWL_STYLE));
+    ASSERT_EQ(c.shape == Shape::Maximized, (style & WS_MAXIMIZE) != 0);
+    ASSERT_EQ(c.shape == Shape::Minimized, (style & WS_MINIMIZE) != 0);
+    ASSERT_TRUE(StackAndFocus(windows));
+
+    ASSERT_TRUE(RunOmbrel(c.words));
+    CollectCommands(windows, CountOf(c.expected));
+
+    EXPECT_EQ(c.expected, Describe(windows[0]->commands()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OmbrelStyles, testing::ValuesIn(kStyleCases),
+                         [](const testing::TestParamInfo<StyleCase>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Which window is the target when the foreground one has no window menu.
+
+struct StackCase {
+    const char* name;
+    std::vector<Layer> topFirst;  // the first is the foreground window
+    const wchar_t* words;
+    int receiver;                 // index into topFirst, or -1 for none
+    const char* expected;
+};
+
+const StackCase kStackCases[] = {
+    {"PopupHandsDownToTheWindowBelow",
+     {{kMenulessPopup, Shape::Normal}, {kBothBoxes, Shape::Normal}}, L"max", 1, "SC_MAXIMIZE"},
+    {"SkipsMenulessAndHiddenWindows",
+     {{kMenulessPopup, Shape::Normal}, {kMenulessCaption, Shape::Normal}, {kBothBoxes, Shape::Hidden},
+      {kMinBoxOnly, Shape::Normal}},
+     L"min clo", 3, "SC_MINIMIZE SC_CLOSE"},
+    {"TheTargetsStyleDecidesNotThePopups",
+     {{kMenulessPopup | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, Shape::Normal}, {kNoBoxes, Shape::Normal}},
+     L"min max clo", 1, "SC_CLOSE"},
+    {"MaximizedWindowBelowIsRestored",
+     {{kMenulessPopup, Shape::Normal}, {kBothBoxes, Shape::Maximized}}, L"max mov", 1, "SC_RESTORE"},
+    {"PopupWithWindowMenuIsTheTarget",
+     {{kMenulessPopup | WS_SYSMENU, Shape::Normal}, {kBothBoxes, Shape::Normal}}, L"clo", 0, "SC_CLOSE"},
+    {"NoWindowWithMenuBelow",
+     {{kMenulessPopup, Shape::Normal}, {kMenulessCaption, Shape::Normal}, {kBothBoxes, Shape::Hidden}},
+     L"min max mov siz clo", -1, ""},
+};
+
+// The first visible window with a window menu below ours that is not ours.
+HWND OtherCandidateBelow(const Windows& ours)
+{
+    for (HWND window = ours.front()->handle(); window; window = GetWindow(window, GW_HWNDNEXT)) {
+        bool isOurs = false;
+        for (const auto& test : ours)
+            isOurs = isOurs || test->handle() == window;
+        if (!isOurs && (GetWindowLongW(window, GWL_STYLE) & kCandidate) == kCandidate)
+            return window;
+    }
+    return nullptr;
+}
+
+class OmbrelTarget : public testing::TestWithParam<StackCase> {};
+
+TEST_P(OmbrelTarget, IsTheFirstVisibleWindowWithAWindowMenu)
+{
+    const StackCase& c = GetParam();
+    Windows windows = Build(c.topFirst);
+    ASSERT_TRUE(StackAndFocus(windows));
+    if (c.receiver < 0 && OtherCandidateBelow(windows))
+        GTEST_SKIP() << "another program's window with a window menu lies below the test windows, so the "
+                        "commands would rightly go there and the case cannot be isolated on this desktop";
+
+    ASSERT_TRUE(RunOmbrel(c.words));
+    CollectCommands(windows, CountOf(c.expected));
+
+    for (size_t i = 0; i < windows.size(); ++i) {
+        SCOPED_TRACE("window " + std::to_string(i));
+        EXPECT_EQ(static_cast<int>(i) == c.receiver ? c.expected : "", Describe(windows[i]->commands()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OmbrelTarget, testing::ValuesIn(kStackCases),
+                         [](const testing::TestParamInfo<StackCase>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// A window that acts on the commands, as a real program's does.
+
+TEST(OmbrelRealWindow, MaximizesRestoresAndCloses)
+{
+    Windows windows;
+    windows.push_back(std::make_unique<TestWindow>(kBothBoxes, Shape::Normal, true));
+    const HWND window = windows[0]->handle();
+
+    ASSERT_TRUE(StackAndFocus(windows));
+    ASSERT_TRUE(RunOmbrel(L"max"));
+    EXPECT_TRUE(PumpUntil([&] { return IsZoomed(window) != FALSE; })) << "the window was not maximized";
+    EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_MAXIMIZE);
+
+    ASSERT_TRUE(StackAndFocus(windows));
+    ASSERT_TRUE(RunOmbrel(L"max"));
+    EXPECT_TRUE(PumpUntil([&] { return !IsZoomed(window); })) << "the window was not restored";
+
+    ASSERT_TRUE(StackAndFocus(windows));
+    ASSERT_TRUE(RunOmbrel(L"clo"));
+    EXPECT_TRUE(PumpUntil([&] { return windows[0]->handle() == nullptr; })) << "the window was not closed";
+    EXPECT_FALSE(IsWindow(window));
+}
+
+// ---------------------------------------------------------------------------
+// The file itself: what the main program and Explorer read from it.
+
+TEST(OmbrelFile, IsAWindowsProgramWithIconAndVersionOnly)
+{
+    const std::wstring path = OmbrelPath();
+
+    // A console program would flash a console window on every hotkey press.
+    const DWORD_PTR type = SHGetFileInfoW(path.c_str(), 0, nullptr, 0, SHGFI_EXETYPE);
+    EXPECT_EQ(MAKEWORD('P', 'E'), LOWORD(type));
+    EXPECT_NE(0, HIWORD(type)) << "Ombrel.exe is a console program";
+
+    const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_NE(nullptr, FindResourceW(module, MAKEINTRESOURCEW(107), RT_GROUP_ICON));
+    int iconGroups = 0;
+    EnumResourceNamesW(module, RT_GROUP_ICON, [](HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) -> BOOL {
+        ++*reinterpret_cast<int*>(count);
+        return TRUE;
+    }, reinterpret_cast<LONG_PTR>(&iconGroups));
+    EXPECT_EQ(1, iconGroups);
+    for (const LPCWSTR type : {RT_DIALOG, RT_MENU}) {
+        EXPECT_FALSE(EnumResourceNamesW(module, type, [](HMODULE, LPCWSTR, LPWSTR, LONG_PTR) -> BOOL { return TRUE; },
+                                        0))
+            << "Ombrel.exe must show no user interface";
+    }
+    FreeLibrary(module);
+
+    DWORD ignored = 0;
+    std::vector<BYTE> version(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
+    for (const auto& [key, value] : {std::pair{L"CompanyName", L"Norv"}, std::pair{L"ProductName", L"Ombrel"}}) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\041104b0\\") + key;
+        ASSERT_TRUE(VerQueryValueW(version.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) << key;
+        EXPECT_STREQ(value, text);
+    }
+}
+
+} // namespace

@@ -1,0 +1,101 @@
+// Shared pieces of the in-process suites: message pumping, a scratch store,
+// a recording tray shell, and a live main window.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/task.h"
+
+namespace test {
+
+// Dispatches every message waiting for this thread.
+void PumpMessages();
+// Dispatches messages until `done` holds or the time-out passes; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
+// HKCU\Software\Norv\Tessaly
+extern const wchar_t kStorePath[];
+void DeleteStore();
+// Creates the program key (empty) and returns it open.
+HKEY CreateStoreKey(const wchar_t* subkey = nullptr);
+void WriteDword(HKEY key, const wchar_t* name, DWORD value);
+void WriteString(HKEY key, const wchar_t* name, const std::wstring& text);
+void WriteRaw(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size);
+
+// What the tray icon asked of the shell, in order.
+struct TrayCall {
+    DWORD message;
+    UINT id;
+    UINT callbackMessage;
+    std::wstring tip;
+};
+// Replaces the shell for the tray icon while it lives. Each answer is taken in
+// turn (the last repeats): TRUE, or FALSE with the given last error.
+class FakeTrayShell {
+public:
+    FakeTrayShell();
+    ~FakeTrayShell();
+    void AnswerAddsWith(std::vector<DWORD> errors);  // ERROR_SUCCESS means success
+    std::vector<TrayCall> calls;
+    std::vector<DWORD> sleeps;
+    size_t Count(DWORD message) const;
+
+private:
+    std::vector<DWORD> m_addAnswers{ERROR_SUCCESS};
+    size_t m_nextAnswer = 0;
+    static BOOL WINAPI Notify(DWORD message, PNOTIFYICONDATAW data);
+    static void WINAPI Sleep(DWORD ms);
+};
+
+// A task with a key, not registered and not in any list.
+std::unique_ptr<Task> MakeTask(UINT modifiers, UINT vk, const wchar_t* name = L"");
+
+// Counts and refuses the creation of dialogs (#32770) and popup menus
+// (#32768) on this thread, so a command that would open one returns at once.
+class ModalBlocker {
+public:
+    ModalBlocker();
+    ~ModalBlocker();
+    int dialogs = 0;
+    int menus = 0;
+    std::vector<std::wstring> dialogTitles;
+
+private:
+    HHOOK m_hook;
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+};
+
+// The real main window, created through its creation handler with a fake
+// tray shell, and destroyed (quit message drained) at the end.
+class MainWindowSession {
+public:
+    // With an empty store key present unless told otherwise, so that no
+    // settings dialog is asked for.
+    explicit MainWindowSession(bool withStore = true);
+    ~MainWindowSession();
+    HWND window() const { return m_window; }
+    FakeTrayShell tray;
+    void Destroy();
+
+private:
+    HWND m_window = nullptr;
+};
+
+// A plain hidden window standing in for the main window as hotkey owner.
+class HotKeyOwner {
+public:
+    HotKeyOwner();
+    ~HotKeyOwner();
+    HWND window() const { return m_window; }
+
+private:
+    HWND m_window;
+    HWND m_previous;
+};
+
+}  // namespace test
