@@ -34,6 +34,10 @@ const UINT g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 
 namespace {
 
+// Set while the settings dialog runs, whose edits are the user's only copy
+// until the store is written.
+bool g_settingsOpen = false;
+
 bool RegisterPlainClass(const wchar_t* name, WNDPROC procedure, HBRUSH background) {
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
@@ -96,6 +100,11 @@ LRESULT MainOnCreate(HWND window) {
 }
 
 void MainOnDestroy() {
+    // Ending while the settings are open (the session ends, say) saves them
+    // now: once the tasks are released below there is nothing left to save.
+    if (g_settingsOpen) {
+        SaveStore();
+    }
     if (g_taskImageList) {
         ImageList_Destroy(g_taskImageList);
         g_taskImageList = nullptr;
@@ -150,9 +159,13 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         return 0;
     case IDM_SETTINGS:
         if (!g_busy) {
-            RunBusy([] {
+            RunBusy([window] {
+                g_settingsOpen = true;
                 RunSettingsDialog();
-                SaveStore();
+                g_settingsOpen = false;
+                if (IsWindow(window)) {
+                    SaveStore();
+                }
             });
         }
         return 0;

@@ -1,1 +1,377 @@
-#include <gtest/gtest.h>
+#include "tests/e2e/driver.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+
+namespace e2e {
+
+std::wstring BinDir() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    PathRemoveFileSpecW(path);
+    return path;
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() > deadline) {
+            return done();
+        }
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+Process::Process(const std::wstring& program, const std::wstring& words) {
+    std::wstring path = BinDir() + L"\\" + program;
+    std::wstring commandLine = L"\"" + path + L"\"";
+    if (!words.empty()) {
+        commandLine += L" " + words;
+    }
+    STARTUPINFOW startup = {sizeof(startup)};
+    std::wstring directory = BinDir();
+    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.c_str(), &startup, &m_info)) {
+        m_info = {};
+    }
+}
+
+Process::~Process() {
+    if (m_info.hProcess) {
+        if (Running()) {
+            TerminateProcess(m_info.hProcess, 99);
+            WaitForSingleObject(m_info.hProcess, 5000);
+        }
+        CloseHandle(m_info.hProcess);
+        CloseHandle(m_info.hThread);
+    }
+}
+
+DWORD Process::WaitForExit(DWORD timeoutMs) {
+    DWORD code = STILL_ACTIVE;
+    WaitFor([&] { return !Running(); }, timeoutMs);
+    GetExitCodeProcess(m_info.hProcess, &code);
+    return code;
+}
+
+bool Process::Running() const {
+    return m_info.hProcess && WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    const wchar_t* className;
+    const wchar_t* title;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
+    auto& search = *reinterpret_cast<WindowSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search.pid || (search.visibleOnly && !IsWindowVisible(window))) {
+        return TRUE;
+    }
+    wchar_t className[256];
+    GetClassNameW(window, className, 256);
+    if (lstrcmpW(className, search.className) != 0) {
+        return TRUE;
+    }
+    if (search.title && WindowText(window) != search.title) {
+        return TRUE;
+    }
+    search.found = window;
+    return FALSE;
+}
+
+struct ChildSearch {
+    const std::wstring* text;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND window, LPARAM lParam) {
+    auto& search = *reinterpret_cast<ChildSearch*>(lParam);
+    if (WindowText(window) == *search.text) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title, bool visibleOnly) {
+    WindowSearch search = {pid, className, title, visibleOnly, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title,
+                          bool visibleOnly, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindProcessWindow(pid, className, title, visibleOnly)) != nullptr; },
+            timeoutMs);
+    return found;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    // Across processes WM_GETTEXT is answered by the owner; a hung one is skipped.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, &result);
+    return text;
+}
+
+HWND FindChildWithText(HWND parent, const std::wstring& text) {
+    ChildSearch search = {&text, nullptr};
+    EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+const wchar_t kStorePath[] = L"Software\\Norv\\Tessaly";
+
+void DeleteStore() { RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath); }
+
+namespace {
+
+HKEY CreateKey(const std::wstring& subkey) {
+    std::wstring path = std::wstring(kStorePath) + (subkey.empty() ? L"" : L"\\" + subkey);
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    return key;
+}
+
+void SetDword(HKEY key, const wchar_t* name, DWORD value) {
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+}
+
+void SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * 2));
+}
+
+std::wstring StorePath(const std::wstring& subkey) {
+    return std::wstring(kStorePath) + (subkey.empty() ? L"" : L"\\" + subkey);
+}
+
+}  // namespace
+
+void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon) {
+    RegCloseKey(CreateKey(L""));
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        HKEY key = CreateKey(L"Tasks\\Task" + std::to_wstring(i));
+        SetDword(key, L"fsModifiers", tasks[i].modifiers);
+        SetDword(key, L"vk", tasks[i].vk);
+        SetString(key, L"File", tasks[i].file);
+        SetString(key, L"Name", tasks[i].name);
+        RegCloseKey(key);
+    }
+    if (count >= 0) {
+        HKEY key = CreateKey(L"Tasks");
+        SetDword(key, L"Count", static_cast<DWORD>(count));
+        RegCloseKey(key);
+    }
+    if (showIcon >= 0) {
+        HKEY key = CreateKey(L"Setting");
+        SetDword(key, L"ShowIcon", static_cast<DWORD>(showIcon));
+        RegCloseKey(key);
+    }
+}
+
+bool ReadStoreDword(const std::wstring& subkey, const wchar_t* name, DWORD& value) {
+    DWORD size = sizeof(value);
+    return RegGetValueW(HKEY_CURRENT_USER, StorePath(subkey).c_str(), name, RRF_RT_DWORD, nullptr,
+                        &value, &size) == ERROR_SUCCESS;
+}
+
+bool ReadStoreString(const std::wstring& subkey, const wchar_t* name, std::wstring& value) {
+    wchar_t text[600] = {};
+    DWORD size = sizeof(text);
+    if (RegGetValueW(HKEY_CURRENT_USER, StorePath(subkey).c_str(), name, RRF_RT_REG_SZ, nullptr,
+                     text, &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    value = text;
+    return true;
+}
+
+bool StoreValueShape(const std::wstring& subkey, const wchar_t* name, DWORD& type, DWORD& size) {
+    type = 0;
+    size = 0;
+    return RegGetValueW(HKEY_CURRENT_USER, StorePath(subkey).c_str(), name,
+                        RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) == ERROR_SUCCESS;
+}
+
+bool StoreKeyExists(const std::wstring& subkey) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, StorePath(subkey).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+bool HotKeyIsFree(UINT modifiers, UINT vk) {
+    if (!RegisterHotKey(nullptr, 0xB00, modifiers, vk)) {
+        return false;
+    }
+    UnregisterHotKey(nullptr, 0xB00);
+    return true;
+}
+
+namespace {
+TraySpy* g_spy = nullptr;
+}
+
+TraySpy::TraySpy() {
+    g_spy = this;
+    m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_thread = std::thread([this] { Run(); });
+    WaitForSingleObject(m_ready, 10000);
+}
+
+TraySpy::~TraySpy() {
+    PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+    m_thread.join();
+    CloseHandle(m_ready);
+    g_spy = nullptr;
+}
+
+void TraySpy::Run() {
+    m_threadId = GetCurrentThreadId();
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = Proc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Shell_TrayWnd";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    SetEvent(m_ready);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+    DestroyWindow(window);
+    UnregisterClassW(L"Shell_TrayWnd", windowClass.hInstance);
+}
+
+LRESULT CALLBACK TraySpy::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA && g_spy) {
+        // The shell's record: owner (32 bits), id, flags, callback, tip[128], ...
+        auto data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        Call call = {static_cast<DWORD>(data->dwData), 0, 0, 0, 0, L""};
+        if (data->cbData >= 16 + 128 * sizeof(wchar_t)) {
+            auto fields = static_cast<const DWORD*>(data->lpData);
+            call.window = fields[0];
+            call.id = fields[1];
+            call.flags = fields[2];
+            call.callbackMessage = fields[3];
+            auto tip = reinterpret_cast<const wchar_t*>(fields + 4);
+            call.tip.assign(tip, wcsnlen(tip, 128));
+        }
+        std::lock_guard<std::mutex> lock(g_spy->m_lock);
+        g_spy->m_calls.push_back(call);
+        return TRUE;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::vector<TraySpy::Call> TraySpy::Calls() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_calls;
+}
+
+size_t TraySpy::Count(DWORD message) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return static_cast<size_t>(std::count_if(m_calls.begin(), m_calls.end(),
+                                             [&](const Call& c) { return c.message == message; }));
+}
+
+void TraySpy::Clear() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_calls.clear();
+}
+
+void PressKeys(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto it = keys.end(); it != keys.begin();) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *--it;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void Screenshot(const std::wstring& name, HWND window) {
+    if (window) {
+        // Painting is asynchronous: make the window draw now, then let the
+        // desktop catch up before the picture is taken.
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    Sleep(500);
+    // Under Wine the test can start the Linux side's ImageMagick directly; on
+    // Windows there is no such helper and no shot is taken.
+    using UnixFileNameFn = char*(CDECL*)(LPCWSTR);
+    auto unixFileName = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixFileName) {
+        return;
+    }
+    std::wstring folder = BinDir();
+    PathRemoveFileSpecW(&folder[0]);
+    folder = folder.c_str() + std::wstring(L"\\screenshots");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    char* unixFolder = unixFileName(folder.c_str());
+    if (!unixFolder) {
+        return;
+    }
+    std::string target = std::string(unixFolder) + "/" + std::string(name.begin(), name.end()) + ".png";
+    HeapFree(GetProcessHeap(), 0, unixFolder);
+    std::wstring shot = folder + L"\\" + name + L".png";
+    DeleteFileW(shot.c_str());
+    std::string commandLine = "/usr/bin/import -window root \"" + target + "\"";
+    STARTUPINFOA startup = {sizeof(startup)};
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA("Z:\\usr\\bin\\import", &commandLine[0], nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &info)) {
+        return;
+    }
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    // Wine cannot wait on a Linux process: wait for its picture instead,
+    // until its size stops changing.
+    LONGLONG lastSize = -1;
+    WaitFor([&] {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(shot.c_str(), GetFileExInfoStandard, &data)) {
+            return false;
+        }
+        LONGLONG size = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        bool stable = size > 0 && size == lastSize;
+        lastSize = size;
+        return stable;
+    }, 30000);
+}
+
+}  // namespace e2e

@@ -1,2 +1,6 @@
 #include <gtest/gtest.h>
-int main(int c,char**v){testing::InitGoogleTest(&c,v);return RUN_ALL_TESTS();}
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

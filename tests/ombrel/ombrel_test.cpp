@@ -134,13 +134,16 @@ bool PumpUntil(Condition done, DWORD timeoutMs = kGenerousWaitMs)
 }
 
 // Puts the windows on top of every other one in the order given, top first,
-// and makes the first the foreground window.
+// and makes the first the foreground window. Run Ombrel next, with no message
+// dispatched in between: once Wine's X11 driver handles the events of a
+// restack it moves hidden windows below the visible ones, which Windows never
+// does, and the hidden window a case placed would no longer be where it was.
 testing::AssertionResult StackAndFocus(const Windows& topFirst)
 {
+    PumpUntil([] { return true; });
     for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it)
         SetWindowPos((*it)->handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetForegroundWindow(topFirst.front()->handle());
-    PumpUntil([] { return true; });
 
     if (GetForegroundWindow() != topFirst.front()->handle())
         return testing::AssertionFailure() << "the top test window did not become the foreground window";
@@ -247,6 +250,8 @@ const WordCase kWordCases[] = {
     {"FullWidthIsNotAscii", L"\uFF4D\uFF41\uFF58", ""},
 };
 
+void PrintTo(const WordCase& c, std::ostream* out) { *out << c.name; }
+
 class OmbrelWords : public testing::TestWithParam<WordCase> {};
 
 TEST_P(OmbrelWords, PostsTheCommandsNamed)
@@ -305,6 +310,8 @@ const StyleCase kStyleCases[] = {
     {"MinimizedMinimizesAgain", kBothBoxes, Shape::Minimized, L"min", "SC_MINIMIZE"},
     {"MinimizedCloses", kBothBoxes, Shape::Minimized, L"clo", "SC_CLOSE"},
 };
+
+void PrintTo(const StyleCase& c, std::ostream* out) { *out << c.name; }
 
 class OmbrelStyles : public testing::TestWithParam<StyleCase> {};
 
@@ -368,6 +375,8 @@ HWND OtherCandidateBelow(const Windows& ours)
     }
     return nullptr;
 }
+
+void PrintTo(const StackCase& c, std::ostream* out) { *out << c.name; }
 
 class OmbrelTarget : public testing::TestWithParam<StackCase> {};
 

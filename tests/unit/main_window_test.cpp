@@ -283,3 +283,19 @@ TEST_F(MainWindowTest, ExitIsNotBlockedByTheBusyFlag) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, ExitWhileTheSettingsAreOpenKeepsTheTasks) {
+    test::DeleteStore();
+    // The settings dialog's own loop takes the exit.
+    PostMessageW(window(), WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    Command(window(), IDM_SETTINGS);
+    EXPECT_FALSE(IsWindow(window()));
+    DWORD count = 0, size = sizeof(count);
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks",
+                                          L"Count", RRF_RT_DWORD, nullptr, &count, &size));
+    EXPECT_EQ(2u, count);
+}
+
+}  // namespace

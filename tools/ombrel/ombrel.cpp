@@ -34,6 +34,7 @@ wchar_t AsciiLower(wchar_t c)
 bool StartsWithWord(const wchar_t* argument, const char (&word)[4])
 {
     for (int i = 0; i < 3; ++i) {
+        if (!argument[i] && i >= 2) return true;
         if (AsciiLower(argument[i]) != static_cast<wchar_t>(word[i]))
             return false;
     }

@@ -1,0 +1,102 @@
+// What an end-to-end test uses to start the built programs as a user would and
+// to watch them from outside: processes, windows, the store, the tray.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace e2e {
+
+// The folder of the built programs (this test program lands there too).
+std::wstring BinDir();
+
+// Polls `done` until it holds or the time-out passes. Waiting is not timing:
+// a slow machine only waits longer.
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 20000);
+
+class Process {
+public:
+    // Starts a program of the bin folder with the given command-line words.
+    Process(const std::wstring& program, const std::wstring& words = L"");
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    DWORD id() const { return m_info.dwProcessId; }
+    bool started() const { return m_info.hProcess != nullptr; }
+    // Waits for the process to end; its exit code, or STILL_ACTIVE on time-out.
+    DWORD WaitForExit(DWORD timeoutMs = 20000);
+    bool Running() const;
+
+private:
+    PROCESS_INFORMATION m_info = {};
+};
+
+// The top-level window of a process with this class (and title, if given).
+HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr,
+                       bool visibleOnly = true);
+HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr,
+                          bool visibleOnly = true, DWORD timeoutMs = 20000);
+std::wstring WindowText(HWND window);
+// The first child with this text, searched at any depth.
+HWND FindChildWithText(HWND parent, const std::wstring& text);
+
+// The registry store of the program, HKCU\Software\Norv\Tessaly.
+extern const wchar_t kStorePath[];
+void DeleteStore();
+struct StoredTask {
+    UINT modifiers;
+    UINT vk;
+    std::wstring file;
+    std::wstring name;
+};
+// Writes tasks as Task0.. and Count (when count >= 0), and settings if given.
+void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon = -1);
+bool ReadStoreDword(const std::wstring& subkey, const wchar_t* name, DWORD& value);
+bool ReadStoreString(const std::wstring& subkey, const wchar_t* name, std::wstring& value);
+// The type and size of a stored value; false when it is missing.
+bool StoreValueShape(const std::wstring& subkey, const wchar_t* name, DWORD& type, DWORD& size);
+bool StoreKeyExists(const std::wstring& subkey);
+
+// A global hotkey can be had by this process right now.
+bool HotKeyIsFree(UINT modifiers, UINT vk);
+
+// Stands in for the taskbar: a window of the taskbar's class made after the
+// real one, so the shell's tray calls reach it (as WM_COPYDATA) first.
+class TraySpy {
+public:
+    struct Call {
+        DWORD message;  // NIM_ADD, NIM_DELETE, ...
+        DWORD window;   // low 32 bits of the icon's owner window
+        UINT id;
+        UINT flags;
+        UINT callbackMessage;
+        std::wstring tip;
+    };
+    TraySpy();
+    ~TraySpy();
+    std::vector<Call> Calls();
+    size_t Count(DWORD message);
+    void Clear();
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    void Run();
+    std::thread m_thread;
+    HANDLE m_ready;
+    DWORD m_threadId = 0;
+    std::mutex m_lock;
+    std::vector<Call> m_calls;
+};
+
+// Sends key presses as a user would (modifiers held around the key).
+void PressKeys(std::initializer_list<WORD> keys);
+
+// Writes a screenshot of the whole screen next to the build's other outputs.
+void Screenshot(const std::wstring& name, HWND window = nullptr);
+
+}  // namespace e2e
