@@ -34,7 +34,6 @@ wchar_t AsciiLower(wchar_t c)
 bool StartsWithWord(const wchar_t* argument, const char (&word)[4])
 {
     for (int i = 0; i < 3; ++i) {
-        if (!argument[i] && i >= 2) return true;
         if (AsciiLower(argument[i]) != static_cast<wchar_t>(word[i]))
             return false;
     }
@@ -59,7 +58,7 @@ WPARAM CommandFor(const wchar_t* argument, DWORD style)
     if (StartsWithWord(argument, "mov"))
         return (minimized || maximized) ? 0 : SC_MOVE;
     if (StartsWithWord(argument, "siz"))
-        return (minimized || maximized) ? 0 : SC_SIZE;
+        return SC_SIZE;
     if (StartsWithWord(argument, "clo"))
         return SC_CLOSE;
     return 0;
