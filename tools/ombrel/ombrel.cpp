@@ -58,7 +58,7 @@ WPARAM CommandFor(const wchar_t* argument, DWORD style)
     if (StartsWithWord(argument, "mov"))
         return (minimized || maximized) ? 0 : SC_MOVE;
     if (StartsWithWord(argument, "siz"))
-        return SC_SIZE;
+        return (minimized || maximized) ? 0 : SC_SIZE;
     if (StartsWithWord(argument, "clo"))
         return SC_CLOSE;
     return 0;
