@@ -6,6 +6,24 @@
 
 struct Task;
 
+// The shell and sound calls a run makes, replaceable so a test can see the
+// verb and arguments (Wine runs "runas" without elevation) and hear nothing.
+struct RunShell {
+    HINSTANCE(WINAPI* execute)(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                               LPCWSTR directory, INT show);
+    BOOL(WINAPI* playSound)(LPCWSTR sound, HMODULE module, DWORD flags);
+};
+extern RunShell g_runShell;
+
+// ".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH", used when PATHEXT is unset.
+extern const wchar_t kDefaultExtensions[];
+
+// Finds a command's file along the system's search order: a name with an
+// extension is looked for as it is; one without is tried with each extension
+// of PATHEXT in turn. 1 with the full path in `resolved` (MAX_PATH units), or
+// 0. A drive letter whose root does not exist fails at once.
+int ResolveCommand(const wchar_t* command, wchar_t* resolved);
+
 // Handles WM_RUNTASK. A task that has left the list meanwhile is ignored.
 void RunTask(Task* task);
 

@@ -60,6 +60,10 @@ DWORD Process::WaitForExit(DWORD timeoutMs) {
     return code;
 }
 
+DWORD Process::WaitForInputIdle(DWORD timeoutMs) {
+    return ::WaitForInputIdle(m_info.hProcess, timeoutMs);
+}
+
 bool Process::Running() const {
     return m_info.hProcess && WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
 }
@@ -175,6 +179,9 @@ void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon) {
         SetDword(key, L"vk", tasks[i].vk);
         SetString(key, L"File", tasks[i].file);
         SetString(key, L"Name", tasks[i].name);
+        SetString(key, L"Parameter", tasks[i].parameter);
+        SetString(key, L"Task", tasks[i].folder);
+        SetDword(key, L"Show", static_cast<DWORD>(tasks[i].show));
         RegCloseKey(key);
     }
     if (count >= 0) {
@@ -187,6 +194,12 @@ void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon) {
         SetDword(key, L"ShowIcon", static_cast<DWORD>(showIcon));
         RegCloseKey(key);
     }
+}
+
+void WriteSetting(const wchar_t* name, DWORD value) {
+    HKEY key = CreateKey(L"Setting");
+    SetDword(key, name, value);
+    RegCloseKey(key);
 }
 
 bool ReadStoreDword(const std::wstring& subkey, const wchar_t* name, DWORD& value) {

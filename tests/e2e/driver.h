@@ -31,6 +31,8 @@ public:
     // Waits for the process to end; its exit code, or STILL_ACTIVE on time-out.
     DWORD WaitForExit(DWORD timeoutMs = 20000);
     bool Running() const;
+    // Waits until the program waits for input in its message loop.
+    DWORD WaitForInputIdle(DWORD timeoutMs = 20000);
 
 private:
     PROCESS_INFORMATION m_info = {};
@@ -53,9 +55,14 @@ struct StoredTask {
     UINT vk;
     std::wstring file;
     std::wstring name;
+    std::wstring parameter = L"";
+    std::wstring folder = L"";
+    int show = SW_SHOWNORMAL;
 };
 // Writes tasks as Task0.. and Count (when count >= 0), and settings if given.
 void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon = -1);
+// One DWORD value of "Setting".
+void WriteSetting(const wchar_t* name, DWORD value);
 bool ReadStoreDword(const std::wstring& subkey, const wchar_t* name, DWORD& value);
 bool ReadStoreString(const std::wstring& subkey, const wchar_t* name, std::wstring& value);
 // The type and size of a stored value; false when it is missing.

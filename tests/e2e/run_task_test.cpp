@@ -1,0 +1,205 @@
+// A hotkey pressed as a user presses it runs the task's command through the
+// shell and shows its name.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver.h"
+#include "tests/e2e/tessaly_session.h"
+
+namespace {
+
+using e2e::WaitFor;
+using namespace e2e::session;
+
+constexpr wchar_t kNameClass[] = L"Tessaly_NameWindowClass";
+
+std::wstring TempFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + name;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+// What the recorder wrote: command line, current directory, show state.
+struct Record {
+    std::wstring commandLine, directory;
+    int show = -2;
+};
+
+bool ReadRecord(const std::wstring& path, Record& record) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    wchar_t buffer[4096] = {};
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof(buffer) - sizeof(wchar_t), &read, nullptr);
+    CloseHandle(file);
+    std::wstring text(buffer, read / sizeof(wchar_t));
+    size_t first = text.find(L'\n');
+    size_t second = text.find(L'\n', first + 1);
+    if (first == std::wstring::npos || second == std::wstring::npos) {
+        return false;
+    }
+    record.commandLine = text.substr(0, first);
+    record.directory = text.substr(first + 1, second - first - 1);
+    record.show = std::stoi(text.substr(second + 1));
+    return true;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
+
+class RunTaskTest : public TessalyTest {
+protected:
+    void SetUp() override {
+        TessalyTest::SetUp();
+        output = TempFolder(L"tessaly-e2e") + L"\\record.txt";
+        DeleteFileW(output.c_str());
+        workFolder = TempFolder(L"tessaly-work");
+        SetEnvironmentVariableW(L"TESSALY_RECORDER_OUTPUT", output.c_str());
+        SetEnvironmentVariableW(L"TESSALY_WORKDIR", workFolder.c_str());
+        SetEnvironmentVariableW(L"TESSALY_MARK", L"expanded-too-early");
+    }
+
+    // Presses the keys and waits for the recorder's record.
+    bool PressAndRecord(std::initializer_list<WORD> keys, Record& record) {
+        DeleteFileW(output.c_str());
+        e2e::PressKeys(keys);
+        return WaitFor([&] { return ReadRecord(output, record); });
+    }
+
+    HWND NameWindow(const wchar_t* name) { return e2e::FindProcessWindow(app->id(), kNameClass, name); }
+
+    std::wstring output, workFolder;
+};
+
+TEST_F(RunTaskTest, HotKeyRunsTheCommandWithItsArgumentsFolderAndShowState) {
+    const std::wstring parameters = L"--flag %TESSALY_MARK% \"two words\"";
+    const struct {
+        WORD key;
+        const wchar_t* name;
+        std::wstring folder;
+        int show;
+        std::wstring expectedFolder;
+    } cases[] = {
+        {'1', L"normal", L"%TESSALY_WORKDIR%", SW_SHOWNORMAL, workFolder},
+        {'2', L"minimised", L"%TESSALY_WORKDIR%", SW_SHOWMINIMIZED, workFolder},
+        {'3', L"maximised", L"%TESSALY_WORKDIR%", SW_SHOWMAXIMIZED, workFolder},
+        // Without a folder of its own the command starts in Tessaly's.
+        {'4', L"no folder", L"", SW_SHOWNORMAL, e2e::BinDir()},
+    };
+    std::vector<e2e::StoredTask> tasks;
+    for (const auto& c : cases) {
+        tasks.push_back({MOD_CONTROL | MOD_ALT, c.key, L"tessaly_recorder", c.name, parameters,
+                         c.folder, c.show});
+    }
+    e2e::WriteStore(tasks, static_cast<int>(tasks.size()));
+    Start();
+    const std::wstring recorder = e2e::BinDir() + L"\\tessaly_recorder.exe";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
+        Record record;
+        ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, c.key}, record));
+        // The shell got the resolved full path, and the parameters as stored.
+        EXPECT_TRUE(SameText(recorder, record.commandLine.substr(0, recorder.size())) ||
+                    SameText(L"\"" + recorder + L"\"", record.commandLine.substr(0, recorder.size() + 2)))
+            << testing::PrintToString(record.commandLine);
+        EXPECT_TRUE(EndsWith(record.commandLine, parameters)) << testing::PrintToString(record.commandLine);
+        EXPECT_TRUE(SameText(c.expectedFolder, record.directory)) << testing::PrintToString(record.directory);
+        EXPECT_EQ(c.show, record.show);
+    }
+}
+
+TEST_F(RunTaskTest, NameWindowShowsTheNameTopMostAndGoesAfterTheDisplayTime) {
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'N', L"tessaly_recorder", L"メモ帳"}}, 1);
+    e2e::WriteSetting(L"Fade", 0);
+    Start();
+    Record record;
+    ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'N'}, record));
+    HWND name = e2e::WaitForProcessWindow(app->id(), kNameClass, L"メモ帳");
+    ASSERT_NE(nullptr, name);
+    LONG exStyle = GetWindowLongW(name, GWL_EXSTYLE);
+    EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+    EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(exStyle & WS_EX_LAYERED);
+    RECT place;
+    GetWindowRect(name, &place);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) - 32, place.right);
+    EXPECT_EQ(32, place.top);
+    // After the display time (1.5 s here) it is gone.
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(name); }));
+}
+
+TEST_F(RunTaskTest, NameWindowLooksRightAtTwoPlaces) {
+    const struct {
+        DWORD location;
+        const wchar_t* shot;
+    } cases[] = {{2, L"name-top-right"}, {7, L"name-centre"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.location);
+        e2e::DeleteStore();
+        e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'N', L"tessaly_recorder", L"メモ帳 Tessaly"}}, 1);
+        e2e::WriteSetting(L"Location", c.location);
+        e2e::WriteSetting(L"Fade", 0);
+        e2e::WriteSetting(L"Alpha", 255);
+        e2e::WriteSetting(L"Time", 5000);
+        e2e::WriteSetting(L"FontColor", RGB(255, 0, 0));
+        Start();
+        Record record;
+        ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'N'}, record));
+        HWND name = e2e::WaitForProcessWindow(app->id(), kNameClass, L"メモ帳 Tessaly");
+        ASSERT_NE(nullptr, name);
+        e2e::Screenshot(c.shot, name);
+
+        // Over the desktop only the glyphs remain: red, and no white box.
+        RECT place;
+        GetWindowRect(name, &place);
+        HDC screen = GetDC(nullptr);
+        int red = 0, white = 0;
+        for (int y = place.top; y < place.bottom; y += 2) {
+            for (int x = place.left; x < place.right; x += 2) {
+                COLORREF pixel = GetPixel(screen, x, y);
+                red += pixel == RGB(255, 0, 0);
+                white += pixel == RGB(255, 255, 255);
+            }
+        }
+        ReleaseDC(nullptr, screen);
+        EXPECT_GT(red, 0);
+        EXPECT_EQ(0, white);
+        EXPECT_EQ(0u, Exit());
+    }
+}
+
+TEST_F(RunTaskTest, UnresolvedCommandDoesNothingAtAll) {
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'U', L"no-such-program-anywhere", L"unresolved"},
+                     {MOD_CONTROL | MOD_ALT, 'R', L"tessaly_recorder", L"recorded"}},
+                    2);
+    Start();
+    e2e::PressKeys({VK_CONTROL, VK_MENU, 'U'});
+    // Hotkeys are handled in order: once the second has run, the first has too.
+    Record record;
+    ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'R'}, record));
+    EXPECT_EQ(nullptr, e2e::FindProcessWindow(app->id(), kNameClass, L"unresolved", false));
+    EXPECT_NE(nullptr, e2e::FindProcessWindow(app->id(), kNameClass, L"recorded", false));
+}
+
+TEST_F(RunTaskTest, HotKeysRunWhileTheAboutDialogIsOpen) {
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'R', L"tessaly_recorder", L"recorded"}}, 1);
+    Start();
+    PostCommand(main, IDM_ABOUT);
+    HWND about = WaitForDialog(kAboutTitle);
+    ASSERT_NE(nullptr, about);
+    Record record;
+    EXPECT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'R'}, record));
+    EXPECT_TRUE(IsWindow(about));
+}
+
+}  // namespace

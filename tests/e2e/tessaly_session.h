@@ -1,0 +1,98 @@
+// A running Tessaly.exe for an end-to-end test, and the ways a test talks to it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "resources/resource.h"
+#include "tests/e2e/driver.h"
+
+namespace e2e::session {
+
+constexpr wchar_t kMainClass[] = L"Tessaly_MainWindowClass";
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr wchar_t kMenuClass[] = L"#32768";
+constexpr wchar_t kAboutTitle[] = L"バージョン情報";
+
+inline void PostCommand(HWND window, UINT command) {
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+}
+
+// Ends a Tessaly left running by an earlier, failed test.
+inline void EndStrayInstances() {
+    for (int i = 0; i < 5; ++i) {
+        HWND stray = FindWindowW(kMainClass, L"Tessaly");
+        if (!stray) {
+            return;
+        }
+        DWORD pid = 0;
+        GetWindowThreadProcessId(stray, &pid);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
+}
+
+class TessalyTest : public testing::Test {
+protected:
+    void SetUp() override {
+        EndStrayInstances();
+        e2e::DeleteStore();
+    }
+
+    void TearDown() override {
+        if (app && app->Running()) {
+            Exit();
+        }
+        e2e::DeleteStore();
+    }
+
+    void Start(const std::wstring& words = L"") {
+        app = std::make_unique<e2e::Process>(L"Tessaly.exe", words);
+        ASSERT_TRUE(app->started());
+        main = e2e::WaitForProcessWindow(app->id(), kMainClass, L"Tessaly", false);
+        ASSERT_NE(nullptr, main);
+        // The window is there before its creation handler has finished
+        // (loaded the store, registered the hotkeys): wait for the loop.
+        ASSERT_EQ(0u, app->WaitForInputIdle());
+    }
+
+    HWND Dialog(const wchar_t* title) { return e2e::FindProcessWindow(app->id(), kDialogClass, title); }
+    HWND WaitForDialog(const wchar_t* title) {
+        return e2e::WaitForProcessWindow(app->id(), kDialogClass, title);
+    }
+    HWND Menu() { return e2e::FindProcessWindow(app->id(), kMenuClass); }
+
+    void CloseWithCloseBox(HWND dialog) {
+        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }));
+    }
+
+    // Posted commands are handled in order: once the About dialog shows,
+    // everything posted before it has been handled. It also proves that no
+    // other dialog holds the busy flag.
+    void DrainWithAbout() {
+        PostCommand(main, IDM_ABOUT);
+        HWND about = WaitForDialog(kAboutTitle);
+        ASSERT_NE(nullptr, about);
+        CloseWithCloseBox(about);
+    }
+
+    DWORD Exit() {
+        for (HWND dialog; (dialog = Dialog(nullptr)) != nullptr;) {
+            CloseWithCloseBox(dialog);
+        }
+        PostCommand(main, IDM_EXIT);
+        return app->WaitForExit();
+    }
+
+    e2e::TraySpy tray;
+    std::unique_ptr<e2e::Process> app;
+    HWND main = nullptr;
+};
+
+}  // namespace e2e::session

@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/run_task.h"
+#include "model/display_settings.h"
+#include "resources/resource.h"
+#include "tests/unit/test_support.h"
+#include "windows/name_window.h"
+
+namespace {
+
+std::wstring SystemFile(const wchar_t* name) {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    return std::wstring(system) + L"\\" + name;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
+
+// A scratch folder made current for the test, with PATHEXT restored after.
+class ResolveTest : public testing::Test {
+protected:
+    void SetUp() override {
+        PrepareCommandSearch();
+        GetCurrentDirectoryW(MAX_PATH, previousDirectory);
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"tessaly-resolve";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        SetCurrentDirectoryW(folder.c_str());
+        hadPathExt = GetEnvironmentVariableW(L"PATHEXT", previousPathExt, 1024) != 0;
+        GetEnvironmentVariableW(L"PATH", previousPath, 8192);
+    }
+    void TearDown() override {
+        SetCurrentDirectoryW(previousDirectory);
+        SetEnvironmentVariableW(L"PATHEXT", hadPathExt ? previousPathExt : nullptr);
+        SetEnvironmentVariableW(L"PATH", previousPath);
+    }
+    std::wstring MakeFile(const std::wstring& name) {
+        std::wstring path = folder + L"\\" + name;
+        CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return path;
+    }
+    std::wstring folder;
+    wchar_t previousDirectory[MAX_PATH];
+    wchar_t previousPathExt[1024];
+    wchar_t previousPath[8192];
+    bool hadPathExt = false;
+};
+
+TEST_F(ResolveTest, SystemProgramsThroughTheExtensionList) {
+    SetEnvironmentVariableW(L"PATHEXT", nullptr);
+    const struct {
+        const wchar_t* command;
+        std::wstring expected;
+    } cases[] = {
+        {L"notepad", SystemFile(L"notepad.exe")},
+        {L"NOTEPAD", SystemFile(L"notepad.exe")},
+        {L"notepad.exe", SystemFile(L"notepad.exe")},
+        {L"cmd", SystemFile(L"cmd.exe")},
+    };
+    for (const auto& c : cases) {
+        wchar_t resolved[MAX_PATH] = {};
+        EXPECT_EQ(1, ResolveCommand(c.command, resolved)) << testing::PrintToString(std::wstring(c.command));
+        EXPECT_TRUE(SamePath(c.expected, resolved)) << testing::PrintToString(std::wstring(resolved));
+    }
+}
+
+TEST_F(ResolveTest, MissingFilesAndDrivesFail) {
+    DWORD drives = GetLogicalDrives();
+    wchar_t missingDrive = L'\0';
+    for (int i = 25; i >= 3 && !missingDrive; --i) {
+        if (!(drives & (1u << i))) {
+            missingDrive = static_cast<wchar_t>(L'A' + i);
+        }
+    }
+    ASSERT_NE(L'\0', missingDrive);
+    const std::wstring onMissingDrive = std::wstring(1, missingDrive) + L":\\tools\\app.exe";
+    const std::wstring lowerCaseDrive = std::wstring(1, static_cast<wchar_t>(missingDrive + 32)) + L":\\app.exe";
+    const std::wstring cases[] = {
+        L"C:\\no-such-folder\\deleted document.txt",
+        L"deleted document.txt",
+        onMissingDrive,
+        lowerCaseDrive,
+        L"no-such-program-anywhere",
+    };
+    for (const auto& command : cases) {
+        wchar_t resolved[MAX_PATH] = {};
+        EXPECT_EQ(0, ResolveCommand(command.c_str(), resolved)) << testing::PrintToString(command);
+    }
+}
+
+TEST_F(ResolveTest, PathExtElementsAndSeparators) {
+    std::wstring probeTxt = MakeFile(L"probe.txt");
+    std::wstring bare = MakeFile(L"bare");
+    CreateDirectoryW((folder + L"\\somefolder").c_str(), nullptr);
+    const std::wstring longElement = L"." + std::wstring(300, L'X');
+    const struct {
+        const char* what;
+        const wchar_t* command;
+        std::wstring pathExt;  // empty: unset
+        std::wstring expected;  // empty: not resolved
+    } cases[] = {
+        {"found with the one extension", L"probe", L".TXT", probeTxt},
+        {"leading separators skipped", L"probe", L";; \t.TXT", probeTxt},
+        {"later element", L"probe", L".COM;.EXE;.TXT", probeTxt},
+        {"not in the list", L"probe", L".COM;.EXE", L""},
+        {"space inside an element is part of it", L"probe", L".EXE .TXT", L""},
+        {"default list has no .TXT", L"probe", L"", L""},
+        {"trailing empty element searches the bare name", L"bare", L".XYZ;", bare},
+        {"trailing separators too", L"bare", L".XYZ; ", bare},
+        {"no empty element, no bare name", L"bare", L".XYZ", L""},
+        {"default list never searches the bare name", L"bare", L"", L""},
+        {"a folder without a dot is not resolved", L"somefolder", L"", L""},
+        {"an overlong element is skipped, not cut", L"probe", longElement + L";.TXT", probeTxt},
+        {"extension given: searched once as it is", L"probe.txt", L".EXE", probeTxt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetEnvironmentVariableW(L"PATHEXT", c.pathExt.empty() ? nullptr : c.pathExt.c_str());
+        wchar_t resolved[MAX_PATH] = {};
+        EXPECT_EQ(c.expected.empty() ? 0 : 1, ResolveCommand(c.command, resolved));
+        if (!c.expected.empty()) {
+            EXPECT_TRUE(SamePath(c.expected, resolved)) << testing::PrintToString(std::wstring(resolved));
+        }
+    }
+}
+
+TEST_F(ResolveTest, FoundPathThatDoesNotFitIsNotFound) {
+    // A folder on PATH whose files' full paths pass 259 units.
+    std::wstring deep = L"\\\\?\\" + folder;
+    while (deep.size() < 270) {
+        deep += L"\\" + std::wstring(40, L'd');
+        CreateDirectoryW(deep.c_str(), nullptr);
+    }
+    std::wstring file = deep + L"\\tessalylongprobe.txt";
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    CloseHandle(handle);
+    std::wstring path = deep.substr(4) + L";" + previousPath;
+    SetEnvironmentVariableW(L"PATH", path.c_str());
+
+    wchar_t resolved[MAX_PATH + 8];
+    resolved[MAX_PATH] = L'#';
+    EXPECT_EQ(0, ResolveCommand(L"tessalylongprobe.txt", resolved));
+    SetEnvironmentVariableW(L"PATHEXT", L".TXT");
+    EXPECT_EQ(0, ResolveCommand(L"tessalylongprobe", resolved));
+    EXPECT_EQ(L'#', resolved[MAX_PATH]);
+}
+
+TEST_F(ResolveTest, ProgramPlantedInTheCurrentFolderDoesNotWin) {
+    SetEnvironmentVariableW(L"PATHEXT", nullptr);
+    ASSERT_TRUE(CopyFileW(SystemFile(L"cmd.exe").c_str(), (folder + L"\\notepad.exe").c_str(), FALSE));
+    wchar_t resolved[MAX_PATH] = {};
+    ASSERT_EQ(1, ResolveCommand(L"notepad", resolved));
+    EXPECT_TRUE(SamePath(SystemFile(L"notepad.exe"), resolved)) << testing::PrintToString(std::wstring(resolved));
+    DeleteFileW((folder + L"\\notepad.exe").c_str());
+}
+
+// What a run asked of the shell.
+struct ShellCall {
+    std::wstring verb, file, parameters, directory;
+    int show;
+};
+std::vector<ShellCall> g_shellCalls;
+std::vector<std::wstring> g_sounds;
+
+HINSTANCE WINAPI RecordExecute(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                               LPCWSTR directory, INT show) {
+    g_shellCalls.push_back({verb ? verb : L"(none)", file, parameters ? parameters : L"(null)",
+                            directory ? directory : L"(null)", show});
+    return reinterpret_cast<HINSTANCE>(33);
+}
+
+BOOL WINAPI RecordSound(LPCWSTR sound, HMODULE, DWORD flags) {
+    EXPECT_EQ(static_cast<DWORD>(0x20003), flags);
+    g_sounds.push_back(sound);
+    return TRUE;
+}
+
+class RunTaskTest : public testing::Test {
+protected:
+    void SetUp() override {
+        g_shellCalls.clear();
+        g_sounds.clear();
+        saved = g_runShell;
+        g_runShell = {RecordExecute, RecordSound};
+        g_taskList.Clear();
+        task = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'R', L"Run me"));
+        lstrcpyW(task->File, L"notepad");
+    }
+    void TearDown() override {
+        g_runShell = saved;
+        for (const auto& t : g_taskList) {
+            if (t->NameWindow) {
+                KillTimer(session.window(), reinterpret_cast<UINT_PTR>(t->NameWindow));
+                DestroyWindow(t->NameWindow);
+                t->NameWindow = nullptr;
+            }
+        }
+    }
+    void Run() { SendMessageW(session.window(), WM_RUNTASK, 0, reinterpret_cast<LPARAM>(task)); }
+
+    test::MainWindowSession session;
+    RunShell saved;
+    Task* task = nullptr;
+};
+
+TEST_F(RunTaskTest, OpensTheResolvedPathWithTheTasksArguments) {
+    const struct {
+        int runAs;
+        int show;
+        const wchar_t* verb;
+    } cases[] = {
+        {0, SW_SHOWNORMAL, L"(none)"},
+        {1, SW_SHOWMINIMIZED, L"runas"},
+        {7, SW_SHOWMAXIMIZED, L"runas"},
+    };
+    SetEnvironmentVariableW(L"TESSALY_TEST_FOLDER", L"C:\\windows");
+    lstrcpyW(task->Parameter, L"/a %TESSALY_TEST_FOLDER% \"b c\"");
+    lstrcpyW(task->WorkingFolder, L"%TESSALY_TEST_FOLDER%\\system32");
+    for (const auto& c : cases) {
+        g_shellCalls.clear();
+        task->RunAs = c.runAs;
+        task->Show = c.show;
+        Run();
+        ASSERT_EQ(1u, g_shellCalls.size());
+        const ShellCall& call = g_shellCalls[0];
+        EXPECT_EQ(c.verb, call.verb);
+        EXPECT_TRUE(SamePath(SystemFile(L"notepad.exe"), call.file)) << testing::PrintToString(call.file);
+        EXPECT_EQ(L"/a %TESSALY_TEST_FOLDER% \"b c\"", call.parameters);
+        EXPECT_EQ(L"C:\\windows\\system32", call.directory);
+        EXPECT_EQ(c.show, call.show);
+    }
+    EXPECT_TRUE(g_sounds.empty());
+}
+
+TEST_F(RunTaskTest, WithoutAWorkingFolderTheDirectoryIsEmpty) {
+    Run();
+    ASSERT_EQ(1u, g_shellCalls.size());
+    EXPECT_EQ(L"", g_shellCalls[0].directory);
+}
+
+TEST_F(RunTaskTest, PlaysTheSoundAndShowsTheName) {
+    lstrcpyW(task->Sound, L"C:\\no-such-sound.wav");
+    Run();
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\no-such-sound.wav"}), g_sounds);
+    ASSERT_NE(nullptr, task->NameWindow);
+    EXPECT_TRUE(IsWindowVisible(task->NameWindow));
+    wchar_t text[64];
+    GetWindowTextW(task->NameWindow, text, 64);
+    EXPECT_STREQ(L"Run me", text);
+    LONG_PTR exStyle = GetWindowLongPtrW(task->NameWindow, GWL_EXSTYLE);
+    EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+    EXPECT_TRUE(exStyle & WS_EX_LAYERED);
+}
+
+TEST_F(RunTaskTest, NothingHappensForAnUnusableTask) {
+    const struct {
+        const char* what;
+        const wchar_t* file;
+        std::wstring folder;
+    } cases[] = {
+        {"unresolved command", L"no-such-program-anywhere", L""},
+        {"deleted document", L"C:\\gone\\report.txt", L""},
+        {"working folder too long once expanded", L"notepad", L"%TESSALY_LONG%\\x"},
+    };
+    SetEnvironmentVariableW(L"TESSALY_LONG", std::wstring(300, L'l').c_str());
+    lstrcpyW(task->Sound, L"C:\\ding.wav");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        lstrcpyW(task->File, c.file);
+        lstrcpyW(task->WorkingFolder, c.folder.c_str());
+        Run();
+        EXPECT_TRUE(g_shellCalls.empty());
+        EXPECT_TRUE(g_sounds.empty());
+        EXPECT_EQ(nullptr, task->NameWindow);
+    }
+}
+
+TEST_F(RunTaskTest, HiddenLocationStillRunsEverything) {
+    g_displaySettings.Location = Hidden;
+    lstrcpyW(task->Sound, L"C:\\ding.wav");
+    Run();
+    EXPECT_EQ(1u, g_shellCalls.size());
+    EXPECT_EQ(1u, g_sounds.size());
+    ASSERT_NE(nullptr, task->NameWindow);
+    RECT place;
+    GetWindowRect(task->NameWindow, &place);
+    EXPECT_EQ(0, place.right - place.left);
+    g_displaySettings.Location = TopRight;
+}
+
+TEST_F(RunTaskTest, DisplayTimeKeepsOneWindowPerTaskUntilItEnds) {
+    Run();
+    HWND first = task->NameWindow;
+    ASSERT_NE(nullptr, first);
+    // A second press within the display time reuses the window.
+    Run();
+    EXPECT_EQ(first, task->NameWindow);
+
+    // The display time ends: the window is told to close and let go.
+    EXPECT_EQ(1, SendMessageW(session.window(), WM_TIMER, reinterpret_cast<WPARAM>(first), 0));
+    EXPECT_EQ(nullptr, task->NameWindow);
+    EXPECT_FALSE(KillTimer(session.window(), reinterpret_cast<UINT_PTR>(first)));
+
+    // A press now makes a new window beside the fading one.
+    Run();
+    ASSERT_NE(nullptr, task->NameWindow);
+    EXPECT_NE(first, task->NameWindow);
+    EXPECT_TRUE(IsWindow(first));
+    DestroyWindow(first);
+}
+
+TEST_F(RunTaskTest, RunsWhileADialogIsOpen) {
+    g_busy = 1;
+    Run();
+    EXPECT_EQ(1u, g_shellCalls.size());
+    g_busy = 0;
+}
+
+}  // namespace
