@@ -136,8 +136,8 @@ bool PumpUntil(Condition done, DWORD timeoutMs = kGenerousWaitMs)
 // Puts the windows on top of every other one in the order given, top first,
 // and makes the first the foreground window. Run Ombrel next, with no message
 // dispatched in between: once Wine's X11 driver handles the events of a
-// restack it moves hidden windows below the visible ones, which Windows never
-// does, and the hidden window a case placed would no longer be where it was.
+// restack it moves hidden windows below the visible ones, which Windows does
+// not do, and the hidden window a case placed would no longer be where it was.
 testing::AssertionResult StackAndFocus(const Windows& topFirst)
 {
     PumpUntil([] { return true; });
@@ -234,6 +234,7 @@ const WordCase kWordCases[] = {
     {"WordInsideAnotherIsNoWord", L"xmin", ""},
     {"LongWordByItsFirstThreeLetters", L"minimize", "SC_MINIMIZE"},
     {"UpperCase", L"MAX", "SC_MAXIMIZE"},
+    {"UpperCaseI", L"MIN SIZE", "SC_MINIMIZE SC_SIZE"},
     {"MixedCase", L"mOvE", "SC_MOVE"},
     {"Size", L"size", "SC_SIZE"},
     {"Close", L"Close", "SC_CLOSE"},
@@ -244,7 +245,8 @@ const WordCase kWordCases[] = {
     // The C runtime's splitting: quotes go, and a quoted space stays inside one word.
     {"QuotedWord", L"\"max\"", "SC_MAXIMIZE"},
     {"QuotedSpaceKeepsOneWord", L"\"x min\"", ""},
-    // Letters that only a Unicode or locale-aware comparison would fold into ASCII.
+    // Letters that Unicode case folding or a width-blind comparison would take
+    // for the ASCII ones; only ASCII case is ignored.
     {"DotlessIIsNotI", L"m\u0131n", ""},
     {"LongSIsNotS", L"\u017Fiz", ""},
     {"FullWidthIsNotAscii", L"\uFF4D\uFF41\uFF58", ""},
