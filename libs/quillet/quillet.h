@@ -5,11 +5,9 @@
 
 #include <windows.h>
 
-#ifdef QUILLET_BUILD
-#define QUILLET_API __declspec(dllexport)
-#else
-#define QUILLET_API __declspec(dllimport)
-#endif
+// The exports are named in quillet.def (undecorated, for every compiler);
+// callers link through the import library.
+#define QUILLET_API
 
 #ifdef __cplusplus
 extern "C" {
