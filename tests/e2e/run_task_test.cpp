@@ -191,15 +191,23 @@ TEST_F(RunTaskTest, UnresolvedCommandDoesNothingAtAll) {
     EXPECT_NE(nullptr, e2e::FindProcessWindow(app->id(), kNameClass, L"recorded", false));
 }
 
-TEST_F(RunTaskTest, HotKeysRunWhileTheAboutDialogIsOpen) {
+TEST_F(RunTaskTest, HotKeysRunWhileADialogIsOpen) {
     e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'R', L"tessaly_recorder", L"recorded"}}, 1);
     Start();
-    PostCommand(main, IDM_ABOUT);
-    HWND about = WaitForDialog(kAboutTitle);
-    ASSERT_NE(nullptr, about);
-    Record record;
-    EXPECT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'R'}, record));
-    EXPECT_TRUE(IsWindow(about));
+    const struct {
+        UINT command;
+        const wchar_t* title;
+    } cases[] = {{IDM_ABOUT, kAboutTitle}, {IDM_SETTINGS, L"Tessaly"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.title)));
+        PostCommand(main, c.command);
+        HWND dialog = WaitForDialog(c.title);
+        ASSERT_NE(nullptr, dialog);
+        Record record;
+        EXPECT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'R'}, record));
+        EXPECT_TRUE(IsWindow(dialog));
+        CloseWithCloseBox(dialog);
+    }
 }
 
 }  // namespace
