@@ -7,7 +7,7 @@ WINE_DIR=$BUILD_DIR/wine
 TEMPLATE_PREFIX=$WINE_DIR/template
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-          wine64 xvfb googletest fonts-ipafont-gothic imagemagick python3)
+          wine64 xvfb googletest fonts-ipafont-gothic imagemagick)
 
 say() { printf '%s\n' "$*" >&2; }
 
