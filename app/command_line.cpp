@@ -25,9 +25,6 @@ bool SameFirstFour(const wchar_t* word, const wchar_t* keyword) {
 UINT CommandFromWords(int argc, const wchar_t* const* argv) {
     UINT command = IDM_SETTINGS;
     for (int i = 1; i < argc; ++i) {
-        if (!argv[i]) {
-            continue;
-        }
         if (SameFirstFour(argv[i], L"launcher")) {
             command = IDM_SHOW_LAUNCHER;
         } else if (SameFirstFour(argv[i], L"menu")) {

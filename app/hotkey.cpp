@@ -18,6 +18,11 @@ int RegisterTaskHotKey(UINT modifiers, UINT vk) {
     // Adding a name that is already there raises its reference count, which the
     // failure path below gives back.
     ATOM atom = GlobalAddAtomW(FormatHotKeyAtomName(modifiers, vk).c_str());
+    if (atom == 0) {
+        // The atom is the only record of the registration: without one the
+        // hotkey could never be released again.
+        return 0;
+    }
     if (RegisterHotKey(g_mainWindow, atom, modifiers, vk)) {
         return atom;
     }

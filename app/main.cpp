@@ -51,7 +51,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     if (!RegisterMainWindowClass(instance) || !CreateMainWindow(instance)) {
         return 0;
     }
-    RunMessageLoop();
-    // The program always ends with exit code 0.
-    return 0;
+    // The main window quits with 0: the program always ends with exit code 0.
+    return RunMessageLoop();
 }

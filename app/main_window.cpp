@@ -100,8 +100,9 @@ LRESULT MainOnCreate(HWND window) {
 }
 
 void MainOnDestroy() {
-    // Ending while the settings are open (the session ends, say) saves them
-    // now: once the tasks are released below there is nothing left to save.
+    // Ending while the settings are open (an exit or close sent from outside)
+    // saves them now: once the tasks are released below there is nothing
+    // left to save, and the save after the dialog is skipped.
     if (g_settingsOpen) {
         SaveStore();
     }
@@ -223,14 +224,16 @@ LRESULT MainOnHotKey(HWND window, LPARAM lParam) {
 
 LRESULT MainOnTimer(HWND window, WPARAM timerId) {
     auto nameWindow = reinterpret_cast<HWND>(timerId);
-    if (Task* task = g_taskList.FindByNameWindow(nameWindow)) {
+    Task* task = g_taskList.FindByNameWindow(nameWindow);
+    if (task) {
         task->NameWindow = nullptr;
-    } else if (!IsNameWindow(nameWindow)) {
-        return 1;
     }
     // A name window whose task was deleted meanwhile is closed all the same,
-    // or it would stay on screen with its timer firing for ever.
-    PostMessageW(nameWindow, WM_CLOSE, 0, 0);
+    // and its timer stopped even when the window is gone already, or the
+    // timer would fire for ever.
+    if (task || IsNameWindow(nameWindow)) {
+        PostMessageW(nameWindow, WM_CLOSE, 0, 0);
+    }
     KillTimer(window, timerId);
     return 1;
 }

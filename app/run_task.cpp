@@ -5,7 +5,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
-#include <vector>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
@@ -30,18 +30,13 @@ bool SearchFits(const wchar_t* name, const wchar_t* extension, wchar_t* resolved
 
 bool IsSeparator(wchar_t c) { return c == L';' || c == L' ' || c == L'\t'; }
 
-std::vector<wchar_t> ExtensionList() {
+std::wstring ExtensionList() {
     DWORD needed = GetEnvironmentVariableW(L"PATHEXT", nullptr, 0);
     if (needed == 0) {
-        return std::vector<wchar_t>(kDefaultExtensions,
-                                    kDefaultExtensions + wcslen(kDefaultExtensions) + 1);
+        return kDefaultExtensions;
     }
-    std::vector<wchar_t> list(needed + 1, L'\0');
-    DWORD length = GetEnvironmentVariableW(L"PATHEXT", list.data(), needed + 1);
-    if (length == 0 || length > needed) {
-        // Changed or removed between the two calls: take it as empty.
-        list.assign(1, L'\0');
-    }
+    std::wstring list(needed, L'\0');
+    list.resize(GetEnvironmentVariableW(L"PATHEXT", &list[0], needed));
     return list;
 }
 
@@ -61,8 +56,8 @@ int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
         return SearchFits(command, nullptr, resolved) ? 1 : 0;
     }
 
-    std::vector<wchar_t> list = ExtensionList();
-    const wchar_t* position = list.data();
+    const std::wstring list = ExtensionList();
+    const wchar_t* position = list.c_str();
     for (;;) {
         while (IsSeparator(*position)) {
             ++position;

@@ -9,15 +9,11 @@ DisplaySettings g_displaySettings;
 HFONT g_fontHandle = nullptr;
 
 void SeedDisplaySettings() {
-    g_displaySettings.Location = TopRight;
+    g_displaySettings = DisplaySettings{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(LOGFONTW), &g_displaySettings.Font);
     HDC screen = GetDC(nullptr);
     g_displaySettings.Font.lfHeight = -MulDiv(72, GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
-    g_displaySettings.FontColor = RGB(0, 255, 0);
-    g_displaySettings.Alpha = 192;
-    g_displaySettings.Time = 1500;
-    g_displaySettings.Fade = 1;
 }
 
 void CreateDefaultTask(UINT vk, const wchar_t* command, const wchar_t* name) {

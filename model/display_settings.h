@@ -14,7 +14,8 @@ enum Location : int {
     Center = 7,
 };
 
-// ShowIcon has no field of its own: it is the tray icon's shown flag.
+// The first-run defaults. ShowIcon has no field of its own: it is the tray
+// icon's shown flag.
 struct DisplaySettings {
     int Location = TopRight;
     LOGFONTW Font = {};

@@ -1,5 +1,6 @@
 #include "model/registry.h"
 
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -9,25 +10,23 @@ namespace {
 
 constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
 
-// The value's type and size without reading it.
-bool QueryShape(HKEY key, const wchar_t* name, DWORD& type, DWORD& size) {
+// Reads a value into `buffer` (capacity `size` bytes) and reports its type and
+// length. A value larger than the buffer is a failure: the system leaves the
+// buffer undefined then, so callers always read into scratch space.
+bool Query(HKEY key, const wchar_t* name, DWORD& type, void* buffer, DWORD& size) {
     type = REG_NONE;
-    size = 0;
-    return RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    return RegQueryValueExW(key, name, nullptr, &type, static_cast<BYTE*>(buffer), &size) ==
+           ERROR_SUCCESS;
 }
 
-// Reads into scratch space so the caller's buffer is touched only on success;
-// the value may change between the shape query and the read.
+// Only a value of exactly this type and size reaches the caller's buffer.
 bool ReadExact(HKEY key, const wchar_t* name, DWORD expectedType, void* buffer, DWORD size) {
-    DWORD type = REG_NONE;
-    DWORD storedSize = 0;
-    if (!QueryShape(key, name, type, storedSize) || type != expectedType || storedSize != size) {
-        return false;
-    }
+    // One byte more than wanted tells an oversized value from an exact one.
     std::vector<BYTE> scratch(size + 1);
-    DWORD readSize = size;
-    if (RegQueryValueExW(key, name, nullptr, &type, scratch.data(), &readSize) != ERROR_SUCCESS ||
-        type != expectedType || readSize != size) {
+    DWORD type = REG_NONE;
+    DWORD readSize = size + 1;
+    if (!Query(key, name, type, scratch.data(), readSize) || type != expectedType ||
+        readSize != size) {
         return false;
     }
     memcpy(buffer, scratch.data(), size);
@@ -62,26 +61,14 @@ bool ReadBinary(HKEY key, const wchar_t* name, void* buffer, DWORD size) {
 }
 
 bool ReadString(HKEY key, const wchar_t* name, wchar_t* buffer, size_t length) {
-    if (length == 0) {
-        return false;
-    }
-    const DWORD capacity = static_cast<DWORD>(length * sizeof(wchar_t));
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (!QueryShape(key, name, type, size) || (type != REG_SZ && type != REG_EXPAND_SZ) ||
-        size > capacity) {
-        return false;
-    }
     // One spare unit so a text stored without its terminator can be ended.
     std::vector<wchar_t> scratch(length + 1, L'\0');
-    DWORD readSize = capacity;
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(scratch.data()),
-                         &readSize) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(length * sizeof(wchar_t));
+    if (!Query(key, name, type, scratch.data(), size) || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return false;
     }
-    size_t units = readSize / sizeof(wchar_t);
-    size_t textLength = wcsnlen(scratch.data(), units);
+    size_t textLength = wcsnlen(scratch.data(), size / sizeof(wchar_t));
     if (textLength >= length) {
         // Fills the whole field with no room for the terminator.
         return false;

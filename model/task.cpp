@@ -33,7 +33,6 @@ bool TaskList::Remove(Task* task) {
         return false;
     }
     UnregisterTaskHotKey(task->Atom);
-    task->Atom = 0;
     m_tasks.erase(m_tasks.begin() + index);
     return true;
 }

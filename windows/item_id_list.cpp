@@ -13,15 +13,9 @@ const SHITEMID* NextItem(const SHITEMID* item) {
 using SimpleIdListFromPathFn = LPITEMIDLIST(WINAPI*)(LPCWSTR);
 
 SimpleIdListFromPathFn SimpleIdListFromPath() {
-    static SimpleIdListFromPathFn function = [] {
-        HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
-        if (!shell32) {
-            shell32 = LoadLibraryW(L"shell32.dll");
-        }
-        return shell32 ? reinterpret_cast<SimpleIdListFromPathFn>(
-                             reinterpret_cast<void*>(GetProcAddress(shell32, MAKEINTRESOURCEA(162))))
-                       : nullptr;
-    }();
+    // shell32 is linked by import, so it is always loaded.
+    static SimpleIdListFromPathFn function = reinterpret_cast<SimpleIdListFromPathFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), MAKEINTRESOURCEA(162))));
     return function;
 }
 

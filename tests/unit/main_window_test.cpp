@@ -236,10 +236,15 @@ TEST_F(MainWindowTest, TimerOfADeletedTasksNameWindowStillClosesIt) {
     DestroyWindow(name);
 }
 
-TEST_F(MainWindowTest, UnknownTimerIsAnsweredAndIgnored) {
-    ASSERT_TRUE(SetTimer(window(), 77, 60000, nullptr));
-    EXPECT_EQ(1, SendMessageW(window(), WM_TIMER, 77, 0));
-    EXPECT_TRUE(KillTimer(window(), 77));
+TEST_F(MainWindowTest, TimerOfNoTaskIsAnsweredAndStopped) {
+    // The name window of a deleted task, already closed from outside.
+    HWND name = CreateWindowExW(WS_EX_TOOLWINDOW, kNameWindowClass, L"n", WS_POPUP, 0, 0, 0, 0,
+                                nullptr, nullptr, g_instance, nullptr);
+    auto timerId = reinterpret_cast<UINT_PTR>(name);
+    ASSERT_TRUE(SetTimer(window(), timerId, 60000, nullptr));
+    DestroyWindow(name);
+    EXPECT_EQ(1, SendMessageW(window(), WM_TIMER, timerId, 0));
+    EXPECT_FALSE(KillTimer(window(), timerId));
 }
 
 TEST_F(MainWindowTest, TaskbarRestartReAddsOnlyAShownIcon) {
