@@ -66,7 +66,7 @@ TEST(MainWindowCreation, SetsUpTheProgram) {
 }
 
 TEST(MainWindowCreation, FirstStartAsksForTheSettings) {
-    test::MainWindowSession session(false);
+    test::MainWindowSession session(test::MainWindowSession::Store::None);
     MSG message;
     ASSERT_TRUE(PeekMessageW(&message, session.window(), WM_COMMAND, WM_COMMAND, PM_REMOVE));
     EXPECT_EQ(static_cast<WPARAM>(IDM_SETTINGS), message.wParam);
@@ -84,30 +84,28 @@ TEST(MainWindowCreation, StoredTasksReplaceTheDefaults) {
     test::WriteDword(tasks, L"Count", 1);
     RegCloseKey(tasks);
 
-    g_busy = 0;
-    static bool registered = RegisterMainWindowClass(g_instance);
-    (void)registered;
-    test::FakeTrayShell tray;
-    HWND window = CreateMainWindow(g_instance);
-    ASSERT_NE(nullptr, window);
+    test::MainWindowSession session(test::MainWindowSession::Store::AsWritten);
+    ASSERT_NE(nullptr, session.window());
     ASSERT_EQ(1u, g_taskList.Count());
     EXPECT_STREQ(L"stored", g_taskList.At(0)->Name);
     EXPECT_NE(0, g_taskList.At(0)->Atom);
     EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly0008004e"));
     EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00080043"));
-    DestroyWindow(window);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
-    UnregisterClassW(kNameWindowClass, g_instance);
-    UnregisterClassW(kLauncherWindowClass, g_instance);
-    test::DeleteStore();
 }
 
 class MainWindowTest : public testing::Test {
 protected:
     test::MainWindowSession session;
     HWND window() const { return session.window(); }
+
+    // A name window with a display timer on the main window, as a run leaves it.
+    HWND ShowNameWithTimer() {
+        HWND name = CreateWindowExW(WS_EX_TOOLWINDOW, kNameWindowClass, L"n", WS_POPUP, 0, 0, 0, 0,
+                                    nullptr, nullptr, g_instance, nullptr);
+        EXPECT_NE(nullptr, name);
+        EXPECT_TRUE(SetTimer(window(), reinterpret_cast<UINT_PTR>(name), 60000, nullptr));
+        return name;
+    }
 };
 
 TEST_F(MainWindowTest, HotKeyPostsEveryMatchingTaskInListOrder) {
@@ -208,13 +206,10 @@ TEST_F(MainWindowTest, OtherCommandsGoToTheDefaultProcedure) {
 }
 
 TEST_F(MainWindowTest, TimerClosesTheNameWindowAndStops) {
-    HWND name = CreateWindowExW(WS_EX_TOOLWINDOW, kNameWindowClass, L"n", WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, g_instance, nullptr);
-    ASSERT_NE(nullptr, name);
+    HWND name = ShowNameWithTimer();
     Task* task = g_taskList.At(0);
     task->NameWindow = name;
     auto timerId = reinterpret_cast<UINT_PTR>(name);
-    ASSERT_TRUE(SetTimer(window(), timerId, 60000, nullptr));
 
     EXPECT_EQ(1, SendMessageW(window(), WM_TIMER, timerId, 0));
     EXPECT_EQ(nullptr, task->NameWindow);
@@ -225,10 +220,8 @@ TEST_F(MainWindowTest, TimerClosesTheNameWindowAndStops) {
 }
 
 TEST_F(MainWindowTest, TimerOfADeletedTasksNameWindowStillClosesIt) {
-    HWND name = CreateWindowExW(WS_EX_TOOLWINDOW, kNameWindowClass, L"n", WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, g_instance, nullptr);
+    HWND name = ShowNameWithTimer();
     auto timerId = reinterpret_cast<UINT_PTR>(name);
-    ASSERT_TRUE(SetTimer(window(), timerId, 60000, nullptr));
     EXPECT_EQ(1, SendMessageW(window(), WM_TIMER, timerId, 0));
     EXPECT_FALSE(KillTimer(window(), timerId));
     MSG message;
@@ -238,10 +231,8 @@ TEST_F(MainWindowTest, TimerOfADeletedTasksNameWindowStillClosesIt) {
 
 TEST_F(MainWindowTest, TimerOfNoTaskIsAnsweredAndStopped) {
     // The name window of a deleted task, already closed from outside.
-    HWND name = CreateWindowExW(WS_EX_TOOLWINDOW, kNameWindowClass, L"n", WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, g_instance, nullptr);
+    HWND name = ShowNameWithTimer();
     auto timerId = reinterpret_cast<UINT_PTR>(name);
-    ASSERT_TRUE(SetTimer(window(), timerId, 60000, nullptr));
     DestroyWindow(name);
     EXPECT_EQ(1, SendMessageW(window(), WM_TIMER, timerId, 0));
     EXPECT_FALSE(KillTimer(window(), timerId));

@@ -147,9 +147,11 @@ LRESULT CALLBACK ModalBlocker::Hook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-MainWindowSession::MainWindowSession(bool withStore) {
-    DeleteStore();
-    if (withStore) {
+MainWindowSession::MainWindowSession(Store store) {
+    if (store != Store::AsWritten) {
+        DeleteStore();
+    }
+    if (store == Store::Empty) {
         RegCloseKey(CreateStoreKey());
     }
     static bool registered = RegisterMainWindowClass(g_instance);

@@ -74,9 +74,12 @@ private:
 // tray shell, and destroyed (quit message drained) at the end.
 class MainWindowSession {
 public:
-    // With an empty store key present unless told otherwise, so that no
-    // settings dialog is asked for.
-    explicit MainWindowSession(bool withStore = true);
+    enum class Store {
+        None,       // a first start: the settings are asked for
+        Empty,      // the program's key only: the defaults stay, nothing is asked for
+        AsWritten,  // whatever the test wrote before
+    };
+    explicit MainWindowSession(Store store = Store::Empty);
     ~MainWindowSession();
     HWND window() const { return m_window; }
     FakeTrayShell tray;
