@@ -1,8 +1,356 @@
 #include "windows/launcher_window.h"
 
-// The launcher's list is not built yet: it opens nothing for now.
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "model/task.h"
+#include "resources/resource.h"
+#include "windows/item_context_menu.h"
+#include "windows/task_rows.h"
+
+namespace {
+
+constexpr int kWidth = 322;
+constexpr int kRowHeight = 33;
+constexpr int kAddedHeight = 2;
+constexpr int kInset = 1;
+constexpr int kInitialColumnWidth = 400;
+// Where a context menu asked for from the keyboard opens, from the row's corner.
+constexpr int kKeyboardMenuOffset = 16;
+// The user data of a launcher that is already on its way out.
+constexpr LONG_PTR kClosing = 1;
+
+// The list's own procedure while the subclass is installed. There is never
+// more than one launcher: opening one activates the main window first, which
+// closes the old one.
+WNDPROC g_listProc = nullptr;
+
+HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
+
+// Destroying from a deactivation activates another window, which deactivates
+// this one again: without the mark the destruction would nest until the
+// system gives up, and the clean-up would never run.
+void CloseLauncher(HWND window) {
+    if (GetWindowLongPtrW(window, GWLP_USERDATA) == kClosing) {
+        return;
+    }
+    SetWindowLongPtrW(window, GWLP_USERDATA, kClosing);
+    DestroyWindow(window);
+}
+
+void RunRow(HWND window, int row) {
+    Task* task = GetRowTask(window, row);
+    if (!task) {
+        return;
+    }
+    HWND list = ListOf(window);
+    if (SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_CUT) & LVIS_CUT) {
+        return;
+    }
+    // The main window runs it from its queue, once the launcher has gone.
+    PostMessageW(g_mainWindow, WM_RUNTASK, 0, reinterpret_cast<LPARAM>(task));
+    SetForegroundWindow(g_mainWindow);
+    // The hidden main window may not take the activation everywhere; the
+    // launcher closes all the same.
+    if (IsWindow(window)) {
+        CloseLauncher(window);
+    }
+}
+
+void SelectOnly(HWND list, int from, int to) {
+    LVITEMW item = {};
+    item.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+    item.state = 0;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&item));
+    item.state = LVIS_FOCUSED | LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(to), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(to), FALSE);
+}
+
+// Up from the first row and Down from the last wrap around; so do both from
+// no focused row. True when the key was taken.
+bool LauncherOnKeyDown(HWND window, UINT vk) {
+    if (vk == VK_ESCAPE) {
+        CloseLauncher(window);
+        return true;
+    }
+    if (vk != VK_UP && vk != VK_DOWN) {
+        return false;
+    }
+    HWND list = ListOf(window);
+    int last = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) - 1;
+    if (last < 0) {
+        return false;
+    }
+    int focused = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (vk == VK_UP && (focused == 0 || focused < 0)) {
+        SelectOnly(list, 0, last);
+        return true;
+    }
+    if (vk == VK_DOWN && (focused == last || focused < 0)) {
+        SelectOnly(list, last, 0);
+        return true;
+    }
+    return false;
+}
+
+LRESULT LauncherOnCustomDraw(HWND window, NMLVCUSTOMDRAW* draw) {
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        if (SendMessageW(ListOf(window), LVM_GETITEMSTATE, draw->nmcd.dwItemSpec, LVIS_CUT) & LVIS_CUT) {
+            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+            return CDRF_NEWFONT;
+        }
+        return CDRF_DODEFAULT;
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
+
+LRESULT LauncherOnNotify(HWND window, WPARAM wParam, LPARAM lParam) {
+    auto header = reinterpret_cast<NMHDR*>(lParam);
+    if (header->idFrom != IDC_LIST) {
+        return DefWindowProcW(window, WM_NOTIFY, wParam, lParam);
+    }
+    switch (header->code) {
+    case NM_CLICK:
+        RunRow(window, reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem);
+        break;
+    case NM_RETURN:
+        RunRow(window, FindSelectedRow(header->hwndFrom, -1));
+        break;
+    case NM_KILLFOCUS:
+        CloseLauncher(window);
+        break;
+    case NM_CUSTOMDRAW:
+        return LauncherOnCustomDraw(window, reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+    case LVN_KEYDOWN:
+        if (LauncherOnKeyDown(window, reinterpret_cast<NMLVKEYDOWN*>(lParam)->wVKey)) {
+            return 1;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, WM_NOTIFY, wParam, lParam);
+}
+
+void LauncherOnContextMenu(HWND window, LPARAM lParam) {
+    HWND list = ListOf(window);
+    int row = FindSelectedRow(list, -1);
+    Task* task = GetRowTask(window, row);
+    if (!task || !task->ItemIDList.m_pidl) {
+        return;
+    }
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (point.x == -1 && point.y == -1) {
+        RECT bounds = {};
+        bounds.left = LVIR_BOUNDS;
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
+        point = {bounds.left + kKeyboardMenuOffset, bounds.top + kKeyboardMenuOffset};
+        ClientToScreen(list, &point);
+    }
+    ShowItemContextMenu(window, point, task->ItemIDList);
+}
+
+void LauncherOnSize(HWND window, int width, int height) {
+    HWND list = ListOf(window);
+    MoveWindow(list, kInset, kInset, width - 2 * kInset, height - 2 * kInset, TRUE);
+    // A column wider than the list keeps a horizontal scroll bar, which takes
+    // the height the rows need and so keeps a vertical one too: narrow it
+    // first, so the list's scroll bars reflect its rows alone.
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, 0);
+    int column = width - 2 * kInset;
+    if ((GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL) &&
+        static_cast<LONGLONG>(g_taskList.Count()) * kRowHeight > height - 2 * kInset) {
+        column -= GetSystemMetrics(SM_CXVSCROLL);
+    }
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(column, 0));
+}
+
+void FillList(HWND window, HWND list) {
+    BuildTaskImageList();
+    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_taskImageList));
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = kInitialColumnWidth;
+    column.pszText = const_cast<wchar_t*>(L"タスク");
+    SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    for (const auto& task : g_taskList) {
+        if (task->ShowLauncher) {
+            InsertTaskRow(window, task.get(), 0, 0, -1);
+        }
+    }
+}
+
+LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, nullptr,
+                                WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_NOCOLUMNHEADER,
+                                0, 0, 0, 0, window, reinterpret_cast<HMENU>(IDC_LIST), g_instance, nullptr);
+    if (!list) {
+        return -1;
+    }
+    g_listProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LauncherListProc)));
+    DWORD styles = static_cast<DWORD>(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 styles | LVS_EX_FULLROWSELECT | LVS_EX_TRACKSELECT);
+    // The row under the mouse is selected at once.
+    SendMessageW(list, LVM_SETHOVERTIME, 0, 1);
+    SendMessageW(list, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+    FillList(window, list);
+
+    RECT workArea = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    RECT rect = ComputeLauncherRect(*static_cast<const POINT*>(create->lpCreateParams), rows, workArea);
+    SetWindowPos(window, HWND_TOPMOST, rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    ForceForegroundWindow(window);
+    SetFocus(list);
+    return DefWindowProcW(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(create));
+}
+
+void LauncherOnDestroy(HWND window) {
+    HWND list = ListOf(window);
+    // The list would destroy the program-wide image list with itself.
+    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+    if (g_listProc) {
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
+        g_listProc = nullptr;
+    }
+    SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
+}
+
+// Keeps the rectangle inside [low, high) along one axis, its start edge winning.
+void ClampSpan(LONG& start, LONG& end, LONG low, LONG high) {
+    if (start < low) {
+        end += low - start;
+        start = low;
+    }
+    if (end > high) {
+        start -= end - high;
+        end = high;
+    }
+    if (start < low) {
+        start = low;
+    }
+}
+
+}  // namespace
+
+RECT ComputeLauncherRect(POINT point, int rows, const RECT& workArea) {
+    LONG height = static_cast<LONG>(kRowHeight) * rows + kAddedHeight;
+    RECT rect;
+    rect.left = point.x - kWidth / 2;
+    rect.top = point.y - height / 2;
+    rect.right = rect.left + kWidth;
+    rect.bottom = rect.top + height;
+    ClampSpan(rect.left, rect.right, workArea.left, workArea.right);
+    ClampSpan(rect.top, rect.bottom, workArea.top, workArea.bottom);
+    return rect;
+}
+
+BOOL ForceForegroundWindow(HWND window) {
+    if (SetForegroundWindow(window)) {
+        return TRUE;
+    }
+    DWORD windowThread = GetWindowThreadProcessId(window, nullptr);
+    DWORD foregroundThread = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    if (windowThread == foregroundThread) {
+        return BringWindowToTop(window);
+    }
+    if (!AttachThreadInput(windowThread, foregroundThread, TRUE)) {
+        return FALSE;
+    }
+    BOOL brought = BringWindowToTop(window);
+    AttachThreadInput(windowThread, foregroundThread, FALSE);
+    return brought;
+}
+
+LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_LBUTTONUP: {
+        LVHITTESTINFO hit = {};
+        hit.pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) >= 0 && hit.iItem >= 0) {
+            LVITEMW item = {};
+            item.mask = LVIF_PARAM | LVIF_STATE;
+            item.iItem = hit.iItem;
+            item.stateMask = static_cast<UINT>(-1);
+            SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            NMITEMACTIVATE click = {};
+            click.hdr.hwndFrom = list;
+            click.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+            click.hdr.code = NM_CLICK;
+            click.iItem = hit.iItem;
+            click.iSubItem = hit.iSubItem;
+            click.ptAction = hit.pt;
+            click.lParam = item.lParam;
+            click.uKeyFlags = (GetKeyState(VK_MENU) < 0 ? LVKF_ALT : 0) |
+                              (GetKeyState(VK_CONTROL) < 0 ? LVKF_CONTROL : 0) |
+                              (GetKeyState(VK_SHIFT) < 0 ? LVKF_SHIFT : 0);
+            SendMessageW(GetParent(list), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+        }
+        break;
+    }
+    case WM_KEYDOWN:
+        // The list would move its focus once more whatever the launcher
+        // answers to its key notification, so the wrapping keys stop here.
+        if ((wParam == VK_UP || wParam == VK_DOWN || wParam == VK_ESCAPE) &&
+            LauncherOnKeyDown(GetParent(list), static_cast<UINT>(wParam))) {
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    // Running a row destroys the launcher, and the list with it.
+    return g_listProc ? CallWindowProcW(g_listProc, list, message, wParam, lParam) : 0;
+}
+
 LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return LauncherOnCreate(window, reinterpret_cast<const CREATESTRUCTW*>(lParam));
+    case WM_DESTROY:
+        LauncherOnDestroy(window);
+        break;
+    case WM_SIZE:
+        LauncherOnSize(window, LOWORD(lParam), HIWORD(lParam));
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            CloseLauncher(window);
+        }
+        break;
+    case WM_NOTIFY:
+        return LauncherOnNotify(window, wParam, lParam);
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == ListOf(window)) {
+            LauncherOnContextMenu(window, lParam);
+        }
+        break;
+    case WM_INITMENUPOPUP:
+        ForwardContextMenuMessage(message, wParam, lParam);
+        return 0;
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+        ForwardContextMenuMessage(message, wParam, lParam);
+        return 1;
+    default:
+        break;
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void ShowLauncherWindow(POINT) {}
+bool ShowLauncherWindow(POINT point) {
+    return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kLauncherWindowClass, nullptr,
+                           WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr,
+                           g_instance, &point) != nullptr;
+}

@@ -1,8 +1,22 @@
-// The launcher: a small icon list of the launcher tasks at the cursor.
+// The launcher: a small pop-up icon list of the launcher tasks at the cursor.
+// It lives only while it is active.
 #pragma once
 
 #include <windows.h>
 
 LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Opens the launcher centred on a point in screen coordinates.
-void ShowLauncherWindow(POINT point);
+// The list's subclass: a button released over a row runs it, wherever the
+// press began (on the tray icon that opened the launcher, say).
+LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Opens the launcher centred on a point in screen coordinates; false when it
+// could not be created.
+bool ShowLauncherWindow(POINT point);
+
+// The launcher's rectangle for `rows` rows centred on `point`, kept inside the
+// work area; a launcher taller than the work area is cut to it.
+RECT ComputeLauncherRect(POINT point, int rows, const RECT& workArea);
+
+// Brings a window forward even when another thread holds the foreground;
+// nonzero when it was brought forward.
+BOOL ForceForegroundWindow(HWND window);

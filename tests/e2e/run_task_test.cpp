@@ -211,3 +211,36 @@ TEST_F(RunTaskTest, HotKeysRunWhileADialogIsOpen) {
 }
 
 }  // namespace
+
+TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, '1', L"tessaly_recorder", L"記録"},
+                     {MOD_CONTROL | MOD_ALT, '2', L"tessaly-missing-command", L"見つからない"},
+                     {MOD_CONTROL | MOD_ALT, '3', L"notepad", L"メモ帳"}},
+                    3);
+    Start();
+    SetCursorPos(640, 400);
+    e2e::Process second(L"Tessaly.exe", L"launcher");
+    EXPECT_EQ(0u, second.WaitForExit());
+    HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+    ASSERT_NE(nullptr, launcher);
+    RECT place;
+    GetWindowRect(launcher, &place);
+    const RECT centred = {640 - 161, 400 - 50, 640 + 161, 400 + 51};
+    EXPECT_TRUE(EqualRect(&centred, &place));
+    e2e::Screenshot(L"launcher", launcher);
+
+    // The grey row of a command that cannot be found runs nothing.
+    e2e::ClickAt({place.left + 100, place.top + 1 + 33 + 16});
+    Sleep(500);
+    EXPECT_TRUE(IsWindow(launcher));
+    Record record;
+    EXPECT_FALSE(ReadRecord(output, record));
+
+    e2e::ClickAt({place.left + 100, place.top + 1 + 16});
+    ASSERT_TRUE(WaitFor([&] { return ReadRecord(output, record); }));
+    EXPECT_TRUE(EndsWith(record.commandLine, L"tessaly_recorder.exe") ||
+                EndsWith(record.commandLine, L"tessaly_recorder.exe\""))
+        << testing::PrintToString(record.commandLine);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(launcher); }));
+    EXPECT_NE(nullptr, NameWindow(L"記録"));
+}
