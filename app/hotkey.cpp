@@ -1,14 +1,10 @@
 #include "app/hotkey.h"
 
-#include <cwchar>
-
 #include "app/app_state.h"
 #include "model/task.h"
 
-std::wstring FormatHotKeyAtomName(UINT modifiers, UINT vk) {
-    wchar_t name[32];
-    swprintf(name, 32, L"Tessaly%04x%04x", modifiers & 0xFFFF, vk & 0xFFFF);
-    return name;
+void FormatHotKeyAtomName(UINT modifiers, UINT vk, wchar_t (&name)[kAtomNameLength]) {
+    wsprintfW(name, L"Tessaly%04x%04x", modifiers & 0xFFFF, vk & 0xFFFF);
 }
 
 int RegisterTaskHotKey(UINT modifiers, UINT vk) {
@@ -17,7 +13,9 @@ int RegisterTaskHotKey(UINT modifiers, UINT vk) {
     }
     // Adding a name that is already there raises its reference count, which the
     // failure path below gives back.
-    ATOM atom = GlobalAddAtomW(FormatHotKeyAtomName(modifiers, vk).c_str());
+    wchar_t name[kAtomNameLength];
+    FormatHotKeyAtomName(modifiers, vk, name);
+    ATOM atom = GlobalAddAtomW(name);
     if (atom == 0) {
         // The atom is the only record of the registration: without one the
         // hotkey could never be released again.

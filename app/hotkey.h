@@ -4,11 +4,10 @@
 
 #include <windows.h>
 
-#include <string>
-
 // "Tessaly" followed by the low 16 bits of the modifiers and of the key, as
 // four lower-case hex digits each: Windows+N is "Tessaly0008004e".
-std::wstring FormatHotKeyAtomName(UINT modifiers, UINT vk);
+constexpr size_t kAtomNameLength = 16;
+void FormatHotKeyAtomName(UINT modifiers, UINT vk, wchar_t (&name)[kAtomNameLength]);
 
 // The atom the hotkey is registered under, or 0 when there is no key or the
 // combination is taken (by another program or an earlier task).

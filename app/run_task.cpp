@@ -5,7 +5,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
-#include <string>
+#include <memory>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
@@ -30,14 +30,18 @@ bool SearchFits(const wchar_t* name, const wchar_t* extension, wchar_t* resolved
 
 bool IsSeparator(wchar_t c) { return c == L';' || c == L' ' || c == L'\t'; }
 
-std::wstring ExtensionList() {
+// PATHEXT, or the default list when it is unset; `owner` keeps the copy.
+const wchar_t* ExtensionList(std::unique_ptr<wchar_t[]>& owner) {
     DWORD needed = GetEnvironmentVariableW(L"PATHEXT", nullptr, 0);
     if (needed == 0) {
         return kDefaultExtensions;
     }
-    std::wstring list(needed, L'\0');
-    list.resize(GetEnvironmentVariableW(L"PATHEXT", &list[0], needed));
-    return list;
+    owner.reset(new wchar_t[needed]);
+    DWORD length = GetEnvironmentVariableW(L"PATHEXT", owner.get(), needed);
+    if (length >= needed) {
+        owner[0] = L'\0';
+    }
+    return owner.get();
 }
 
 }  // namespace
@@ -56,8 +60,8 @@ int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
         return SearchFits(command, nullptr, resolved) ? 1 : 0;
     }
 
-    const std::wstring list = ExtensionList();
-    const wchar_t* position = list.c_str();
+    std::unique_ptr<wchar_t[]> copy;
+    const wchar_t* position = ExtensionList(copy);
     for (;;) {
         while (IsSeparator(*position)) {
             ++position;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
-#include <vector>
+#include <memory>
 
 namespace registry {
 
@@ -22,14 +22,14 @@ bool Query(HKEY key, const wchar_t* name, DWORD& type, void* buffer, DWORD& size
 // Only a value of exactly this type and size reaches the caller's buffer.
 bool ReadExact(HKEY key, const wchar_t* name, DWORD expectedType, void* buffer, DWORD size) {
     // One byte more than wanted tells an oversized value from an exact one.
-    std::vector<BYTE> scratch(size + 1);
+    std::unique_ptr<BYTE[]> scratch(new BYTE[size + 1]);
     DWORD type = REG_NONE;
     DWORD readSize = size + 1;
-    if (!Query(key, name, type, scratch.data(), readSize) || type != expectedType ||
+    if (!Query(key, name, type, scratch.get(), readSize) || type != expectedType ||
         readSize != size) {
         return false;
     }
-    memcpy(buffer, scratch.data(), size);
+    memcpy(buffer, scratch.get(), size);
     return true;
 }
 
@@ -62,18 +62,18 @@ bool ReadBinary(HKEY key, const wchar_t* name, void* buffer, DWORD size) {
 
 bool ReadString(HKEY key, const wchar_t* name, wchar_t* buffer, size_t length) {
     // One spare unit so a text stored without its terminator can be ended.
-    std::vector<wchar_t> scratch(length + 1, L'\0');
+    std::unique_ptr<wchar_t[]> scratch(new wchar_t[length + 1]());
     DWORD type = REG_NONE;
     DWORD size = static_cast<DWORD>(length * sizeof(wchar_t));
-    if (!Query(key, name, type, scratch.data(), size) || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    if (!Query(key, name, type, scratch.get(), size) || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return false;
     }
-    size_t textLength = wcsnlen(scratch.data(), size / sizeof(wchar_t));
+    size_t textLength = wcsnlen(scratch.get(), size / sizeof(wchar_t));
     if (textLength >= length) {
         // Fills the whole field with no room for the terminator.
         return false;
     }
-    wmemcpy(buffer, scratch.data(), textLength);
+    wmemcpy(buffer, scratch.get(), textLength);
     buffer[textLength] = L'\0';
     return true;
 }

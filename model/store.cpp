@@ -17,7 +17,7 @@ constexpr const wchar_t* kSettingKey = L"Setting";
 constexpr const wchar_t* kTasksKey = L"Tasks";
 
 void TaskKeyName(size_t index, wchar_t (&name)[32]) {
-    swprintf(name, 32, L"Task%u", static_cast<unsigned>(index));
+    wsprintfW(name, L"Task%u", static_cast<unsigned>(index));
 }
 
 // A font whose face name has no terminator would be read past its end by

@@ -6,6 +6,37 @@
 
 TaskList g_taskList;
 
+void TaskArray::reserve(size_t capacity) {
+    if (capacity <= m_capacity) {
+        return;
+    }
+    Item* items = new Item[capacity];
+    for (size_t i = 0; i < m_count; ++i) {
+        items[i] = std::move(m_items[i]);
+    }
+    delete[] m_items;
+    m_items = items;
+    m_capacity = capacity;
+}
+
+void TaskArray::insert(size_t index, Item item) {
+    if (m_count == m_capacity) {
+        reserve(m_capacity ? 2 * m_capacity : 8);
+    }
+    for (size_t i = m_count; i > index; --i) {
+        m_items[i] = std::move(m_items[i - 1]);
+    }
+    m_items[index] = std::move(item);
+    ++m_count;
+}
+
+void TaskArray::erase(size_t index) {
+    for (size_t i = index; i + 1 < m_count; ++i) {
+        m_items[i] = std::move(m_items[i + 1]);
+    }
+    m_items[--m_count].reset();
+}
+
 int TaskList::IndexOf(const Task* task) const {
     for (size_t i = 0; i < m_tasks.size(); ++i) {
         if (m_tasks[i].get() == task) {
@@ -17,14 +48,15 @@ int TaskList::IndexOf(const Task* task) const {
 
 Task* TaskList::Append(std::unique_ptr<Task> task) {
     m_tasks.push_back(std::move(task));
-    return m_tasks.back().get();
+    return m_tasks[m_tasks.size() - 1].get();
 }
 
 Task* TaskList::InsertAt(size_t index, std::unique_ptr<Task> task) {
     if (index > m_tasks.size()) {
         index = m_tasks.size();
     }
-    return m_tasks.insert(m_tasks.begin() + static_cast<ptrdiff_t>(index), std::move(task))->get();
+    m_tasks.insert(index, std::move(task));
+    return m_tasks[index].get();
 }
 
 bool TaskList::Remove(Task* task) {
@@ -33,14 +65,14 @@ bool TaskList::Remove(Task* task) {
         return false;
     }
     UnregisterTaskHotKey(task->Atom);
-    m_tasks.erase(m_tasks.begin() + index);
+    m_tasks.erase(static_cast<size_t>(index));
     return true;
 }
 
 void TaskList::Clear() {
     while (!m_tasks.empty()) {
-        UnregisterTaskHotKey(m_tasks.front()->Atom);
-        m_tasks.erase(m_tasks.begin());
+        UnregisterTaskHotKey(m_tasks[0]->Atom);
+        m_tasks.erase(0);
     }
 }
 

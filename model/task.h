@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include <memory>
-#include <vector>
+#include <utility>
 
 #include "windows/item_id_list.h"
 
@@ -34,11 +34,56 @@ struct Task {
     CItemIDList ItemIDList;
 };
 
+// A growable array of owned tasks. The standard vector would bring its
+// length-error path, and the exception runtime behind it, into a program
+// built without exceptions.
+class TaskArray {
+public:
+    using Item = std::unique_ptr<Task>;
+
+    TaskArray() = default;
+    ~TaskArray() { delete[] m_items; }
+    TaskArray(const TaskArray&) = delete;
+    TaskArray& operator=(const TaskArray&) = delete;
+    TaskArray(TaskArray&& other) noexcept
+        : m_items(std::exchange(other.m_items, nullptr)),
+          m_count(std::exchange(other.m_count, 0)),
+          m_capacity(std::exchange(other.m_capacity, 0)) {}
+    TaskArray& operator=(TaskArray&& other) noexcept {
+        if (this != &other) {
+            delete[] m_items;
+            m_items = std::exchange(other.m_items, nullptr);
+            m_count = std::exchange(other.m_count, 0);
+            m_capacity = std::exchange(other.m_capacity, 0);
+        }
+        return *this;
+    }
+
+    size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    Item& operator[](size_t index) { return m_items[index]; }
+    const Item& operator[](size_t index) const { return m_items[index]; }
+    const Item* begin() const { return m_items; }
+    const Item* end() const { return m_items + m_count; }
+
+    void reserve(size_t capacity);
+    // `index` at most size().
+    void insert(size_t index, Item item);
+    void push_back(Item item) { insert(m_count, std::move(item)); }
+    // Destroys the item at `index`; the later ones move up.
+    void erase(size_t index);
+
+private:
+    Item* m_items = nullptr;
+    size_t m_count = 0;
+    size_t m_capacity = 0;
+};
+
 // Owns its tasks. A task's address is its identity for as long as it is in the
 // list (list-view item data, WM_RUNTASK), so tasks are held by pointer.
 class TaskList {
 public:
-    using Storage = std::vector<std::unique_ptr<Task>>;
+    using Storage = TaskArray;
 
     size_t Count() const { return m_tasks.size(); }
     Task* At(size_t index) const { return m_tasks[index].get(); }
@@ -74,8 +119,8 @@ public:
         return matched;
     }
 
-    Storage::const_iterator begin() const { return m_tasks.begin(); }
-    Storage::const_iterator end() const { return m_tasks.end(); }
+    const TaskArray::Item* begin() const { return m_tasks.begin(); }
+    const TaskArray::Item* end() const { return m_tasks.end(); }
 
 private:
     Storage m_tasks;

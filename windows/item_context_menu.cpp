@@ -26,13 +26,13 @@ HRESULT GetShellContextMenu(HWND owner, const CItemIDList& itemIDList, IContextM
         // A single-item list has an empty parent: the bind then asks for the
         // desktop itself, and whatever the shell answers decides.
         CItemIDList parentList = itemIDList.GetParent();
-        result = desktop->BindToObject(parentList.m_pidl, nullptr, IID_IShellFolder, parent.put_void());
+        result = desktop->BindToObject(parentList.m_pidl, nullptr, __uuidof(IShellFolder), parent.put_void());
     }
     if (FAILED(result)) {
         return result;
     }
     LPCITEMIDLIST last = itemIDList.GetLastID();
-    return parent->GetUIObjectOf(owner, 1, &last, IID_IContextMenu, nullptr,
+    return parent->GetUIObjectOf(owner, 1, &last, __uuidof(IContextMenu), nullptr,
                                  reinterpret_cast<void**>(menu));
 }
 
@@ -46,10 +46,10 @@ class HandlerSlot {
 public:
     explicit HandlerSlot(IContextMenu* menu) : m_handler(menu) {
         void* extended = nullptr;
-        if (SUCCEEDED(menu->QueryInterface(IID_IContextMenu3, &extended)) && extended) {
+        if (SUCCEEDED(menu->QueryInterface(__uuidof(IContextMenu3), &extended)) && extended) {
             g_contextMenu3 = static_cast<IContextMenu3*>(extended);
             m_handler = g_contextMenu3;
-        } else if (SUCCEEDED(menu->QueryInterface(IID_IContextMenu2, &extended)) && extended) {
+        } else if (SUCCEEDED(menu->QueryInterface(__uuidof(IContextMenu2), &extended)) && extended) {
             g_contextMenu2 = static_cast<IContextMenu2*>(extended);
             m_handler = g_contextMenu2;
         }

@@ -19,7 +19,9 @@ TEST(HotKeyAtomName, FourLowerCaseHexDigitsEach) {
         {0x12345, 0xABCDE, L"Tessaly2345bcde"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.name, FormatHotKeyAtomName(c.modifiers, c.vk));
+        wchar_t name[kAtomNameLength];
+        FormatHotKeyAtomName(c.modifiers, c.vk, name);
+        EXPECT_STREQ(c.name, name);
     }
 }
 
@@ -53,7 +55,9 @@ TEST_F(HotKeyTest, SecondTaskOnTheSameKeysGetsNoAtomAndLeavesOneReference) {
 
 TEST_F(HotKeyTest, NoKeyNeverRegisters) {
     EXPECT_EQ(0, RegisterTaskHotKey(MOD_WIN, kNoKey));
-    EXPECT_EQ(0, GlobalFindAtomW(FormatHotKeyAtomName(MOD_WIN, kNoKey).c_str()));
+    wchar_t name[kAtomNameLength];
+    FormatHotKeyAtomName(MOD_WIN, kNoKey, name);
+    EXPECT_EQ(0, GlobalFindAtomW(name));
 }
 
 TEST_F(HotKeyTest, ReleasingAtomZeroTouchesNothing) {
