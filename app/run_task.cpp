@@ -44,9 +44,7 @@ const wchar_t* ExtensionList(std::unique_ptr<wchar_t[]>& owner) {
     return owner.get();
 }
 
-}  // namespace
-
-int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
+int SearchCommand(const wchar_t* command, wchar_t* resolved) {
     int drive = PathGetDriveNumberW(command);
     if (drive >= 0) {
         // Looking along the search order for a file on a missing drive would
@@ -82,6 +80,90 @@ int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
         }
         position = end;
     }
+}
+
+}  // namespace
+
+struct CommandResolutionMemo::Entry {
+    UINT hash;
+    int found;
+    wchar_t command[MAX_PATH];
+    wchar_t resolved[MAX_PATH];
+};
+
+namespace {
+
+CommandResolutionMemo* g_memo = nullptr;
+
+UINT HashText(const wchar_t* text) {
+    UINT hash = 2166136261u;
+    for (; *text; ++text) {
+        hash = (hash ^ *text) * 16777619u;
+    }
+    return hash;
+}
+
+}  // namespace
+
+CommandResolutionMemo::CommandResolutionMemo() {
+    if (!g_memo) {
+        g_memo = this;
+        m_active = true;
+    }
+}
+
+CommandResolutionMemo::~CommandResolutionMemo() {
+    if (m_active) {
+        g_memo = nullptr;
+    }
+    delete[] m_entries;
+}
+
+const CommandResolutionMemo::Entry* CommandResolutionMemo::Find(const wchar_t* command, UINT hash) const {
+    for (size_t i = 0; i < m_count; ++i) {
+        if (m_entries[i].hash == hash && lstrcmpW(m_entries[i].command, command) == 0) {
+            return &m_entries[i];
+        }
+    }
+    return nullptr;
+}
+
+void CommandResolutionMemo::Add(const wchar_t* command, UINT hash, int found, const wchar_t* resolved) {
+    // A command longer than any field is simply not remembered.
+    if (lstrlenW(command) >= MAX_PATH) {
+        return;
+    }
+    if (m_count == m_capacity) {
+        size_t capacity = m_capacity ? 2 * m_capacity : 16;
+        Entry* entries = new Entry[capacity];
+        for (size_t i = 0; i < m_count; ++i) {
+            entries[i] = m_entries[i];
+        }
+        delete[] m_entries;
+        m_entries = entries;
+        m_capacity = capacity;
+    }
+    Entry& entry = m_entries[m_count++];
+    entry.hash = hash;
+    entry.found = found;
+    lstrcpynW(entry.command, command, MAX_PATH);
+    lstrcpynW(entry.resolved, found ? resolved : L"", MAX_PATH);
+}
+
+int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
+    if (!g_memo) {
+        return SearchCommand(command, resolved);
+    }
+    UINT hash = HashText(command);
+    if (const CommandResolutionMemo::Entry* known = g_memo->Find(command, hash)) {
+        if (known->found) {
+            lstrcpynW(resolved, known->resolved, MAX_PATH);
+        }
+        return known->found;
+    }
+    int found = SearchCommand(command, resolved);
+    g_memo->Add(command, hash, found, resolved);
+    return found;
 }
 
 namespace {

@@ -24,6 +24,28 @@ extern const wchar_t kDefaultExtensions[];
 // 0. A drive letter whose root does not exist fails at once.
 int ResolveCommand(const wchar_t* command, wchar_t* resolved);
 
+// While one lives, a command resolved again gets the answer it got a moment
+// ago: the windows that list tasks resolve each one twice, for its icon and
+// for its row, and the search is the slow part of either. Running a task
+// always searches afresh. Nested ones leave the outer one in charge.
+class CommandResolutionMemo {
+public:
+    CommandResolutionMemo();
+    ~CommandResolutionMemo();
+    CommandResolutionMemo(const CommandResolutionMemo&) = delete;
+    CommandResolutionMemo& operator=(const CommandResolutionMemo&) = delete;
+
+    struct Entry;
+    const Entry* Find(const wchar_t* command, UINT hash) const;
+    void Add(const wchar_t* command, UINT hash, int found, const wchar_t* resolved);
+
+private:
+    bool m_active = false;
+    Entry* m_entries = nullptr;
+    size_t m_count = 0;
+    size_t m_capacity = 0;
+};
+
 // Handles WM_RUNTASK. A task that has left the list meanwhile is ignored.
 void RunTask(Task* task);
 

@@ -13,6 +13,30 @@ wchar_t g_commands[kMaxCommands][MAX_PATH];
 int g_count = 0;
 HIMAGELIST g_images = nullptr;
 
+// Each extension of the system's list in turn along the search path, as a
+// command is found.
+bool Resolve(const wchar_t* command, wchar_t (&path)[MAX_PATH]) {
+    wchar_t extensions[1024];
+    DWORD length = GetEnvironmentVariableW(L"PATHEXT", extensions, 1024);
+    if (length == 0 || length >= 1024) {
+        lstrcpyW(extensions, L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH");
+    }
+    for (wchar_t* extension = extensions; *extension;) {
+        wchar_t* end = extension;
+        while (*end && *end != L';') {
+            ++end;
+        }
+        wchar_t saved = *end;
+        *end = L'\0';
+        DWORD found = SearchPathW(nullptr, command, extension, MAX_PATH, path, nullptr);
+        if (found && found < MAX_PATH) {
+            return true;
+        }
+        extension = saved ? end + 1 : end;
+    }
+    return false;
+}
+
 void ShowList(HWND main) {
     if (g_images) {
         ImageList_Destroy(g_images);
@@ -22,7 +46,7 @@ void ShowList(HWND main) {
     for (int i = 0; i < g_count; ++i) {
         images[i] = -1;
         wchar_t path[MAX_PATH];
-        if (SearchPathW(nullptr, g_commands[i], L".exe", MAX_PATH, path, nullptr)) {
+        if (Resolve(g_commands[i], path)) {
             SHFILEINFOW info = {};
             if (SHGetFileInfoW(path, 0, &info, sizeof(info), SHGFI_ICON) && info.hIcon) {
                 images[i] = ImageList_ReplaceIcon(g_images, -1, info.hIcon);

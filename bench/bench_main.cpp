@@ -58,9 +58,32 @@ PROCESS_INFORMATION Start(const std::wstring& program, const std::wstring& words
     return info;
 }
 
-// Commands every prefix has; each task runs one of them.
-const wchar_t* const kCommands[] = {L"notepad", L"regedit", L"cmd", L"winver", L"explorer",
-                                    L"control", L"taskmgr", L"msiexec", L"xcopy", L"wordpad"};
+// One program of its own for each task, as a user's tasks are: 200 names in a
+// folder put on the search path of both programs, so each command is found
+// there and its icon taken from its own file.
+std::wstring Command(int index) {
+    wchar_t name[32];
+    swprintf(name, 32, L"benchcmd%03d", index);
+    return name;
+}
+
+void MakeCommands(int count) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"tessaly-bench-commands";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring source = g_bin + L"\\bench_bare_launcher.exe";
+    for (int i = 0; i < count; ++i) {
+        std::wstring target = folder + L"\\" + Command(i) + L".exe";
+        if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
+            !CreateHardLinkW(target.c_str(), source.c_str(), nullptr)) {
+            CopyFileW(source.c_str(), target.c_str(), TRUE);
+        }
+    }
+    wchar_t path[32767];
+    GetEnvironmentVariableW(L"PATH", path, 32767);
+    SetEnvironmentVariableW(L"PATH", (std::wstring(path) + L";" + folder).c_str());
+}
 
 void WriteStore(int tasks) {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly");
@@ -74,9 +97,9 @@ void WriteStore(int tasks) {
         swprintf(name, 32, L"Task%d", i);
         HKEY key = nullptr;
         RegCreateKeyExW(root, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        const wchar_t* file = kCommands[i % (sizeof(kCommands) / sizeof(*kCommands))];
-        RegSetValueExW(key, L"File", 0, REG_SZ, reinterpret_cast<const BYTE*>(file),
-                       static_cast<DWORD>((wcslen(file) + 1) * sizeof(wchar_t)));
+        const std::wstring file = Command(i);
+        RegSetValueExW(key, L"File", 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                       static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
         RegSetValueExW(key, L"Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
                        static_cast<DWORD>((wcslen(name) + 1) * sizeof(wchar_t)));
         DWORD noKey = 0xFFFFFFFF;
@@ -92,7 +115,7 @@ std::wstring WriteCommandFile(int tasks) {
     std::wstring path = std::wstring(temp) + L"tessaly-bench-commands.txt";
     std::wstring text;
     for (int i = 0; i < tasks; ++i) {
-        text += kCommands[i % (sizeof(kCommands) / sizeof(*kCommands))];
+        text += Command(i);
         text += L"\n";
     }
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -148,6 +171,7 @@ int wmain(int argc, wchar_t** argv) {
     g_bin = BinDir();
     bool missed = false;
 
+    MakeCommands(kLauncherTasks);
     WriteStore(kLauncherTasks);
     std::wstring commands = WriteCommandFile(kLauncherTasks);
     PROCESS_INFORMATION tessaly = Start(L"Tessaly.exe", L"");

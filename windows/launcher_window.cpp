@@ -5,6 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/run_task.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "windows/item_context_menu.h"
@@ -173,6 +174,7 @@ void LauncherOnSize(HWND window, int width, int height) {
 }
 
 void FillList(HWND window, HWND list) {
+    CommandResolutionMemo memo;
     BuildTaskImageList();
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_taskImageList));
     LVCOLUMNW column = {};

@@ -11,6 +11,7 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/run_task.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
@@ -160,6 +161,28 @@ TEST(TaskRows, RowsFollowTheCommandAndItsItemIDList) {
     EXPECT_EQ(0, InsertTaskRow(host.window(), task, 0, 0, 0));
     EXPECT_EQ(UINT(LVIS_CUT), host.State(0) & (LVIS_SELECTED | LVIS_CUT));
     EXPECT_EQ(nullptr, task->ItemIDList.m_pidl);
+}
+
+TEST(TaskRows, ACommandIsSearchedOncePerListing) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring file = std::wstring(temp) + L"tessaly-memo.exe";
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    wchar_t resolved[MAX_PATH];
+    {
+        CommandResolutionMemo memo;
+        EXPECT_EQ(1, ResolveCommand(file.c_str(), resolved));
+        DeleteFileW(file.c_str());
+        {
+            CommandResolutionMemo nested;
+        }
+        // The answer of a moment ago, though the file has gone since.
+        resolved[0] = L'\0';
+        EXPECT_EQ(1, ResolveCommand(file.c_str(), resolved));
+        EXPECT_EQ(0, lstrcmpiW(file.c_str(), resolved));
+        EXPECT_EQ(0, ResolveCommand(L"tessaly-missing-command", resolved));
+    }
+    EXPECT_EQ(0, ResolveCommand(file.c_str(), resolved));
 }
 
 TEST(TaskRows, FindDeleteAndMove) {
