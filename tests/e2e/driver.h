@@ -103,8 +103,8 @@ private:
 // Sends key presses as a user would (modifiers held around the key).
 void PressKeys(std::initializer_list<WORD> keys);
 
-// Moves the mouse to a screen point and clicks the left button there.
-void ClickAt(POINT point);
+// Moves the mouse to a screen point and clicks a button there.
+void ClickAt(POINT point, bool rightButton = false);
 
 // Writes a screenshot of the whole screen next to the build's other outputs.
 void Screenshot(const std::wstring& name, HWND window = nullptr);

@@ -229,6 +229,16 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     EXPECT_TRUE(WaitFor([&] { return GetWindowRect(launcher, &place) && EqualRect(&centred, &place); }));
     e2e::Screenshot(L"launcher", launcher);
 
+    // A right click offers the shell's menu of the task's file; Escape
+    // closes it and the launcher stays.
+    e2e::ClickAt({place.left + 100, place.top + 1 + 2 * 33 + 16}, true);
+    HWND menu = e2e::WaitForProcessWindow(app->id(), kMenuClass);
+    ASSERT_NE(nullptr, menu);
+    e2e::Screenshot(L"launcher-menu", menu);
+    e2e::PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(menu); }));
+    EXPECT_TRUE(IsWindow(launcher));
+
     // The grey row of a command that cannot be found runs nothing.
     e2e::ClickAt({place.left + 100, place.top + 1 + 33 + 16});
     Sleep(500);
