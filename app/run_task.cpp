@@ -121,7 +121,7 @@ CommandResolutionMemo::~CommandResolutionMemo() {
 
 const CommandResolutionMemo::Entry* CommandResolutionMemo::Find(const wchar_t* command, UINT hash) const {
     for (size_t i = 0; i < m_count; ++i) {
-        if (m_entries[i].hash == hash && lstrcmpW(m_entries[i].command, command) == 0) {
+        if (m_entries[i].hash == hash && CompareStringOrdinal(m_entries[i].command, -1, command, -1, FALSE) == CSTR_EQUAL) {
             return &m_entries[i];
         }
     }

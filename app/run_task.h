@@ -35,11 +35,12 @@ public:
     CommandResolutionMemo(const CommandResolutionMemo&) = delete;
     CommandResolutionMemo& operator=(const CommandResolutionMemo&) = delete;
 
+private:
+    friend int ResolveCommand(const wchar_t* command, wchar_t* resolved);
     struct Entry;
     const Entry* Find(const wchar_t* command, UINT hash) const;
     void Add(const wchar_t* command, UINT hash, int found, const wchar_t* resolved);
 
-private:
     bool m_active = false;
     Entry* m_entries = nullptr;
     size_t m_count = 0;

@@ -41,28 +41,33 @@ BOOL TrackMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
 }
 
 // The extended handler found for the menu is held in its slot for as long as
-// the menu lives, whatever way the menu ends.
+// the menu lives, whatever way the menu ends. A menu opened while another is
+// still being carried out (the shell's dialog of the first one is modal)
+// takes the slots over and gives them back as it found them.
 class HandlerSlot {
 public:
-    explicit HandlerSlot(IContextMenu* menu) : m_handler(menu) {
+    explicit HandlerSlot(IContextMenu* menu)
+        : m_handler(menu), m_previous2(g_contextMenu2), m_previous3(g_contextMenu3) {
         void* extended = nullptr;
+        g_contextMenu2 = nullptr;
+        g_contextMenu3 = nullptr;
         if (SUCCEEDED(menu->QueryInterface(__uuidof(IContextMenu3), &extended)) && extended) {
             g_contextMenu3 = static_cast<IContextMenu3*>(extended);
-            m_handler = g_contextMenu3;
+            m_extended = g_contextMenu3;
         } else if (SUCCEEDED(menu->QueryInterface(__uuidof(IContextMenu2), &extended)) && extended) {
             g_contextMenu2 = static_cast<IContextMenu2*>(extended);
-            m_handler = g_contextMenu2;
+            m_extended = g_contextMenu2;
+        }
+        if (m_extended) {
+            m_handler = m_extended;
         }
     }
     ~HandlerSlot() {
-        if (g_contextMenu3) {
-            g_contextMenu3->Release();
-            g_contextMenu3 = nullptr;
+        if (m_extended) {
+            m_extended->Release();
         }
-        if (g_contextMenu2) {
-            g_contextMenu2->Release();
-            g_contextMenu2 = nullptr;
-        }
+        g_contextMenu2 = m_previous2;
+        g_contextMenu3 = m_previous3;
     }
     HandlerSlot(const HandlerSlot&) = delete;
     HandlerSlot& operator=(const HandlerSlot&) = delete;
@@ -70,6 +75,9 @@ public:
 
 private:
     IContextMenu* m_handler;
+    IContextMenu* m_extended = nullptr;
+    IContextMenu2* m_previous2;
+    IContextMenu3* m_previous3;
 };
 
 }  // namespace

@@ -25,8 +25,10 @@ constexpr LONG_PTR kClosing = 1;
 
 // The list's own procedure while the subclass is installed. There is never
 // more than one launcher: opening one activates the main window first, which
-// closes the old one.
+// closes the old one, and where the system refused that activation the old
+// one is closed before the new one is made.
 WNDPROC g_listProc = nullptr;
+HWND g_launcher = nullptr;
 
 HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
 
@@ -197,6 +199,7 @@ LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
     if (!list) {
         return -1;
     }
+    g_launcher = window;
     g_listProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LauncherListProc)));
     DWORD styles = static_cast<DWORD>(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
@@ -225,6 +228,9 @@ void LauncherOnDestroy(HWND window) {
     if (g_listProc) {
         SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
         g_listProc = nullptr;
+    }
+    if (g_launcher == window) {
+        g_launcher = nullptr;
     }
     SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
 }
@@ -352,6 +358,9 @@ LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LP
 }
 
 bool ShowLauncherWindow(POINT point) {
+    if (g_launcher) {
+        CloseLauncher(g_launcher);
+    }
     return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kLauncherWindowClass, nullptr,
                            WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr,
                            g_instance, &point) != nullptr;

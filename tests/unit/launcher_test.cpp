@@ -340,6 +340,42 @@ TEST(ItemContextMenu, DrivesThePreferredHandlerAndInvokesTheOffsetVerb) {
     DestroyWindow(owner);
 }
 
+FakeContextMenu* g_innerMenu = nullptr;
+IContextMenu3* g_slotAfterInner = nullptr;
+BOOL TrackAndOpenAnother(HMENU, UINT, int, int, HWND owner) {
+    // The shell's modal dialog of one entry lets another menu open meanwhile.
+    FakeContextMenu* outer = g_fakeMenu;
+    g_fakeMenu = g_innerMenu;
+    g_contextMenuShell.trackPopupMenu = FakeTrack;
+    CItemIDList list;
+    list.SetPath(SystemFile(L"notepad.exe").c_str());
+    ShowItemContextMenu(owner, POINT{0, 0}, list);
+    g_fakeMenu = outer;
+    g_slotAfterInner = g_contextMenu3;
+    return 0;
+}
+
+TEST(ItemContextMenu, AMenuOpenedMeanwhileGivesTheSlotsBack) {
+    const ContextMenuShell saved = g_contextMenuShell;
+    FakeContextMenu outer(3), inner(2);
+    g_fakeMenu = &outer;
+    g_innerMenu = &inner;
+    g_chosen = 0;
+    g_contextMenuShell = {FakeGetMenu, TrackAndOpenAnother};
+    HWND owner = CreateWindowExW(0, L"STATIC", nullptr, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, g_instance, nullptr);
+    SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LauncherWindowProc));
+    CItemIDList list;
+    list.SetPath(SystemFile(L"notepad.exe").c_str());
+    ShowItemContextMenu(owner, POINT{0, 0}, list);
+    EXPECT_EQ(static_cast<IContextMenu3*>(&outer), g_slotAfterInner);
+    EXPECT_EQ(nullptr, g_contextMenu2);
+    EXPECT_EQ(nullptr, g_contextMenu3);
+    EXPECT_EQ(1u, outer.references);
+    EXPECT_EQ(1u, inner.references);
+    g_contextMenuShell = saved;
+    DestroyWindow(owner);
+}
+
 std::wstring g_copyEntry;
 BOOL ChooseCopy(HMENU menu, UINT, int, int, HWND) {
     for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
@@ -495,6 +531,20 @@ TEST_F(LauncherTest, AButtonReleasedOverARowRunsItOnce) {
         // Gone through its clean-up: the shared image list is detached, not destroyed.
         EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList));
     }
+}
+
+TEST_F(LauncherTest, ASecondLauncherReplacesTheFirst) {
+    AddTask(L"notepad");
+    AddTask(L"regedit");
+    Open();
+    HWND first = launcher;
+    // Opened without the main window taking the foreground first.
+    Open({600, 400});
+    EXPECT_FALSE(IsWindow(first));
+    ASSERT_NE(first, launcher);
+    EXPECT_EQ(2, ListView_GetItemCount(list));
+    SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(0, Focused());
 }
 
 TEST_F(LauncherTest, DeactivationClosesItOnce) {
