@@ -1,17 +1,406 @@
 #include "config/settings_dialog.h"
 
-#include "app/app_state.h"
-#include "resources/resource.h"
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
 
-// Only the close box works so far; Enter and Esc do nothing, as they never will.
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+#include <iterator>
+#include <memory>
+
+#include "app/app_state.h"
+#include "app/hotkey.h"
+#include "app/run_task.h"
+#include "app/tray_icon.h"
+#include "config/pickers.h"
+#include "config/task_editor.h"
+#include "model/display_settings.h"
+#include "model/task.h"
+#include "resources/resource.h"
+#include "windows/task_rows.h"
+
+SettingsDialogHooks g_settingsDialogHooks = {RunTaskEditor, MessageBoxW};
+
+namespace {
+
+constexpr int kAlphaSteps = 16;
+constexpr int kOpaque = 255;
+constexpr int kTimeSteps = 50;
+constexpr int kTimeStep = 100;
+
+const wchar_t* const kLocations[] = {L"表示しない", L"左上に表示", L"右上に表示", L"左下に表示",
+                                     L"右下に表示", L"中央上に表示", L"中央下に表示", L"中央に表示"};
+
+// The buttons that act on the selected row.
+const int kRowButtons[] = {IDC_CHANGE, IDC_DELETE, IDC_UP, IDC_DOWN, IDC_OPEN_LOCATION};
+
+HWND ListOf(HWND dialog) { return GetDlgItem(dialog, IDC_LIST); }
+
+void ApplyEnabling(HWND dialog) {
+    HWND list = ListOf(dialog);
+    int selected = FindSelectedRow(list, -1);
+    int count = ListView_GetItemCount(list);
+    bool any = selected >= 0;
+    bool cut = any && (ListView_GetItemState(list, selected, LVIS_CUT) & LVIS_CUT);
+    const bool enabled[] = {any, any, any && selected > 0, any && selected < count - 1, any && !cut};
+    for (size_t i = 0; i < std::size(kRowButtons); ++i) {
+        EnableWindow(GetDlgItem(dialog, kRowButtons[i]), enabled[i]);
+    }
+}
+
+// Rows keep the image index they were inserted with: after a rebuild every
+// row takes its task's new one.
+void RebuildImages(HWND dialog) {
+    HWND list = ListOf(dialog);
+    ListView_SetImageList(list, nullptr, LVSIL_SMALL);
+    BuildTaskImageList();
+    ListView_SetImageList(list, g_taskImageList, LVSIL_SMALL);
+    for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) {
+        if (Task* task = GetRowTask(dialog, row)) {
+            LVITEMW item = {};
+            item.mask = LVIF_IMAGE;
+            item.iItem = row;
+            item.iImage = task->ImageIndex;
+            ListView_SetItem(list, &item);
+        }
+    }
+}
+
+// A new task made from an accepted working copy, its hotkey registered (0
+// when the combination is taken: kept all the same, without a word).
+std::unique_ptr<Task> TaskFromCopy(const Task& copy) {
+    auto task = std::make_unique<Task>(copy);
+    task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
+    return task;
+}
+
+void AddAcceptedTask(HWND dialog, const Task& copy) {
+    Task* task = g_taskList.Append(TaskFromCopy(copy));
+    RebuildImages(dialog);
+    InsertTaskRow(dialog, task, 1, 1, -1);
+}
+
+void SettingsOnAdd(HWND dialog) {
+    Task copy;
+    if (g_settingsDialogHooks.runEditor(dialog, &copy) == IDOK) {
+        AddAcceptedTask(dialog, copy);
+    }
+}
+
+void SettingsOnChange(HWND dialog) {
+    Task* old = GetSelectedTask(dialog);
+    if (!old) {
+        return;
+    }
+    Task copy(*old);
+    if (g_settingsDialogHooks.runEditor(dialog, &copy) != IDOK || !g_taskList.Contains(old)) {
+        return;
+    }
+    HWND list = ListOf(dialog);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    int row = DeleteTaskRow(dialog, old);
+    int index = g_taskList.IndexOf(old);
+    // The name window may have come or gone while the editor was open: the
+    // new task takes the one that is really on screen for it now.
+    copy.NameWindow = old->NameWindow;
+    // Released before the new one registers, so a task saved with its own
+    // combination gets it again.
+    g_taskList.Remove(old);
+    Task* task = g_taskList.InsertAt(static_cast<size_t>(index), TaskFromCopy(copy));
+    RebuildImages(dialog);
+    InsertTaskRow(dialog, task, 1, 1, row < 0 ? index : row);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void SettingsOnDelete(HWND dialog) {
+    Task* task = GetSelectedTask(dialog);
+    if (!task) {
+        return;
+    }
+    int answer = g_settingsDialogHooks.messageBox(dialog, L"選択されたタスクを削除します。\nよろしいですか？",
+                                                 L"削除", MB_YESNO | MB_ICONQUESTION);
+    if (answer == IDYES && g_taskList.Contains(task)) {
+        DeleteTaskRow(dialog, task);
+        g_taskList.Remove(task);
+        ApplyEnabling(dialog);
+    }
+}
+
+void SettingsOnOpenLocation(HWND dialog) {
+    Task* task = GetSelectedTask(dialog);
+    wchar_t path[MAX_PATH];
+    if (!task || !ResolveCommand(task->File, path)) {
+        return;
+    }
+    wchar_t parameters[MAX_PATH + 16];
+    wsprintfW(parameters, L"/select,\"%s\"", path);
+    ShellExecuteW(nullptr, nullptr, L"explorer", parameters, nullptr, SW_SHOW);
+}
+
+void SettingsOnFont(HWND dialog) {
+    LOGFONTW font = g_displaySettings.Font;
+    CHOOSEFONTW choose = {};
+    choose.lStructSize = sizeof(choose);
+    choose.hwndOwner = dialog;
+    choose.lpLogFont = &font;
+    choose.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS;
+    choose.rgbColors = g_displaySettings.FontColor;
+    choose.nFontType = SCREEN_FONTTYPE;
+    if (!ChooseFontW(&choose)) {
+        return;
+    }
+    if (g_fontHandle) {
+        DeleteObject(g_fontHandle);
+    }
+    g_displaySettings.Font = font;
+    g_displaySettings.FontColor = choose.rgbColors;
+    g_fontHandle = CreateFontIndirectW(&g_displaySettings.Font);
+}
+
+void ShowTime(HWND dialog) {
+    wchar_t text[32];
+    FormatTime(g_displaySettings.Time, text);
+    SetDlgItemTextW(dialog, IDC_TIME_TEXT, text);
+}
+
+void SetUpSlider(HWND dialog, int control, int steps, int position) {
+    HWND slider = GetDlgItem(dialog, control);
+    SendMessageW(slider, TBM_SETRANGE, FALSE, MAKELPARAM(0, steps));
+    SendMessageW(slider, TBM_SETTICFREQ, 1, 0);
+    SendMessageW(slider, TBM_SETLINESIZE, 0, 1);
+    SendMessageW(slider, TBM_SETPAGESIZE, 0, 1);
+    SendMessageW(slider, TBM_SETPOS, TRUE, position);
+}
+
+void SettingsOnScroll(HWND dialog, HWND slider) {
+    int position = static_cast<int>(SendMessageW(slider, TBM_GETPOS, 0, 0));
+    switch (GetDlgCtrlID(slider)) {
+    case IDC_ALPHA:
+        g_displaySettings.Alpha = PositionToAlpha(position);
+        break;
+    case IDC_TIME:
+        g_displaySettings.Time = PositionToTime(position);
+        ShowTime(dialog);
+        break;
+    default:
+        break;
+    }
+}
+
+// Each dropped path becomes a task through the editor; a cancelled editor
+// skips only its own path.
+void SettingsOnDropFiles(HWND dialog, HDROP drop) {
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        wchar_t path[MAX_PATH];
+        // A longer path would be cut into another one: it is skipped.
+        if (DragQueryFileW(drop, i, nullptr, 0) >= MAX_PATH || !DragQueryFileW(drop, i, path, MAX_PATH)) {
+            continue;
+        }
+        Task copy;
+        ReadShortcut(path, copy.File, copy.Parameter, copy.WorkingFolder, &copy.Show, copy.Name);
+        if (g_settingsDialogHooks.runEditor(dialog, &copy) == IDOK) {
+            AddAcceptedTask(dialog, copy);
+        }
+    }
+    DragFinish(drop);
+}
+
+void SettingsOnInitDialog(HWND dialog) {
+    auto smallIcon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 16, 16, 0));
+    auto largeIcon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 0, 0,
+                                                   LR_DEFAULTSIZE));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
+    DragAcceptFiles(dialog, TRUE);
+
+    HWND list = ListOf(dialog);
+    DWORD styles = ListView_GetExtendedListViewStyle(list);
+    ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    BuildTaskImageList();
+    ListView_SetImageList(list, g_taskImageList, LVSIL_SMALL);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = 400;
+    column.pszText = const_cast<wchar_t*>(L"タスク");
+    ListView_InsertColumn(list, 0, &column);
+    column.cx = 150;
+    column.pszText = const_cast<wchar_t*>(L"キー");
+    ListView_InsertColumn(list, 1, &column);
+    {
+        CommandResolutionMemo memo;
+        for (const auto& task : g_taskList) {
+            InsertTaskRow(dialog, task.get(), 0, 1, -1);
+        }
+    }
+    if (ListView_GetItemCount(list) > 0) {
+        ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+    }
+
+    for (const wchar_t* location : kLocations) {
+        SendDlgItemMessageW(dialog, IDC_LOCATION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(location));
+    }
+    SendDlgItemMessageW(dialog, IDC_LOCATION, CB_SETCURSEL, static_cast<WPARAM>(g_displaySettings.Location), 0);
+    SetUpSlider(dialog, IDC_ALPHA, kAlphaSteps, AlphaToPosition(g_displaySettings.Alpha));
+    SetUpSlider(dialog, IDC_TIME, kTimeSteps, TimeToPosition(g_displaySettings.Time));
+    ShowTime(dialog);
+    CheckDlgButton(dialog, IDC_FADE, g_displaySettings.Fade ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_SHOW_ICON, g_trayIcon.m_bShown ? BST_CHECKED : BST_UNCHECKED);
+    ApplyEnabling(dialog);
+}
+
+void SettingsOnDestroy(HWND dialog) {
+    // The image list belongs to the task rows and outlives the dialog.
+    ListView_SetImageList(ListOf(dialog), nullptr, LVSIL_SMALL);
+    for (WPARAM size : {ICON_SMALL, ICON_BIG}) {
+        if (auto icon = reinterpret_cast<HICON>(SendMessageW(dialog, WM_SETICON, size, 0))) {
+            DestroyIcon(icon);
+        }
+    }
+    SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
+}
+
+LRESULT SettingsOnCustomDraw(HWND dialog, NMLVCUSTOMDRAW* draw) {
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        if (ListView_GetItemState(ListOf(dialog), static_cast<int>(draw->nmcd.dwItemSpec), LVIS_CUT) & LVIS_CUT) {
+            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+            return CDRF_NEWFONT;
+        }
+        return CDRF_DODEFAULT;
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
+
+// Hotkey conflicts are not announced; the row of a task whose combination is
+// held elsewhere says so when the mouse rests on it.
+void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
+    Task* task = GetRowTask(dialog, tip->iItem);
+    if (task && task->vk != kNoKey && task->Atom == 0 && tip->pszText && tip->cchTextMax > 0) {
+        lstrcpynW(tip->pszText, L"このキーはほかのプログラムかタスクが使用しているため、働きません。",
+                  tip->cchTextMax);
+    }
+}
+
+LRESULT SettingsOnNotify(HWND dialog, NMHDR* header) {
+    if (header->idFrom != IDC_LIST) {
+        return 0;
+    }
+    switch (header->code) {
+    case NM_DBLCLK:
+    case NM_RETURN:
+        if (GetSelectedTask(dialog)) {
+            SettingsOnChange(dialog);
+        } else {
+            SettingsOnAdd(dialog);
+        }
+        break;
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) {
+            SettingsOnDelete(dialog);
+        }
+        break;
+    case LVN_ITEMCHANGED:
+        ApplyEnabling(dialog);
+        break;
+    case LVN_GETINFOTIPW:
+        SettingsOnInfoTip(dialog, reinterpret_cast<NMLVGETINFOTIPW*>(header));
+        break;
+    case NM_CUSTOMDRAW:
+        return SettingsOnCustomDraw(dialog, reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    default:
+        break;
+    }
+    return 0;
+}
+
+BOOL SettingsOnCommand(HWND dialog, WPARAM wParam) {
+    HWND list = ListOf(dialog);
+    switch (LOWORD(wParam)) {
+    case IDC_ADD:
+        SettingsOnAdd(dialog);
+        break;
+    case IDC_CHANGE:
+        SettingsOnChange(dialog);
+        break;
+    case IDC_DELETE:
+        SettingsOnDelete(dialog);
+        break;
+    case IDC_UP:
+        if (Task* task = GetSelectedTask(dialog); task && FindSelectedRow(list, -1) > 0) {
+            MoveTaskUp(dialog, task);
+        }
+        break;
+    case IDC_DOWN:
+        if (Task* task = GetSelectedTask(dialog); task && FindSelectedRow(list, -1) < ListView_GetItemCount(list) - 1) {
+            MoveTaskDown(dialog, task);
+        }
+        break;
+    case IDC_OPEN_LOCATION:
+        SettingsOnOpenLocation(dialog);
+        break;
+    case IDC_LOCATION:
+        if (HIWORD(wParam) != CBN_SELCHANGE) {
+            return FALSE;
+        }
+        g_displaySettings.Location =
+            static_cast<int>(SendDlgItemMessageW(dialog, IDC_LOCATION, CB_GETCURSEL, 0, 0));
+        break;
+    case IDC_FONT:
+        SettingsOnFont(dialog);
+        break;
+    case IDC_FADE:
+        g_displaySettings.Fade = IsDlgButtonChecked(dialog, IDC_FADE) == BST_CHECKED ? 1 : 0;
+        break;
+    case IDC_SHOW_ICON:
+        g_trayIcon.Show(IsDlgButtonChecked(dialog, IDC_SHOW_ICON) == BST_CHECKED ? 1 : 0);
+        break;
+    default:
+        // Enter and Esc (IDOK, IDCANCEL) do not close the dialog.
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int AlphaToPosition(int alpha) { return alpha == kOpaque ? kAlphaSteps : alpha / 16; }
+
+int PositionToAlpha(int position) { return position == kAlphaSteps ? kOpaque : position * 16; }
+
+int TimeToPosition(int milliseconds) { return milliseconds / kTimeStep; }
+
+int PositionToTime(int position) { return position * kTimeStep; }
+
+void FormatTime(int milliseconds, wchar_t (&text)[32]) {
+    wsprintfW(text, L"%d.%d 秒", milliseconds / 1000, (milliseconds % 1000) / 100);
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        SettingsOnInitDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        return SettingsOnCommand(dialog, wParam);
+    case WM_NOTIFY:
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, SettingsOnNotify(dialog, reinterpret_cast<NMHDR*>(lParam)));
+        return TRUE;
+    case WM_HSCROLL:
+        SettingsOnScroll(dialog, reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_DROPFILES:
+        SettingsOnDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
         return TRUE;
     case WM_CLOSE:
         EndDialog(dialog, IDCANCEL);
         return TRUE;
-    case WM_COMMAND:
+    case WM_DESTROY:
+        SettingsOnDestroy(dialog);
         return FALSE;
     default:
         return FALSE;
@@ -19,8 +408,5 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
 }
 
 INT_PTR RunSettingsDialog() {
-    INT_PTR result =
-        DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr, SettingsDialogProc, 0);
-    SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
-    return result;
+    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr, SettingsDialogProc, 0);
 }

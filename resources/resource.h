@@ -7,7 +7,7 @@
 #define IDI_MAIN 107
 #define IDR_TRAYMENU 129
 #define IDD_SETTINGS 130
-#define IDD_TASK 131
+#define IDD_TASK 132
 
 // About dialog
 #define IDC_ABOUT_ICON 107
@@ -27,6 +27,31 @@
 #define IDC_TIME_TEXT 1020
 #define IDC_OPEN_LOCATION 1022
 #define IDC_FADE 1023
+
+// Task editor
+#define IDC_KEY 1005
+#define IDC_ALT 1006
+#define IDC_CTRL 1007
+#define IDC_SHIFT 1008
+#define IDC_WIN 1009
+#define IDC_FILE 1010
+#define IDC_FILE_BROWSE 1011
+#define IDC_NAME 1012
+#define IDC_SOUND 1013
+#define IDC_FOLDER 1014
+#define IDC_SOUND_BROWSE 1015
+#define IDC_PARAMETER 1016
+#define IDC_SOUND_PLAY 1017
+#define IDC_FOLDER_BROWSE 1018
+#define IDC_SHOW 1019
+#define IDC_KEY_LIST 1024
+#define IDC_SHOW_LAUNCHER 1025
+// The editor's icon preview (IDC_ICON is a system cursor's name)
+#define IDC_TASK_ICON 1027
+#define IDC_ICON_CHANGE 1028
+#define IDC_ICON_DEFAULT 1029
+#define IDC_ICON_PATH 1030
+#define IDC_RUNAS 1031
 
 // Commands of the main window: tray menu items, and what a second start forwards
 #define IDM_EXIT 32772

@@ -1,5 +1,7 @@
 #include "pirnel.h"
 
+#include "pirnel_resource.h"
+
 namespace {
 
 // The caller's buffer for a key's name alone, terminator included.
@@ -7,8 +9,9 @@ constexpr int kKeyNameSize = 32;
 
 // Keys a layout cannot be trusted to name. Their scan codes carry the E0
 // prefix, which MAPVK_VK_TO_VSC drops, so the layout would name the plain key
-// sharing the low byte: Volume Up would read "B". Break and Sleep are in the
-// same case and are named beside these in KeyName. Indexed from VK_BROWSER_BACK.
+// sharing the low byte: Volume Up would read "B". Break, Sleep and Print
+// Screen (whose own scan code the layout gives to SysRq) are in the same case
+// and are named beside these in KeyName. Indexed from VK_BROWSER_BACK.
 const wchar_t* const kBrowserAndMediaKeys[] = {
     L"Browser Back",   L"Browser Forward",   L"Browser Refresh",  L"Browser Stop",
     L"Browser Search", L"Browser Favorites", L"Browser Home",     L"Volume Mute",
@@ -91,11 +94,9 @@ int HexKeyName(UINT vk, LPWSTR buffer) {
     return 4;
 }
 
-// Writes at most kKeyNameSize units, terminator included.
-int KeyName(UINT vk, LPWSTR buffer) {
-    if (vk == 0 || vk > 0xFF) {
-        return CopyText(L"None", buffer, kKeyNameSize);
-    }
+// The key's name for a code from 1 to 0xFF, or 0 when neither we nor the
+// layout have one. Writes at most kKeyNameSize units, terminator included.
+int KnownKeyName(UINT vk, LPWSTR buffer) {
     if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) {
         buffer[0] = static_cast<wchar_t>(vk);
         buffer[1] = L'\0';
@@ -115,26 +116,30 @@ int KeyName(UINT vk, LPWSTR buffer) {
     if (vk >= VK_BROWSER_BACK && vk <= VK_LAUNCH_APP2) {
         return CopyText(kBrowserAndMediaKeys[vk - VK_BROWSER_BACK], buffer, kKeyNameSize);
     }
-    if (vk == VK_CANCEL || vk == VK_SLEEP) {
-        return CopyText(vk == VK_CANCEL ? L"Break" : L"Sleep", buffer, kKeyNameSize);
+    switch (vk) {
+    case VK_CANCEL:
+        return CopyText(L"Break", buffer, kKeyNameSize);
+    case VK_SLEEP:
+        return CopyText(L"Sleep", buffer, kKeyNameSize);
+    case VK_SNAPSHOT:
+        return CopyText(L"Print Screen", buffer, kKeyNameSize);
+    default:
+        break;
     }
-    int length = LayoutKeyName(vk, buffer);
+    return LayoutKeyName(vk, buffer);
+}
+
+// Writes at most kKeyNameSize units, terminator included.
+int KeyName(UINT vk, LPWSTR buffer) {
+    if (vk == 0 || vk > 0xFF) {
+        return CopyText(L"None", buffer, kKeyNameSize);
+    }
+    int length = KnownKeyName(vk, buffer);
     return length > 0 ? length : HexKeyName(vk, buffer);
 }
 
-}  // namespace
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-extern "C" PIRNEL_API int WINAPI PirnelGetKeyName(UINT modifiers, UINT vk, LPWSTR buffer) {
-    if (buffer == nullptr) {
-        return 0;
-    }
+// "Ctrl+Alt+" and the like: at most 19 units and a terminator.
+int ModifierPrefix(UINT modifiers, LPWSTR buffer) {
     // The order people write combinations in, whatever the order of the bits.
     const struct {
         UINT bit;
@@ -146,12 +151,340 @@ extern "C" PIRNEL_API int WINAPI PirnelGetKeyName(UINT modifiers, UINT vk, LPWST
         {MOD_WIN, L"Win+"},
     };
     int length = 0;
+    buffer[0] = L'\0';
     for (const auto& prefix : prefixes) {
         if (modifiers & prefix.bit) {
-            // Together at most 19 units, well inside the caller's 780.
             length += CopyText(prefix.text, buffer + length, kKeyNameSize);
         }
     }
+    return length;
+}
+
+// The dialogs' value: the key in the low word, the modifiers above it.
+constexpr UINT kKeyMask = 0xFFFF;
+constexpr int kModifierShift = 16;
+constexpr UINT kModifierMask = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
+
+UINT KeyValue(UINT vk, UINT modifiers) {
+    return (vk & kKeyMask) | (modifiers & kModifierMask) << kModifierShift;
+}
+
+// A code outside 1 to 0xFF names no key: the value reads as none, whatever
+// modifiers it carries, since they alone make no combination.
+bool HasKey(UINT value) {
+    UINT vk = value & kKeyMask;
+    return vk != 0 && vk <= 0xFF;
+}
+
+const wchar_t kNoKeyText[] = L"なし";
+
+// What a dialog shows for a value: its combination, or "なし".
+void ShowValue(HWND dialog, int control, UINT value) {
+    wchar_t text[780];
+    if (HasKey(value)) {
+        PirnelGetKeyName(value >> kModifierShift, value & kKeyMask, text);
+    } else {
+        CopyText(kNoKeyText, text, kKeyNameSize);
+    }
+    SetDlgItemTextW(dialog, control, text);
+}
+
+HINSTANCE g_module = nullptr;
+
+// The capture of the dialog open on each thread: a low-level hook has no
+// parameter of its own, and it runs on the thread that installed it.
+DWORD g_captureSlot = TLS_OUT_OF_INDEXES;
+
+// One bit for each modifier key: the four hotkey flags for the left keys (and
+// for the generic codes some programs inject), the same four shifted by four
+// for the right keys; 0 for any other key.
+UINT ModifierKeyBit(DWORD vk) {
+    switch (vk) {
+    case VK_MENU:
+    case VK_LMENU:
+        return MOD_ALT;
+    case VK_CONTROL:
+    case VK_LCONTROL:
+        return MOD_CONTROL;
+    case VK_SHIFT:
+    case VK_LSHIFT:
+        return MOD_SHIFT;
+    case VK_LWIN:
+        return MOD_WIN;
+    case VK_RMENU:
+        return MOD_ALT << 4;
+    case VK_RCONTROL:
+        return MOD_CONTROL << 4;
+    case VK_RSHIFT:
+        return MOD_SHIFT << 4;
+    case VK_RWIN:
+        return MOD_WIN << 4;
+    default:
+        return 0;
+    }
+}
+
+UINT ModifierFlags(UINT keyBits) { return (keyBits | keyBits >> 4) & kModifierMask; }
+
+// Modifier keys already down when the dialog gets the keyboard: their presses
+// went by before the hook could see them.
+UINT HeldModifierKeys() {
+    const DWORD keys[] = {VK_LMENU, VK_LCONTROL, VK_LSHIFT, VK_LWIN,
+                          VK_RMENU, VK_RCONTROL, VK_RSHIFT, VK_RWIN};
+    UINT bits = 0;
+    for (DWORD vk : keys) {
+        if (GetAsyncKeyState(static_cast<int>(vk)) < 0) {
+            bits |= ModifierKeyBit(vk);
+        }
+    }
+    return bits;
+}
+
+struct Capture {
+    HWND dialog;
+    HHOOK hook;
+    UINT value;        // shown, and returned on OK
+    UINT result;       // what PirnelDialogBox returns
+    UINT heldKeys;     // ModifierKeyBit of each modifier key down
+    bool keyInChord;   // a key was captured since the first of the held modifiers went down
+    BYTE swallowed[32];  // keys whose press the hook swallowed: their releases go too
+};
+
+// While modifiers are held and no key has joined them yet, they are shown
+// alone ("Ctrl+Alt+"), as a hint and not as a value.
+void ShowCapture(const Capture& capture) {
+    if (capture.heldKeys == 0 || capture.keyInChord) {
+        ShowValue(capture.dialog, IDC_PIRNEL_KEY, capture.value);
+        return;
+    }
+    wchar_t text[kKeyNameSize];
+    ModifierPrefix(ModifierFlags(capture.heldKeys), text);
+    SetDlgItemTextW(capture.dialog, IDC_PIRNEL_KEY, text);
+}
+
+// Whether the hook keeps the event from everyone else.
+bool CaptureKeyEvent(Capture& capture, const KBDLLHOOKSTRUCT& event, bool release) {
+    DWORD vk = event.vkCode;
+    // VK_PACKET carries a character, not a key; 0 and 0xFF name no key.
+    if (vk == 0 || vk >= 0xFF || vk == VK_PACKET) {
+        return false;
+    }
+    BYTE& slot = capture.swallowed[vk >> 3];
+    const BYTE bit = static_cast<BYTE>(1u << (vk & 7));
+    if (release) {
+        // Tracked whoever saw the press: a modifier held when the dialog
+        // opened is released through here too.
+        UINT modifier = ModifierKeyBit(vk);
+        if (capture.heldKeys & modifier) {
+            capture.heldKeys &= ~modifier;
+            ShowCapture(capture);
+        }
+        bool swallowed = (slot & bit) != 0;
+        slot = static_cast<BYTE>(slot & ~bit);
+        return swallowed;
+    }
+    // Typing into another program while the dialog is open is not a capture.
+    if (GetForegroundWindow() != capture.dialog) {
+        return false;
+    }
+    UINT modifier = ModifierKeyBit(vk);
+    if (modifier != 0) {
+        if (capture.heldKeys == 0) {
+            capture.keyInChord = false;
+        }
+        capture.heldKeys |= modifier;
+    } else {
+        UINT modifiers = ModifierFlags(capture.heldKeys);
+        // Alone these keep their meaning in a dialog: Esc cancels, Enter
+        // presses the focused button, Tab moves the focus.
+        if (modifiers == 0 && (vk == VK_ESCAPE || vk == VK_RETURN || vk == VK_TAB)) {
+            return false;
+        }
+        capture.value = KeyValue(vk, modifiers);
+        capture.keyInChord = true;
+    }
+    slot = static_cast<BYTE>(slot | bit);
+    ShowCapture(capture);
+    return true;
+}
+
+LRESULT CALLBACK CaptureHook(int code, WPARAM wParam, LPARAM lParam) {
+    auto* capture = static_cast<Capture*>(TlsGetValue(g_captureSlot));
+    if (code == HC_ACTION && capture != nullptr && capture->hook != nullptr &&
+        CaptureKeyEvent(*capture, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam),
+                        wParam == WM_KEYUP || wParam == WM_SYSKEYUP)) {
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+INT_PTR CALLBACK CaptureProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* capture = reinterpret_cast<Capture*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        capture = reinterpret_cast<Capture*>(lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        capture->dialog = dialog;
+        // Without the hook the keys would reach the dialog's buttons, or
+        // worse, the shell and other programs' hotkeys: better no dialog.
+        capture->hook = SetWindowsHookExW(WH_KEYBOARD_LL, CaptureHook, g_module, 0);
+        if (capture->hook == nullptr) {
+            EndDialog(dialog, IDCANCEL);
+        }
+        ShowCapture(*capture);
+        return TRUE;
+    case WM_ACTIVATE:
+        if (capture != nullptr) {
+            capture->heldKeys = LOWORD(wParam) == WA_INACTIVE ? 0 : HeldModifierKeys();
+            capture->keyInChord = false;
+            ShowCapture(*capture);
+        }
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            capture->result = capture->value;
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        case IDC_PIRNEL_CLEAR:
+            capture->value = PIRNEL_NO_KEY;
+            capture->keyInChord = true;
+            ShowCapture(*capture);
+            // The next Enter then confirms, rather than clearing once more.
+            SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
+            return TRUE;
+        }
+        break;
+    case WM_DESTROY:
+        // Every way out passes here, the owner's destruction included.
+        if (capture != nullptr && capture->hook != nullptr) {
+            UnhookWindowsHookEx(capture->hook);
+            capture->hook = nullptr;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+constexpr int kModifierBoxes[][2] = {
+    {IDC_PIRNEL_ALT, MOD_ALT},
+    {IDC_PIRNEL_CTRL, MOD_CONTROL},
+    {IDC_PIRNEL_SHIFT, MOD_SHIFT},
+    {IDC_PIRNEL_WIN, MOD_WIN},
+};
+
+// Mouse buttons and the modifiers themselves are not keys a combination ends
+// with; codes only named in hex mean nothing to a reader.
+bool IsListedKey(UINT vk, LPWSTR name) {
+    if (vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON || vk == VK_XBUTTON1 ||
+        vk == VK_XBUTTON2 || ModifierKeyBit(vk) != 0) {
+        return false;
+    }
+    return KnownKeyName(vk, name) > 0;
+}
+
+UINT ReferValue(HWND dialog) {
+    LRESULT selected = SendDlgItemMessageW(dialog, IDC_PIRNEL_KEYS, LB_GETCURSEL, 0, 0);
+    UINT vk = selected == LB_ERR
+                  ? PIRNEL_NO_KEY
+                  : static_cast<UINT>(SendDlgItemMessageW(dialog, IDC_PIRNEL_KEYS, LB_GETITEMDATA, selected, 0));
+    UINT modifiers = 0;
+    for (const auto& box : kModifierBoxes) {
+        if (IsDlgButtonChecked(dialog, box[0]) == BST_CHECKED) {
+            modifiers |= box[1];
+        }
+    }
+    return KeyValue(vk, modifiers);
+}
+
+void FillKeyList(HWND dialog, UINT value) {
+    HWND list = GetDlgItem(dialog, IDC_PIRNEL_KEYS);
+    LRESULT none = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"(なし)"));
+    SendMessageW(list, LB_SETITEMDATA, none, PIRNEL_NO_KEY);
+    for (UINT vk = 1; vk < 0xFF; ++vk) {
+        wchar_t name[kKeyNameSize];
+        if (!IsListedKey(vk, name)) {
+            continue;
+        }
+        // Two codes a layout names alike (Clear and Num 5 share a scan code)
+        // would be two lines nobody could tell apart: the later code, the
+        // key's own, takes the line.
+        LRESULT item = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
+        if (item == LB_ERR) {
+            item = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        }
+        SendMessageW(list, LB_SETITEMDATA, item, vk);
+    }
+    // A key the list lacks selects "(なし)", which is what OK would return.
+    UINT vk = value & kKeyMask;
+    LRESULT selected = none;
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT item = 0; item < count; ++item) {
+        if (static_cast<UINT>(SendMessageW(list, LB_GETITEMDATA, item, 0)) == vk) {
+            selected = item;
+            break;
+        }
+    }
+    SendMessageW(list, LB_SETCURSEL, selected, 0);
+    // With a few neighbours above, rather than at whichever edge it scrolled to.
+    SendMessageW(list, LB_SETTOPINDEX, selected > 3 ? selected - 3 : 0, 0);
+    for (const auto& box : kModifierBoxes) {
+        CheckDlgButton(dialog, box[0], (value >> kModifierShift) & box[1] ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+INT_PTR CALLBACK ReferProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        FillKeyList(dialog, *reinterpret_cast<UINT*>(lParam));
+        ShowValue(dialog, IDC_PIRNEL_COMBINATION, ReferValue(dialog));
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            *reinterpret_cast<UINT*>(GetWindowLongPtrW(dialog, DWLP_USER)) = ReferValue(dialog);
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        case IDC_PIRNEL_KEYS:
+            if (HIWORD(wParam) == LBN_DBLCLK) {
+                SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+                return TRUE;
+            }
+            break;
+        }
+        ShowValue(dialog, IDC_PIRNEL_COMBINATION, ReferValue(dialog));
+        break;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+        // The dialogs are this library's resources, and the hook its code.
+        g_module = instance;
+        g_captureSlot = TlsAlloc();
+    } else if (reason == DLL_PROCESS_DETACH && g_captureSlot != TLS_OUT_OF_INDEXES) {
+        TlsFree(g_captureSlot);
+    }
+    return TRUE;
+}
+
+extern "C" PIRNEL_API int WINAPI PirnelGetKeyName(UINT modifiers, UINT vk, LPWSTR buffer) {
+    if (buffer == nullptr) {
+        return 0;
+    }
+    // The prefixes take at most 19 units, well inside the caller's 780.
+    int length = ModifierPrefix(modifiers, buffer);
     return length + KeyName(vk, buffer + length);
 }
 
@@ -160,4 +493,27 @@ extern "C" PIRNEL_API int WINAPI PirnelGetVirtualKeyName(UINT vk, LPWSTR buffer)
         return 0;
     }
     return KeyName(vk, buffer);
+}
+
+extern "C" PIRNEL_API UINT WINAPI PirnelDialogBox(HWND owner, UINT value) {
+    Capture capture = {};
+    capture.value = HasKey(value) ? value & (kKeyMask | kModifierMask << kModifierShift) : PIRNEL_NO_KEY;
+    capture.result = value;
+    // A dialog opened from within another one on the same thread (a timer,
+    // say) has the hook to itself until it closes.
+    void* outer = TlsGetValue(g_captureSlot);
+    if (!TlsSetValue(g_captureSlot, &capture)) {
+        return value;
+    }
+    DialogBoxParamW(g_module, MAKEINTRESOURCEW(IDD_PIRNEL_CAPTURE), owner, CaptureProc,
+                    reinterpret_cast<LPARAM>(&capture));
+    TlsSetValue(g_captureSlot, outer);
+    return capture.result;
+}
+
+extern "C" PIRNEL_API UINT WINAPI PirnelReferDialogBox(HWND owner, UINT value) {
+    UINT result = value;
+    DialogBoxParamW(g_module, MAKEINTRESOURCEW(IDD_PIRNEL_REFER), owner, ReferProc,
+                    reinterpret_cast<LPARAM>(&result));
+    return result;
 }

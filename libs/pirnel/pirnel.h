@@ -27,6 +27,43 @@ PIRNEL_API int WINAPI PirnelGetKeyName(UINT modifiers, UINT vk, LPWSTR buffer);
 // 0xFFFFFFFF for "no key", are "None". Returns the length.
 PIRNEL_API int WINAPI PirnelGetVirtualKeyName(UINT vk, LPWSTR buffer);
 
+// The key value the two dialogs exchange: bits 0-15 the virtual key (0xFFFF
+// for none), bits 16-19 the modifiers (MOD_ALT, MOD_CONTROL, MOD_SHIFT,
+// MOD_WIN).
+#define PIRNEL_NO_KEY 0xFFFFu
+
+// Captures a key combination as the user presses it, in a modal dialog owned
+// by `owner`, which opens showing `value` ("なし" when its key is 0xFFFF, 0 or
+// above 0xFF). Returns the combination it holds on OK (other bits 0), and
+// `value` unchanged on Cancel, Esc, the close box or the owner's destruction.
+// - The combination shows as it is pressed and stays when the keys are
+//   released; the last one pressed wins. Modifiers alone capture nothing:
+//   while held they show as a hint ("Ctrl+Alt+") and go when released. Left
+//   and right modifiers count alike.
+// - Esc, Enter and Tab pressed alone keep their meaning in a dialog (Esc
+//   cancels, Enter presses the focused button, OK unless Tab moved the focus,
+//   Tab moves it); with a modifier held they are captured like any key.
+// - "クリア" sets the shown value to none (PIRNEL_NO_KEY, no modifiers) and
+//   moves the focus to OK; OK returns it, Cancel still returns `value`.
+// - Every other key goes to the dialog alone, combinations with the Windows
+//   key and other programs' hotkeys included: a low-level keyboard hook, set
+//   only while the dialog is open and only heeded while it is the foreground
+//   window, swallows each captured key press and its release. Where no such
+//   hook can be set the dialog does not open and `value` comes back.
+// A capture dialog opened while another is open on the same thread (from a
+// timer, say) takes the keys until it closes.
+PIRNEL_API UINT WINAPI PirnelDialogBox(HWND owner, UINT value);
+
+// Lets the user pick a key from the list of every named key (by the names of
+// PirnelGetVirtualKeyName; not the modifier keys, mouse buttons, or codes only
+// named in hex; a name two codes share is listed once, for the later code),
+// with a check box for each modifier. Opens with the key of `value` selected,
+// or "(なし)" when the list lacks it, and its modifiers checked. OK (or a
+// double click on a key) returns the choice, PIRNEL_NO_KEY in the low bits
+// for "(なし)", modifiers as checked; Cancel, Esc and the close box return
+// `value` unchanged.
+PIRNEL_API UINT WINAPI PirnelReferDialogBox(HWND owner, UINT value);
+
 #ifdef __cplusplus
 }
 #endif

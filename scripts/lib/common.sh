@@ -7,7 +7,7 @@ WINE_DIR=$BUILD_DIR/wine
 TEMPLATE_PREFIX=$WINE_DIR/template
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-          wine64 xvfb googletest fonts-ipafont-gothic imagemagick)
+          wine64 xvfb googletest fonts-horai-umefont imagemagick)
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -46,7 +46,8 @@ export WINEARCH=win64
 
 # Shares one desktop with a taskbar and a notification area between every
 # program (without it each hidden window stalls two seconds), and maps the
-# dialogs' Japanese fonts onto IPAGothic.
+# dialogs' Japanese fonts onto Ume UI Gothic, drawn to the metrics of the
+# font the dialogs were laid out in, so their texts fit as on Windows.
 write_wine_settings() {
     local reg=$1
     cat > "$reg" <<'REG'
@@ -59,26 +60,32 @@ REGEDIT4
 "Default"="1280x800"
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
-"MS UI Gothic"="IPAPGothic"
-"MS Shell Dlg"="IPAPGothic"
-"MS Shell Dlg 2"="IPAPGothic"
+"MS UI Gothic"="Ume UI Gothic"
+"MS Shell Dlg"="Ume UI Gothic"
+"MS Shell Dlg 2"="Ume UI Gothic"
 REG
 }
 
-# Creates a configured prefix at $1 unless it is already there.
+# Bumped whenever the settings above change: an older prefix gets them again
+# (and keeps everything else, the user's tasks of scripts/run included).
+PREFIX_VERSION=2
+
+# Creates a configured prefix at $1, or brings an older one's settings up to date.
 make_prefix() {
     local prefix=$1
-    [ -f "$prefix/.tessaly-ready" ] && return 0
-    rm -rf "$prefix"
-    mkdir -p "$(dirname "$prefix")"
-    say "Creating Wine prefix $prefix (takes a few seconds)"
-    WINEPREFIX=$prefix wineboot -i >/dev/null 2>&1 </dev/null
+    [ "$(cat "$prefix/.tessaly-ready" 2>/dev/null)" = "$PREFIX_VERSION" ] && return 0
+    mkdir -p "$prefix"
+    if [ ! -f "$prefix/system.reg" ]; then
+        say "Creating Wine prefix $prefix (takes a few seconds)"
+        WINEPREFIX=$prefix wineboot -i >/dev/null 2>&1 </dev/null
+    fi
     local reg=$WINE_DIR/settings.reg
+    mkdir -p "$WINE_DIR"
     write_wine_settings "$reg"
     WINEPREFIX=$prefix wine regedit /S "$(winepath_of "$prefix" "$reg")" >/dev/null 2>&1 </dev/null
     # The registry reaches the prefix's files only when wineserver saves.
     WINEPREFIX=$prefix wineserver -w
-    touch "$prefix/.tessaly-ready"
+    echo "$PREFIX_VERSION" > "$prefix/.tessaly-ready"
 }
 
 winepath_of() {

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <functional>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "libs/pirnel/pirnel.h"
+#include "libs/pirnel/pirnel_resource.h"
+#include "tests/unit/test_support.h"
 
 namespace {
 
@@ -52,7 +57,7 @@ TEST(PirnelKeyName, KeysNoLayoutNamesRightAndNonKeys) {
     const struct { UINT vk; const wchar_t* name; } cases[] = {
         {VK_VOLUME_UP, L"Volume Up"}, {VK_VOLUME_MUTE, L"Volume Mute"},
         {VK_MEDIA_PLAY_PAUSE, L"Media Play/Pause"}, {VK_BROWSER_BACK, L"Browser Back"},
-        {VK_LAUNCH_APP2, L"Launch App 2"}, {VK_CANCEL, L"Break"}, {VK_SLEEP, L"Sleep"},
+        {VK_LAUNCH_APP2, L"Launch App 2"}, {VK_CANCEL, L"Break"}, {VK_SLEEP, L"Sleep"}, {VK_SNAPSHOT, L"Print Screen"},
         {0xE8, L"0xE8"}, {VK_LBUTTON, L"0x01"}, {0xFF, L"0xFF"},
         {0, L"None"}, {0x100, L"None"}, {0xFFFF, L"None"}, {0xFFFFFFFF, L"None"},
     };
@@ -98,6 +103,237 @@ TEST(PirnelKeyName, StaysInsideTheCallersBuffer) {
         EXPECT_EQ(L"Ctrl+Alt+Shift+Win+" + KeyName(vk), combined) << vk;
         for (int i = 780; i < 788; ++i) ASSERT_EQ(sentinel, combined[i]) << vk;
     }
+}
+
+// The dialogs run from a timer of this thread in their own modal loop: one
+// step a tick, once the dialog has decided on every key sent before.
+using Step = std::function<void(HWND dialog)>;
+struct Script {
+    std::vector<Step> steps;
+    size_t next = 0;
+    HWND dialog = nullptr;
+    HHOOK seer = nullptr;
+    int sent = 0, seen = 0;
+    std::vector<DWORD> passed;  // presses the dialog let through
+} * g_script;
+constexpr ULONG_PTR kOurInput = 0x9E17;
+std::vector<HHOOK> g_hooksSet, g_hooksRemoved;  // by the library
+std::vector<WPARAM> g_hotKeys;                  // ids of the owner's WM_HOTKEY
+
+// Set after the dialog's hook, so called first: it sees what the dialog decided.
+LRESULT CALLBACK SeeKeys(int code, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
+    auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code != HC_ACTION || !g_script || event->dwExtraInfo != kOurInput) return result;
+    ++g_script->seen;
+    if (!result && !(event->flags & LLKHF_UP)) g_script->passed.push_back(event->vkCode);
+    return result;
+}
+
+// Once the steps are done a dialog still open is closed, so a test fails rather than hangs.
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    Script& s = *g_script;
+    HWND dialog = FindWindowW(L"#32770", nullptr);
+    if (!s.dialog && dialog && GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId()) {
+        SetForegroundWindow(s.dialog = dialog);
+        s.seer = SetWindowsHookExW(WH_KEYBOARD_LL, SeeKeys, GetModuleHandleW(nullptr), 0);
+    }
+    if (!s.dialog || s.seen < s.sent || s.next > s.steps.size()) return;
+    if (s.next < s.steps.size()) s.steps[s.next](s.dialog);
+    else PostMessageW(s.dialog, WM_CLOSE, 0, 0);
+    ++s.next;
+}
+
+// Presses the keys in order and releases them in reverse.
+Step Press(std::vector<WORD> keys, bool press = true, bool release = true) {
+    return [=](HWND) {
+        std::vector<INPUT> inputs;
+        for (size_t i = press ? 0 : keys.size(); i < (release ? 2 : 1) * keys.size(); ++i) {
+            INPUT input = {INPUT_KEYBOARD};
+            input.ki.wVk = keys[i < keys.size() ? i : 2 * keys.size() - 1 - i];
+            // Wine tells the right-hand keys by the extended flag, as a keyboard sends them.
+            bool right = input.ki.wVk == VK_RCONTROL || input.ki.wVk == VK_RMENU || input.ki.wVk == VK_RSHIFT;
+            input.ki.dwFlags = (i < keys.size() ? 0 : KEYEVENTF_KEYUP) | (right ? KEYEVENTF_EXTENDEDKEY : 0);
+            input.ki.dwExtraInfo = kOurInput;
+            inputs.push_back(input);
+        }
+        g_script->sent += SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+    };
+}
+Step Click(int id) { return [=](HWND dialog) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }; }
+Step Shows(std::wstring text, int id = IDC_PIRNEL_KEY) {
+    return [=](HWND dialog) {
+        wchar_t shown[800] = L"";
+        GetDlgItemTextW(dialog, id, shown, 800);
+        EXPECT_EQ(text, shown) << "at step " << g_script->next;
+    };
+}
+const Step kCloseBox = [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
+
+// Points the library's import of `name` at `function`; returns what was there.
+ULONG_PTR Reimport(const char* name, ULONG_PTR function) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(L"pirnel.dll"));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; dll->Name; ++dll) {
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+             entry->u1.AddressOfData; ++entry, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(entry->u1.Ordinal) ||
+                strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + entry->u1.AddressOfData)->Name, name))
+                continue;
+            DWORD protection;
+            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+            std::swap(slot->u1.Function, function);
+            VirtualProtect(slot, sizeof *slot, protection, &protection);
+            return function;
+        }
+    }
+    return 0;
+}
+
+HHOOK WINAPI RecordSetHook(int id, HOOKPROC proc, HINSTANCE module, DWORD thread) {
+    EXPECT_TRUE(id == WH_KEYBOARD_LL && module == GetModuleHandleW(L"pirnel.dll") && thread == 0);
+    g_hooksSet.push_back(SetWindowsHookExW(id, proc, module, thread));
+    return g_hooksSet.back();
+}
+BOOL WINAPI RecordUnhook(HHOOK hook) { return g_hooksRemoved.push_back(hook), UnhookWindowsHookEx(hook); }
+
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_HOTKEY) g_hotKeys.push_back(wParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+constexpr UINT Value(UINT modifiers, UINT vk) { return modifiers << 16 | vk; }
+constexpr UINT kNone = PIRNEL_NO_KEY;
+constexpr UINT kGiven = 0xA0000000 | Value(MOD_ALT, VK_F1);  // bits returned only by a cancelled dialog
+
+struct DialogCase {
+    const char* what;
+    UINT value;
+    std::vector<Step> steps;
+    UINT expected;
+    std::vector<DWORD> passed;  // presses meant for the dialog itself
+};
+
+class PirnelDialog : public testing::Test {
+protected:
+    void TearDown() override { DestroyWindow(m_owner); }
+    // The capture dialog sets one hook and removes it on the way out, whichever way that is.
+    void Run(UINT(WINAPI* dialogBox)(HWND, UINT), const DialogCase& c) {
+        SCOPED_TRACE(c.what);
+        WNDCLASSW windowClass = {0, OwnerProc, 0, 0, GetModuleHandleW(nullptr)};
+        windowClass.lpszClassName = L"PirnelTestOwner";
+        RegisterClassW(&windowClass);
+        if (!IsWindow(m_owner)) m_owner = CreateWindowW(L"PirnelTestOwner", L"", WS_POPUP, 0, 0, 9, 9, 0, 0, 0, 0);
+        g_hooksSet.clear(), g_hooksRemoved.clear();
+        Script script{c.steps};
+        g_script = &script;
+        UINT_PTR timer = SetTimer(nullptr, 0, 10, Tick);
+        ULONG_PTR setHook = Reimport("SetWindowsHookExW", ULONG_PTR(RecordSetHook));
+        ULONG_PTR unhook = Reimport("UnhookWindowsHookEx", ULONG_PTR(RecordUnhook));
+        EXPECT_EQ(c.expected, dialogBox(m_owner, c.value));
+        EXPECT_EQ(ULONG_PTR(RecordSetHook), Reimport("SetWindowsHookExW", setHook));
+        EXPECT_EQ(ULONG_PTR(RecordUnhook), Reimport("UnhookWindowsHookEx", unhook));
+        KillTimer(nullptr, timer);
+        UnhookWindowsHookEx(script.seer);
+        g_script = nullptr;
+        EXPECT_EQ(c.steps.size(), script.next) << "every step done, then the dialog closed by itself";
+        EXPECT_EQ(c.passed, script.passed);
+        EXPECT_EQ(dialogBox == PirnelDialogBox ? 1u : 0u, g_hooksSet.size());
+        EXPECT_EQ(g_hooksSet, g_hooksRemoved);
+    }
+    HWND m_owner = nullptr;
+};
+
+TEST_F(PirnelDialog, CapturesWhatIsPressedAndReturnsItOnlyOnOk) {
+    const Step ok = Click(IDOK), destroyOwner = [](HWND dialog) { DestroyWindow(GetWindow(dialog, GW_OWNER)); };
+    const DialogCase cases[] = {
+        {"Ctrl+Alt+K", kNone, {Shows(L"なし"), Press({VK_CONTROL, VK_MENU, 'K'}), Shows(L"Ctrl+Alt+K"), ok},
+         Value(MOD_CONTROL | MOD_ALT, 'K')},
+        {"Win+N", kGiven, {Shows(L"Alt+F1"), Press({VK_LWIN, 'N'}), ok}, Value(MOD_WIN, 'N')},
+        {"right-hand keys", kNone, {Press({VK_RCONTROL, VK_RSHIFT, VK_F5}), ok}, Value(MOD_CONTROL | MOD_SHIFT, VK_F5)},
+        {"modifiers alone", kGiven, {Press({'K'}), Press({VK_CONTROL, VK_SHIFT}, true, false), Shows(L"Ctrl+Shift+"),
+                                     Press({VK_CONTROL, VK_SHIFT}, false), Shows(L"K"), ok}, 'K'},
+        {"kept after release, the last wins", kNone,
+         {Press({VK_CONTROL}, true, false), Press({'A'}), Press({VK_CONTROL}, false), Shows(L"Ctrl+A"),
+          Press({VK_SHIFT, 'B'}), ok}, Value(MOD_SHIFT, 'B')},
+        {"Enter alone presses OK", kGiven, {Press({'K'}), Press({VK_RETURN})}, 'K', {VK_RETURN}},
+        {"Esc alone cancels", kGiven, {Press({'K'}), Press({VK_ESCAPE})}, kGiven, {VK_ESCAPE}},
+        {"Tab alone moves to Cancel", kGiven, {Press({'K'}), Press({VK_TAB}), Press({VK_RETURN})}, kGiven,
+         {VK_TAB, VK_RETURN}},
+        {"Ctrl+Esc is a key", kGiven, {Press({VK_CONTROL, VK_ESCAPE}), ok}, Value(MOD_CONTROL, VK_ESCAPE)},
+        {"Alt+F4 is a key", kGiven, {Press({VK_MENU, VK_F4}), ok}, Value(MOD_ALT, VK_F4)},
+        {"Cancel", kGiven, {Press({'K'}), Click(IDCANCEL)}, kGiven},
+        {"close box", kGiven, {Press({'K'}), kCloseBox}, kGiven},
+        {"owner destroyed", kGiven, {Press({'K'}), destroyOwner}, kGiven},
+        {"clear, then Enter", kGiven, {Click(IDC_PIRNEL_CLEAR), Shows(L"なし"), Press({VK_RETURN})}, kNone, {VK_RETURN}},
+        {"clear, then Cancel", kGiven, {Click(IDC_PIRNEL_CLEAR), Click(IDCANCEL)}, kGiven},
+        {"OK drops the other bits", kGiven, {ok}, Value(MOD_ALT, VK_F1)},
+        {"modifiers without a key", Value(MOD_CONTROL, 0), {Shows(L"なし"), ok}, kNone},
+    };
+    for (const auto& c : cases) Run(PirnelDialogBox, c);
+}
+
+// What the hook is for: a combination another program holds reaches the
+// dialog alone, and that program again once the dialog is gone.
+TEST_F(PirnelDialog, HotKeyHeldElsewhereIsCapturedAndFiresAgainAfterwards) {
+    g_hotKeys.clear();
+    Step registerHotKey = [&](HWND) { EXPECT_TRUE(RegisterHotKey(m_owner, 1, MOD_WIN, 'N')); };
+    Run(PirnelDialogBox, {"Win+N", kNone, {registerHotKey, Press({VK_LWIN, 'N'}), Click(IDOK)}, Value(MOD_WIN, 'N')});
+    // A press that slipped past the hook was posted before id 2 existed.
+    UnregisterHotKey(m_owner, 1);
+    ASSERT_TRUE(RegisterHotKey(m_owner, 2, MOD_WIN, 'N'));
+    Script after;
+    g_script = &after;
+    Press({VK_LWIN, 'N'})(nullptr);
+    g_script = nullptr;
+    EXPECT_TRUE(test::PumpUntil([] { return !g_hotKeys.empty(); }));
+    UnregisterHotKey(m_owner, 2);
+    EXPECT_EQ(std::vector<WPARAM>{2}, g_hotKeys);
+}
+
+Step Select(UINT vk) {
+    return [=](HWND dialog) {
+        std::wstring name = vk == kNone ? L"(なし)" : KeyName(vk);
+        HWND list = GetDlgItem(dialog, IDC_PIRNEL_KEYS);
+        SendMessageW(list, LB_SETCURSEL, SendMessageW(list, LB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(name.c_str())), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_PIRNEL_KEYS, LBN_SELCHANGE), LPARAM(list));
+    };
+}
+
+// Named keys a combination can end with, each under its own name, each name once.
+void ListsNamedKeysOnce(HWND dialog) {
+    std::set<std::wstring> names;
+    std::set<UINT> keys;
+    for (LRESULT i = 0, n = SendDlgItemMessageW(dialog, IDC_PIRNEL_KEYS, LB_GETCOUNT, 0, 0); i < n; ++i) {
+        wchar_t text[64] = L"";
+        SendDlgItemMessageW(dialog, IDC_PIRNEL_KEYS, LB_GETTEXT, i, LPARAM(text));
+        UINT vk = UINT(SendDlgItemMessageW(dialog, IDC_PIRNEL_KEYS, LB_GETITEMDATA, i, 0));
+        EXPECT_EQ(i ? KeyName(vk) : L"(なし)", text);
+        EXPECT_TRUE(names.insert(text).second && keys.insert(vk).second && wcsncmp(text, L"0x", 2)) << vk;
+    }
+    for (UINT vk : {VK_LBUTTON, VK_XBUTTON2, VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN, VK_RWIN, VK_LSHIFT, VK_RMENU})
+        EXPECT_EQ(0u, keys.count(vk)) << vk;
+    for (UINT vk : {kNone, UINT('A'), UINT('0'), UINT(VK_F24), UINT(VK_SPACE), UINT(VK_DELETE), UINT(VK_VOLUME_UP)})
+        EXPECT_EQ(1u, keys.count(vk)) << vk;
+}
+
+TEST_F(PirnelDialog, KeyListPreselectsAndReturnsTheChoice) {
+    const UINT given = 0xC0000000 | Value(MOD_CONTROL | MOD_SHIFT, VK_F5);
+    const DialogCase cases[] = {
+        {"preselected", given, {Shows(L"Ctrl+Shift+F5", IDC_PIRNEL_COMBINATION), ListsNamedKeysOnce, Click(IDOK)},
+         Value(MOD_CONTROL | MOD_SHIFT, VK_F5)},
+        {"key and boxes chosen", given, {Select(VK_DELETE), Click(IDC_PIRNEL_CTRL), Click(IDC_PIRNEL_WIN), Click(IDOK)},
+         Value(MOD_SHIFT | MOD_WIN, VK_DELETE)},
+        {"no key chosen", given, {Select(kNone), Click(IDOK)}, Value(MOD_CONTROL | MOD_SHIFT, kNone)},
+        {"a key not listed", Value(MOD_ALT, 0xE8), {Shows(L"なし", IDC_PIRNEL_COMBINATION), Click(IDOK)}, Value(MOD_ALT, kNone)},
+        {"Cancel", given, {Select('A'), Click(IDCANCEL)}, given},
+        {"Esc", given, {Select('A'), Press({VK_ESCAPE})}, given, {VK_ESCAPE}},
+        {"close box", given, {Select('A'), kCloseBox}, given},
+    };
+    for (const auto& c : cases) Run(PirnelReferDialogBox, c);
 }
 
 }  // namespace

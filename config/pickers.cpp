@@ -1,0 +1,193 @@
+#include "config/pickers.h"
+
+#include <shlwapi.h>
+#include <shobjidl.h>
+
+#include "common/unique_handles.h"
+
+namespace {
+
+size_t LengthOf(const wchar_t* text) { return text ? lstrlenW(text) : 0; }
+
+// Copies `length` units of `source` into a MAX_PATH buffer, or leaves it empty
+// when they do not fit: a path cut short names another file or none, while an
+// empty one reads as "nothing chosen".
+bool CopyWhole(wchar_t* target, const wchar_t* source, size_t length) {
+    if (length >= MAX_PATH) {
+        target[0] = L'\0';
+        return false;
+    }
+    CopyMemory(target, source, length * sizeof(wchar_t));
+    target[length] = L'\0';
+    return true;
+}
+
+// A buffer the shell fills, one unit longer than a task's field: text that
+// fills it all was cut by the shell and does not fit the field either.
+struct ShellText {
+    wchar_t text[MAX_PATH + 1] = {};
+
+    // The length of what was written, terminated whatever the call did.
+    size_t Length(HRESULT result) {
+        if (FAILED(result)) {
+            text[0] = L'\0';
+        }
+        text[MAX_PATH] = L'\0';
+        return lstrlenW(text);
+    }
+};
+
+// Looked up by ordinal: older systems export the picker under no name.
+using PickIconDlgFn = int(WINAPI*)(HWND owner, LPWSTR iconFile, UINT bufferChars, int* index);
+constexpr WORD kPickIconDlgOrdinal = 62;
+
+// Only the system's shell32 may be loaded, never one beside the program or in
+// the current folder. The search flag is understood where the loader has user
+// DLL directories (AddDllDirectory exported); before that, shell32 is a known
+// DLL, which the loader maps from the system folder whatever the name.
+HMODULE LoadShell32() {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (kernel && GetProcAddress(kernel, "AddDllDirectory")) {
+        return LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    return LoadLibraryW(L"shell32.dll");
+}
+
+}  // namespace
+
+CFolderDialog::CFolderDialog(const wchar_t* title, const wchar_t* initialPath, UINT flags, HWND owner) {
+    size_t length = LengthOf(initialPath);
+    // The dialog hands paths back without a closing backslash; kept in that
+    // form, a choice left as it was reads back as the same text.
+    if (length > 0 && initialPath[length - 1] == L'\\') {
+        --length;
+    }
+    CopyWhole(m_path, initialPath, length);
+    m_bi.hwndOwner = owner;
+    m_bi.pidlRoot = nullptr;
+    m_bi.pszDisplayName = m_displayName;
+    m_bi.lpszTitle = title;
+    m_bi.ulFlags = flags;
+    m_bi.lpfn = BrowseCallback;
+    m_bi.lParam = reinterpret_cast<LPARAM>(this);
+    m_bi.iImage = 0;
+}
+
+int CFolderDialog::DoModal() {
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&m_bi);
+    if (!item) {
+        return 2;
+    }
+    m_displayName[MAX_PATH - 1] = L'\0';
+    // Converted aside: a failed conversion may leave part of a path behind,
+    // and m_path keeps the caller's text then.
+    wchar_t path[MAX_PATH] = {};
+    const bool converted = SHGetPathFromIDListW(item, path) != FALSE;
+    tessaly::com_ptr<IMalloc> allocator;
+    if (SUCCEEDED(SHGetMalloc(allocator.put()))) {
+        allocator->Free(item);
+    }
+    if (!converted) {
+        return -1;
+    }
+    path[MAX_PATH - 1] = L'\0';
+    CopyWhole(m_path, path, lstrlenW(path));
+    return 1;
+}
+
+int CALLBACK CFolderDialog::BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    auto self = reinterpret_cast<CFolderDialog*>(data);
+    if (message == BFFM_INITIALIZED && self->m_path[0] != L'\0') {
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(self->m_path));
+    }
+    return 0;
+}
+
+CPickIconDialog::CPickIconDialog(const wchar_t* path, int index, HWND owner) : m_owner(owner), m_index(index) {
+    CopyWhole(m_path, path, LengthOf(path));
+}
+
+int CPickIconDialog::DoModal() {
+    tessaly::unique_hmodule shell(LoadShell32());
+    if (!shell) {
+        return 0;
+    }
+    auto pick = reinterpret_cast<PickIconDlgFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell.get(), MAKEINTRESOURCEA(kPickIconDlgOrdinal))));
+    if (!pick) {
+        return 0;
+    }
+    const int accepted = pick(m_owner, m_path, MAX_PATH, &m_index);
+    m_path[MAX_PATH - 1] = L'\0';
+    return accepted ? 1 : 2;
+}
+
+int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_t* folder, int* show,
+                 wchar_t* name) {
+    const size_t pathLength = LengthOf(path);
+    if (!CopyWhole(file, path, pathLength) || pathLength == 0) {
+        name[0] = L'\0';
+        return 0;
+    }
+
+    SHFILEINFOW info = {};
+    if (!SHGetFileInfoW(path, 0, &info, sizeof(info), SHGFI_DISPLAYNAME | SHGFI_ATTRIBUTES)) {
+        info = SHFILEINFOW{};
+    }
+    info.szDisplayName[MAX_PATH - 1] = L'\0';
+    lstrcpyW(name, info.szDisplayName);
+    if (!(info.dwAttributes & SFGAO_LINK)) {
+        return 0;
+    }
+
+    tessaly::com_ptr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
+                                link.put_void()))) {
+        return 1;
+    }
+    {
+        tessaly::com_ptr<IPersistFile> persist;
+        if (SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), persist.put_void()))) {
+            persist->Load(path, STGM_READ);
+        }
+    }
+
+    // Where a field would not hold the shortcut's text, the file stays the
+    // shortcut itself: started as it is, it still carries all of it.
+    bool takeTarget = true;
+
+    ShellText target;
+    WIN32_FIND_DATAW found = {};
+    const size_t targetLength = target.Length(link->GetPath(target.text, MAX_PATH + 1, &found, SLGP_RAWPATH));
+    found.cFileName[MAX_PATH - 1] = L'\0';
+    // The find data name the target as it was when the shortcut was saved. A
+    // last component of another length (a short name, a path cut by the
+    // shell) is not a path to that file.
+    if (targetLength == 0 || targetLength >= MAX_PATH ||
+        lstrlenW(PathFindFileNameW(target.text)) != lstrlenW(found.cFileName)) {
+        takeTarget = false;
+    }
+
+    ShellText arguments;
+    const size_t argumentsLength = arguments.Length(link->GetArguments(arguments.text, MAX_PATH + 1));
+    if (!CopyWhole(parameters, arguments.text, argumentsLength)) {
+        takeTarget = false;
+    }
+
+    ShellText directory;
+    const size_t directoryLength =
+        directory.Length(link->GetWorkingDirectory(directory.text, MAX_PATH + 1));
+    if (!CopyWhole(folder, directory.text, directoryLength)) {
+        takeTarget = false;
+    }
+
+    int command = 0;
+    if (SUCCEEDED(link->GetShowCmd(&command))) {
+        *show = command;
+    }
+
+    if (takeTarget) {
+        CopyWhole(file, target.text, targetLength);
+    }
+    return 1;
+}

@@ -1,0 +1,343 @@
+#include "config/task_editor.h"
+
+#include <commdlg.h>
+#include <mmsystem.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "app/app_state.h"
+#include "app/run_task.h"
+#include "config/pickers.h"
+#include "libs/pirnel/pirnel.h"
+#include "model/task.h"
+#include "resources/resource.h"
+
+KeyCaptureDialogs g_keyCaptureDialogs = {PirnelDialogBox, PirnelReferDialogBox};
+
+namespace {
+
+const wchar_t kNoKeyCaption[] = L"キーの設定";
+const wchar_t kBrowseTitle[] = L"ファイル、またはフォルダを選択してください。";
+const wchar_t* const kShowEntries[] = {L"標準", L"最小化", L"最大化"};
+
+// Key value bits exchanged with the key library.
+constexpr UINT kKeyMask = 0xFFFF;
+constexpr int kModifierShift = 16;
+
+// Each modifier check box and its hotkey flag.
+const struct {
+    int control;
+    UINT flag;
+} kModifierBoxes[] = {
+    {IDC_ALT, MOD_ALT},
+    {IDC_CTRL, MOD_CONTROL},
+    {IDC_SHIFT, MOD_SHIFT},
+    {IDC_WIN, MOD_WIN},
+};
+
+Task* WorkingCopy(HWND dialog) { return reinterpret_cast<Task*>(GetWindowLongPtrW(dialog, GWLP_USERDATA)); }
+
+LONG_PTR ControlData(HWND dialog, int control) {
+    return GetWindowLongPtrW(GetDlgItem(dialog, control), GWLP_USERDATA);
+}
+
+void SetControlData(HWND dialog, int control, LONG_PTR data) {
+    SetWindowLongPtrW(GetDlgItem(dialog, control), GWLP_USERDATA, data);
+}
+
+void SetChecked(HWND dialog, int control, bool checked) {
+    CheckDlgButton(dialog, control, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool IsChecked(HWND dialog, int control) { return IsDlgButtonChecked(dialog, control) == BST_CHECKED; }
+
+// The key's user data is -1 for no key, else the virtual-key code.
+void ShowKey(HWND dialog, LONG_PTR vk) {
+    SetControlData(dialog, IDC_KEY, vk);
+    if (vk == -1) {
+        SetDlgItemTextW(dialog, IDC_KEY, kNoKeyCaption);
+        return;
+    }
+    wchar_t name[32] = {};
+    PirnelGetVirtualKeyName(static_cast<UINT>(vk), name);
+    name[31] = L'\0';
+    SetDlgItemTextW(dialog, IDC_KEY, name);
+}
+
+UINT Modifiers(HWND dialog) {
+    UINT modifiers = 0;
+    for (const auto& box : kModifierBoxes) {
+        if (IsChecked(dialog, box.control)) {
+            modifiers |= box.flag;
+        }
+    }
+    return modifiers;
+}
+
+void SetModifiers(HWND dialog, UINT modifiers) {
+    for (const auto& box : kModifierBoxes) {
+        SetChecked(dialog, box.control, (modifiers & box.flag) != 0);
+    }
+}
+
+void SelectShow(HWND dialog, int show) {
+    int entry = show >= 1 && show <= 3 ? show - 1 : 0;
+    SendDlgItemMessageW(dialog, IDC_SHOW, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+}
+
+void ReadText(HWND dialog, int control, wchar_t (&text)[kTextFieldLength]) {
+    text[0] = L'\0';
+    GetDlgItemTextW(dialog, control, text, static_cast<int>(kTextFieldLength));
+}
+
+// Resolves the file edit's command; empty when it cannot be found.
+void ResolveFileText(HWND dialog, wchar_t (&path)[MAX_PATH]) {
+    wchar_t command[kTextFieldLength];
+    ReadText(dialog, IDC_FILE, command);
+    if (!ResolveCommand(command, path)) {
+        path[0] = L'\0';
+    }
+}
+
+HICON ExtractOne(const wchar_t* path, int index) {
+    HICON icon = nullptr;
+    if (ExtractIconExW(path, index, &icon, nullptr, 1) == 1 && icon) {
+        return icon;
+    }
+    icon = nullptr;
+    return ExtractIconExW(path, index, nullptr, &icon, 1) == 1 ? icon : nullptr;
+}
+
+// The same choice of icon as the task list makes, for the current values.
+HICON PreviewIcon(HWND dialog) {
+    wchar_t iconPath[kTextFieldLength];
+    ReadText(dialog, IDC_ICON_PATH, iconPath);
+    if (iconPath[0] != L'\0') {
+        if (HICON icon = ExtractOne(iconPath, static_cast<int>(ControlData(dialog, IDC_ICON_PATH)))) {
+            return icon;
+        }
+    }
+    wchar_t resolved[MAX_PATH];
+    ResolveFileText(dialog, resolved);
+    SHFILEINFOW info = {};
+    if (resolved[0] != L'\0' && SHGetFileInfoW(resolved, 0, &info, sizeof(info), SHGFI_ICON)) {
+        return info.hIcon;
+    }
+    return nullptr;
+}
+
+void RefreshIcon(HWND dialog) {
+    HICON icon = PreviewIcon(dialog);
+    auto previous = reinterpret_cast<HICON>(
+        SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
+    if (previous && previous != icon) {
+        DestroyIcon(previous);
+    }
+}
+
+void EditorOnInitDialog(HWND dialog, Task* task) {
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(task));
+    for (const wchar_t* entry : kShowEntries) {
+        SendDlgItemMessageW(dialog, IDC_SHOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+    }
+    ShowKey(dialog, task->vk == kNoKey ? -1 : static_cast<LONG_PTR>(task->vk));
+    SetModifiers(dialog, task->fsModifiers);
+    SetDlgItemTextW(dialog, IDC_FILE, task->File);
+    SetDlgItemTextW(dialog, IDC_PARAMETER, task->Parameter);
+    SetDlgItemTextW(dialog, IDC_FOLDER, task->WorkingFolder);
+    SelectShow(dialog, task->Show);
+    SetChecked(dialog, IDC_RUNAS, task->RunAs != 0);
+    OSVERSIONINFOW version = {sizeof(version)};
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    // Before elevation existed, the same choice ran the command as another user.
+    if (GetVersionExW(&version) && version.dwMajorVersion <= 5) {
+        SetDlgItemTextW(dialog, IDC_RUNAS, L"別のユーザーとして実行(&R)");
+    }
+#pragma GCC diagnostic pop
+    SetDlgItemTextW(dialog, IDC_NAME, task->Name);
+    SetDlgItemTextW(dialog, IDC_SOUND, task->Sound);
+    SetDlgItemTextW(dialog, IDC_ICON_PATH, task->IconPath);
+    SetControlData(dialog, IDC_ICON_PATH, task->IconIndex);
+    SetChecked(dialog, IDC_SHOW_LAUNCHER, task->ShowLauncher != 0);
+    RefreshIcon(dialog);
+}
+
+void EditorOnCaptureKey(HWND dialog, bool fromList) {
+    UINT value = (static_cast<UINT>(ControlData(dialog, IDC_KEY)) & kKeyMask) | (Modifiers(dialog) << kModifierShift);
+    UINT result = fromList ? g_keyCaptureDialogs.list(dialog, value) : g_keyCaptureDialogs.capture(dialog, value);
+    if ((result & kKeyMask) == PIRNEL_NO_KEY) {
+        ShowKey(dialog, -1);
+        SetModifiers(dialog, 0);
+        return;
+    }
+    ShowKey(dialog, static_cast<LONG_PTR>(result & kKeyMask));
+    SetModifiers(dialog, (result >> kModifierShift) & 0xF);
+}
+
+void EditorOnBrowseFile(HWND dialog) {
+    wchar_t initial[MAX_PATH];
+    ResolveFileText(dialog, initial);
+    CFolderDialog browse(kBrowseTitle, initial, BIF_BROWSEINCLUDEFILES | BIF_NOTRANSLATETARGETS | BIF_NEWDIALOGSTYLE,
+                         dialog);
+    if (browse.DoModal() != 1) {
+        return;
+    }
+    wchar_t file[MAX_PATH] = {}, parameters[MAX_PATH] = {}, folder[MAX_PATH] = {}, name[MAX_PATH] = {};
+    int show = SW_SHOWNORMAL;
+    ReadShortcut(browse.m_path, file, parameters, folder, &show, name);
+    SetDlgItemTextW(dialog, IDC_FILE, file);
+    SetDlgItemTextW(dialog, IDC_PARAMETER, parameters);
+    SetDlgItemTextW(dialog, IDC_FOLDER, folder);
+    SelectShow(dialog, show);
+    SetDlgItemTextW(dialog, IDC_NAME, browse.m_displayName);
+    RefreshIcon(dialog);
+}
+
+void EditorOnBrowseFolder(HWND dialog) {
+    wchar_t initial[MAX_PATH];
+    ResolveFileText(dialog, initial);
+    if (initial[0] != L'\0' && !PathIsDirectoryW(initial)) {
+        PathRemoveFileSpecW(initial);
+    }
+    CFolderDialog browse(kBrowseTitle, initial, BIF_NEWDIALOGSTYLE, dialog);
+    if (browse.DoModal() == 1) {
+        SetDlgItemTextW(dialog, IDC_FOLDER, browse.m_path);
+    }
+}
+
+void EditorOnBrowseSound(HWND dialog) {
+    wchar_t path[MAX_PATH];
+    ReadText(dialog, IDC_SOUND, path);
+    OPENFILENAMEW open = {};
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = dialog;
+    open.lpstrFilter = L"wave サウンド (*.wav)\0*.wav\0すべてのファイル (*.*)\0*.*\0";
+    open.nFilterIndex = 1;
+    open.lpstrFile = path;
+    open.nMaxFile = MAX_PATH;
+    open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameW(&open)) {
+        SetDlgItemTextW(dialog, IDC_SOUND, path);
+    }
+}
+
+void EditorOnPlaySound(HWND dialog) {
+    wchar_t sound[kTextFieldLength];
+    ReadText(dialog, IDC_SOUND, sound);
+    if (sound[0] != L'\0') {
+        g_runShell.playSound(sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+    }
+}
+
+void EditorOnChangeIcon(HWND dialog) {
+    wchar_t path[MAX_PATH];
+    ReadText(dialog, IDC_ICON_PATH, path);
+    int index = static_cast<int>(ControlData(dialog, IDC_ICON_PATH));
+    if (path[0] == L'\0') {
+        // The command the task had when the editor opened, not the edit's text.
+        if (!ResolveCommand(WorkingCopy(dialog)->File, path)) {
+            path[0] = L'\0';
+        }
+        index = 0;
+    }
+    CPickIconDialog picker(path, index, dialog);
+    if (picker.DoModal() == 1) {
+        SetDlgItemTextW(dialog, IDC_ICON_PATH, picker.m_path);
+        SetControlData(dialog, IDC_ICON_PATH, picker.m_index);
+        RefreshIcon(dialog);
+    }
+}
+
+void EditorOnDefaultIcon(HWND dialog) {
+    SetDlgItemTextW(dialog, IDC_ICON_PATH, L"");
+    SetControlData(dialog, IDC_ICON_PATH, 0);
+    RefreshIcon(dialog);
+}
+
+void EditorOnOk(HWND dialog) {
+    Task* task = WorkingCopy(dialog);
+    task->vk = static_cast<UINT>(ControlData(dialog, IDC_KEY));
+    task->fsModifiers = Modifiers(dialog);
+    ReadText(dialog, IDC_FILE, task->File);
+    ReadText(dialog, IDC_PARAMETER, task->Parameter);
+    ReadText(dialog, IDC_FOLDER, task->WorkingFolder);
+    task->Show = static_cast<int>(SendDlgItemMessageW(dialog, IDC_SHOW, CB_GETCURSEL, 0, 0)) + 1;
+    task->RunAs = IsChecked(dialog, IDC_RUNAS) ? 1 : 0;
+    ReadText(dialog, IDC_NAME, task->Name);
+    ReadText(dialog, IDC_SOUND, task->Sound);
+    ReadText(dialog, IDC_ICON_PATH, task->IconPath);
+    task->IconIndex = static_cast<int>(ControlData(dialog, IDC_ICON_PATH));
+    task->ShowLauncher = IsChecked(dialog, IDC_SHOW_LAUNCHER) ? 1 : 0;
+    EndDialog(dialog, IDOK);
+}
+
+BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case IDC_KEY:
+        EditorOnCaptureKey(dialog, false);
+        return TRUE;
+    case IDC_KEY_LIST:
+        EditorOnCaptureKey(dialog, true);
+        return TRUE;
+    case IDC_FILE:
+        if (HIWORD(wParam) == EN_KILLFOCUS) {
+            RefreshIcon(dialog);
+            return TRUE;
+        }
+        return FALSE;
+    case IDC_FILE_BROWSE:
+        EditorOnBrowseFile(dialog);
+        return TRUE;
+    case IDC_FOLDER_BROWSE:
+        EditorOnBrowseFolder(dialog);
+        return TRUE;
+    case IDC_SOUND_BROWSE:
+        EditorOnBrowseSound(dialog);
+        return TRUE;
+    case IDC_SOUND_PLAY:
+        EditorOnPlaySound(dialog);
+        return TRUE;
+    case IDC_ICON_CHANGE:
+        EditorOnChangeIcon(dialog);
+        return TRUE;
+    case IDC_ICON_DEFAULT:
+        EditorOnDefaultIcon(dialog);
+        return TRUE;
+    case IDOK:
+        EditorOnOk(dialog);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        EditorOnInitDialog(dialog, reinterpret_cast<Task*>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        return EditorOnCommand(dialog, wParam);
+    case WM_CLOSE:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case WM_DESTROY:
+        if (auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_SETICON, 0, 0))) {
+            DestroyIcon(icon);
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR RunTaskEditor(HWND owner, Task* workingCopy) {
+    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_TASK), owner, TaskEditorProc,
+                           reinterpret_cast<LPARAM>(workingCopy));
+}

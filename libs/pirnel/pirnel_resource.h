@@ -1,0 +1,17 @@
+// Identifiers shared by pirnel.rc and pirnel.cpp.
+#pragma once
+
+#define IDD_PIRNEL_CAPTURE 100
+#define IDD_PIRNEL_REFER 101
+
+// Key capture dialog
+#define IDC_PIRNEL_KEY 1000
+#define IDC_PIRNEL_CLEAR 1001
+
+// Key list dialog
+#define IDC_PIRNEL_KEYS 1010
+#define IDC_PIRNEL_ALT 1011
+#define IDC_PIRNEL_CTRL 1012
+#define IDC_PIRNEL_SHIFT 1013
+#define IDC_PIRNEL_WIN 1014
+#define IDC_PIRNEL_COMBINATION 1015

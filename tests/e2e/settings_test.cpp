@@ -1,0 +1,68 @@
+// The settings dialog and the task editor of the running program, used as a
+// user uses them.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "resources/resource.h"
+#include "tests/e2e/driver.h"
+#include "tests/e2e/tessaly_session.h"
+
+namespace {
+
+using e2e::WaitFor;
+using namespace e2e::session;
+
+constexpr wchar_t kEditorTitle[] = L"タスクの設定";
+
+int Rows(HWND settings) {
+    return static_cast<int>(SendMessageW(GetDlgItem(settings, IDC_LIST), LVM_GETITEMCOUNT, 0, 0));
+}
+
+void PressButton(HWND dialog, int control) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, control)));
+}
+
+TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'K', L"notepad", L"メモ帳"},
+                     {MOD_CONTROL | MOD_ALT, 'M', L"tessaly-missing-command", L"見つからない"}},
+                    2);
+    Start();
+    e2e::Process second(L"Tessaly.exe");
+    EXPECT_EQ(0u, second.WaitForExit());
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    EXPECT_EQ(2, Rows(settings));
+    e2e::Screenshot(L"settings-tasks", settings);
+
+    PressButton(settings, IDC_ADD);
+    HWND editor = WaitForDialog(kEditorTitle);
+    ASSERT_NE(nullptr, editor);
+    SetDlgItemTextW(editor, IDC_FILE, L"regedit");
+    SetDlgItemTextW(editor, IDC_NAME, L"レジストリ");
+    SendMessageW(GetDlgItem(editor, IDC_CTRL), BM_SETCHECK, BST_CHECKED, 0);
+    e2e::Screenshot(L"task-editor", editor);
+    // Without a captured key the task has no hotkey; it is added all the same.
+    PressButton(editor, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+    ASSERT_TRUE(WaitFor([&] { return Rows(settings) == 3; }));
+
+    CloseWithCloseBox(settings);
+    DWORD count = 0;
+    ASSERT_TRUE(WaitFor([&] { return e2e::ReadStoreDword(L"Tasks", L"Count", count) && count == 3; }));
+    std::wstring text;
+    EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task2", L"File", text));
+    EXPECT_EQ(L"regedit", text);
+    EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task2", L"Name", text));
+    EXPECT_EQ(L"レジストリ", text);
+    DWORD value = 0;
+    EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task2", L"vk", value));
+    EXPECT_EQ(0xFFFFFFFFu, value);
+    EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task2", L"fsModifiers", value));
+    EXPECT_EQ(UINT(MOD_CONTROL), value);
+}
+
+}  // namespace

@@ -1,0 +1,347 @@
+// The settings dialog and the task editor, driven with real dialogs and
+// messages; the user's answers (editor, confirmation, key capture) come from
+// the test.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "libs/pirnel/pirnel.h"
+#include "config/settings_dialog.h"
+#include "config/task_editor.h"
+#include "model/display_settings.h"
+#include "model/task.h"
+#include "resources/resource.h"
+#include "tests/unit/test_support.h"
+#include "windows/task_rows.h"
+
+namespace {
+
+TEST(SettingsSliders, MapBothWays) {
+    const struct {
+        int alpha, position, stored;
+    } alphas[] = {{255, 16, 255}, {192, 12, 192}, {200, 12, 192}, {0, 0, 0}, {16, 1, 16}, {254, 15, 240}};
+    for (const auto& a : alphas) {
+        EXPECT_EQ(a.position, AlphaToPosition(a.alpha)) << a.alpha;
+        EXPECT_EQ(a.stored, PositionToAlpha(a.position)) << a.alpha;
+    }
+    const struct {
+        int time, position;
+        const wchar_t* text;
+    } times[] = {{1500, 15, L"1.5 秒"}, {1550, 15, L"1.5 秒"}, {0, 0, L"0.0 秒"}, {5000, 50, L"5.0 秒"}};
+    for (const auto& t : times) {
+        EXPECT_EQ(t.position, TimeToPosition(t.time));
+        wchar_t text[32];
+        FormatTime(t.time, text);
+        EXPECT_STREQ(t.text, text);
+    }
+    EXPECT_EQ(5000, PositionToTime(50));
+}
+
+std::wstring Text(HWND dialog, int control) {
+    wchar_t text[MAX_PATH] = {};
+    GetDlgItemTextW(dialog, control, text, MAX_PATH);
+    return text;
+}
+
+bool Checked(HWND dialog, int control) { return IsDlgButtonChecked(dialog, control) == BST_CHECKED; }
+
+void Click(HWND dialog, int control) { SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED), 0); }
+
+UINT g_capturedValue = 0;
+UINT g_valueOffered = 0;
+UINT WINAPI FakeCapture(HWND, UINT value) {
+    g_valueOffered = value;
+    return g_capturedValue;
+}
+
+// The editor opened modeless on a working copy: the same dialog procedure
+// and controls the modal run has.
+class EditorTest : public testing::Test {
+protected:
+    void SetUp() override {
+        saved = g_keyCaptureDialogs;
+        g_keyCaptureDialogs = {FakeCapture, FakeCapture};
+        copy.vk = 'K';
+        copy.fsModifiers = MOD_CONTROL | MOD_ALT;
+        lstrcpyW(copy.File, L"notepad");
+        lstrcpyW(copy.Parameter, L"a.txt");
+        lstrcpyW(copy.WorkingFolder, L"%TEMP%");
+        copy.Show = 7;  // a shortcut's minimised state
+        copy.RunAs = 1;
+        lstrcpyW(copy.Name, L"メモ帳");
+        lstrcpyW(copy.Sound, L"ding.wav");
+        lstrcpyW(copy.IconPath, L"shell32.dll");
+        copy.IconIndex = 3;
+        copy.ShowLauncher = 0;
+        copy.Atom = 77;
+        copy.ImageIndex = 5;
+    }
+    void TearDown() override {
+        if (dialog) {
+            DestroyWindow(dialog);
+        }
+        g_keyCaptureDialogs = saved;
+    }
+    void Open() {
+        dialog = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_TASK), nullptr, TaskEditorProc,
+                                    reinterpret_cast<LPARAM>(&copy));
+        ASSERT_NE(nullptr, dialog);
+    }
+    KeyCaptureDialogs saved;
+    Task copy;
+    HWND dialog = nullptr;
+};
+
+TEST_F(EditorTest, OpensFromTheCopyAndOkWritesEveryField) {
+    Open();
+    EXPECT_EQ(L"標準", Text(dialog, IDC_SHOW));
+    EXPECT_TRUE(Checked(dialog, IDC_CTRL) && Checked(dialog, IDC_ALT));
+    EXPECT_FALSE(Checked(dialog, IDC_SHIFT) || Checked(dialog, IDC_WIN) || Checked(dialog, IDC_SHOW_LAUNCHER));
+    EXPECT_EQ(L"K", Text(dialog, IDC_KEY));
+    EXPECT_EQ(L"管理者として実行(&R)", Text(dialog, IDC_RUNAS));
+    EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_GETICON, 0, 0)));
+
+    SetDlgItemTextW(dialog, IDC_NAME, L"新しい名前");
+    SendDlgItemMessageW(dialog, IDC_SHOW, CB_SETCURSEL, 2, 0);
+    CheckDlgButton(dialog, IDC_WIN, BST_CHECKED);
+    Click(dialog, IDC_ICON_DEFAULT);
+    Click(dialog, IDOK);
+    EXPECT_EQ(UINT('K'), copy.vk);
+    EXPECT_EQ(UINT(MOD_CONTROL | MOD_ALT | MOD_WIN), copy.fsModifiers);
+    EXPECT_STREQ(L"notepad", copy.File);
+    EXPECT_STREQ(L"a.txt", copy.Parameter);
+    EXPECT_STREQ(L"%TEMP%", copy.WorkingFolder);
+    EXPECT_EQ(SW_SHOWMAXIMIZED, copy.Show);
+    EXPECT_EQ(1, copy.RunAs);
+    EXPECT_STREQ(L"新しい名前", copy.Name);
+    EXPECT_STREQ(L"ding.wav", copy.Sound);
+    EXPECT_STREQ(L"", copy.IconPath);
+    EXPECT_EQ(0, copy.IconIndex);
+    EXPECT_EQ(0, copy.ShowLauncher);
+    // The run-time fields are the settings dialog's business.
+    EXPECT_EQ(77, copy.Atom);
+    EXPECT_EQ(5, copy.ImageIndex);
+}
+
+TEST_F(EditorTest, CancelAndTheCloseBoxChangeNothing) {
+    for (UINT close : {UINT(WM_COMMAND), UINT(WM_CLOSE)}) {
+        Open();
+        const Task before = copy;
+        SetDlgItemTextW(dialog, IDC_FILE, L"calc");
+        CheckDlgButton(dialog, IDC_RUNAS, BST_UNCHECKED);
+        g_capturedValue = PIRNEL_NO_KEY;
+        Click(dialog, IDC_KEY);
+        SendMessageW(dialog, close, close == WM_COMMAND ? IDCANCEL : 0, 0);
+        EXPECT_EQ(before.vk, copy.vk);
+        EXPECT_EQ(before.fsModifiers, copy.fsModifiers);
+        EXPECT_STREQ(before.File, copy.File);
+        EXPECT_EQ(before.RunAs, copy.RunAs);
+        EXPECT_EQ(before.Show, copy.Show);
+        DestroyWindow(dialog);
+        dialog = nullptr;
+    }
+}
+
+TEST_F(EditorTest, KeyCaptureAppliesTheWholeValue) {
+    const struct {
+        UINT result;
+        LONG_PTR key;
+        bool alt, ctrl, shift, win;
+        const wchar_t* caption;
+    } cases[] = {
+        {(MOD_SHIFT | MOD_WIN) << 16 | 'Q', 'Q', false, false, true, true, L"Q"},
+        {0x000F0000 | PIRNEL_NO_KEY, -1, false, false, false, false, L"キーの設定"},
+        {MOD_ALT << 16 | VK_F5, VK_F5, true, false, false, false, L"F5"},
+    };
+    Open();
+    UINT expectedOffer = (MOD_CONTROL | MOD_ALT) << 16 | 'K';
+    for (const auto& c : cases) {
+        g_capturedValue = c.result;
+        Click(dialog, IDC_KEY_LIST);
+        EXPECT_EQ(expectedOffer, g_valueOffered);
+        EXPECT_EQ(c.key, GetWindowLongPtrW(GetDlgItem(dialog, IDC_KEY), GWLP_USERDATA));
+        EXPECT_EQ(c.caption, Text(dialog, IDC_KEY));
+        EXPECT_EQ(c.alt, Checked(dialog, IDC_ALT));
+        EXPECT_EQ(c.ctrl, Checked(dialog, IDC_CTRL));
+        EXPECT_EQ(c.shift, Checked(dialog, IDC_SHIFT));
+        EXPECT_EQ(c.win, Checked(dialog, IDC_WIN));
+        expectedOffer = (c.result & 0xFFFF) == PIRNEL_NO_KEY ? PIRNEL_NO_KEY : c.result;
+    }
+    Click(dialog, IDOK);
+    EXPECT_EQ(UINT(VK_F5), copy.vk);
+    EXPECT_EQ(UINT(MOD_ALT), copy.fsModifiers);
+}
+
+// The user's part in the settings dialog: what the editor does with each
+// working copy, and the answer to the delete question.
+std::vector<std::function<INT_PTR(Task*)>> g_editorRuns;
+size_t g_editorRun = 0;
+int g_deleteAnswer = IDNO;
+
+INT_PTR FakeEditor(HWND, Task* copy) {
+    return g_editorRun < g_editorRuns.size() ? g_editorRuns[g_editorRun++](copy) : IDCANCEL;
+}
+int WINAPI FakeMessageBox(HWND, LPCWSTR, LPCWSTR, UINT) { return g_deleteAnswer; }
+
+std::function<INT_PTR(Task*)> Accept(const wchar_t* file, UINT modifiers, UINT vk) {
+    return [=](Task* copy) {
+        lstrcpyW(copy->File, file);
+        copy->fsModifiers = modifiers;
+        copy->vk = vk;
+        return INT_PTR(IDOK);
+    };
+}
+
+class SettingsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        saved = g_settingsDialogHooks;
+        g_settingsDialogHooks = {FakeEditor, FakeMessageBox};
+        g_editorRuns.clear();
+        g_editorRun = 0;
+        g_taskList.Clear();
+    }
+    void TearDown() override {
+        if (dialog) {
+            DestroyWindow(dialog);
+        }
+        g_settingsDialogHooks = saved;
+        if (g_taskImageList) {
+            ImageList_Destroy(g_taskImageList);
+            g_taskImageList = nullptr;
+        }
+    }
+    void Open() {
+        dialog = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr, SettingsDialogProc, 0);
+        ASSERT_NE(nullptr, dialog);
+        list = GetDlgItem(dialog, IDC_LIST);
+    }
+    void Select(int row) { ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
+    bool Enabled(int control) { return IsWindowEnabled(GetDlgItem(dialog, control)) != FALSE; }
+    std::wstring InfoTip(int row) {
+        wchar_t text[256] = {};
+        NMLVGETINFOTIPW tip = {};
+        tip.hdr.hwndFrom = list;
+        tip.hdr.idFrom = IDC_LIST;
+        tip.hdr.code = LVN_GETINFOTIPW;
+        tip.pszText = text;
+        tip.cchTextMax = 256;
+        tip.iItem = row;
+        SendMessageW(dialog, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&tip));
+        return text;
+    }
+    test::HotKeyOwner owner;
+    SettingsDialogHooks saved;
+    HWND dialog = nullptr, list = nullptr;
+};
+
+TEST_F(SettingsTest, AddChangeDeleteAndMoveKeepListRowsAndHotKeysInStep) {
+    Open();
+    EXPECT_EQ(0, ListView_GetItemCount(list));
+    EXPECT_FALSE(Enabled(IDC_CHANGE) || Enabled(IDC_DELETE) || Enabled(IDC_UP) || Enabled(IDC_DOWN));
+
+    g_editorRuns = {Accept(L"notepad", MOD_CONTROL | MOD_ALT, VK_F9), Accept(L"regedit", MOD_CONTROL | MOD_ALT, VK_F9),
+                    [](Task*) { return INT_PTR(IDCANCEL); }};
+    Click(dialog, IDC_ADD);
+    Click(dialog, IDC_ADD);  // the same keys: kept, without a registration
+    Click(dialog, IDC_ADD);  // cancelled: nothing
+    ASSERT_EQ(2u, g_taskList.Count());
+    Task* first = g_taskList.At(0);
+    Task* second = g_taskList.At(1);
+    EXPECT_NE(0, first->Atom);
+    EXPECT_EQ(0, second->Atom);
+    EXPECT_EQ(L"", InfoTip(0));
+    EXPECT_NE(L"", InfoTip(1));
+    EXPECT_EQ(1, FindSelectedRow(list, -1));
+    EXPECT_TRUE(Enabled(IDC_UP) && !Enabled(IDC_DOWN) && Enabled(IDC_OPEN_LOCATION));
+
+    // Saved again with its own keys, the first task registers them again;
+    // a name window that opened meanwhile is the new task's.
+    HWND nameWindow = reinterpret_cast<HWND>(0x1234);
+    g_editorRuns = {[&](Task* copy) {
+        first->NameWindow = nameWindow;
+        lstrcpyW(copy->Name, L"changed");
+        return INT_PTR(IDOK);
+    }};
+    g_editorRun = 0;
+    Select(0);
+    Click(dialog, IDC_CHANGE);
+    ASSERT_EQ(2u, g_taskList.Count());
+    Task* changed = g_taskList.At(0);
+    EXPECT_STREQ(L"changed", changed->Name);
+    EXPECT_NE(0, changed->Atom);
+    EXPECT_EQ(nameWindow, changed->NameWindow);
+    EXPECT_EQ(changed, GetRowTask(dialog, 0));
+    EXPECT_EQ(0, FindSelectedRow(list, -1));
+    changed->NameWindow = nullptr;
+
+    Click(dialog, IDC_DOWN);
+    EXPECT_EQ(changed, g_taskList.At(1));
+    EXPECT_EQ(1, FindSelectedRow(list, -1));
+
+    g_deleteAnswer = IDNO;
+    Click(dialog, IDC_DELETE);
+    EXPECT_EQ(2u, g_taskList.Count());
+    g_deleteAnswer = IDYES;
+    Click(dialog, IDC_DELETE);
+    ASSERT_EQ(1u, g_taskList.Count());
+    EXPECT_EQ(1, ListView_GetItemCount(list));
+    // Its keys are free again; the remaining task still has none.
+    EXPECT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, VK_F9));
+    UnregisterHotKey(nullptr, 1);
+    EXPECT_EQ(0, g_taskList.At(0)->Atom);
+}
+
+// A drop as the shell makes it: DROPFILES and the paths, each ended, then an
+// empty one.
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+    size_t units = 1;
+    for (const auto& path : paths) {
+        units += path.size() + 1;
+    }
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + units * sizeof(wchar_t));
+    auto drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto text = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const auto& path : paths) {
+        lstrcpyW(text, path.c_str());
+        text += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(SettingsTest, DroppedFilesBecomeTasksOneEditorEach) {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring folder = system;
+    Open();
+    std::vector<std::wstring> offered;
+    auto record = [&](INT_PTR result) {
+        return [&offered, result](Task* copy) {
+            offered.push_back(copy->File);
+            return result;
+        };
+    };
+    g_editorRuns = {record(IDOK), record(IDCANCEL), record(IDOK)};
+    const std::wstring tooLong = folder + L"\\" + std::wstring(280, L'x') + L".exe";
+    SendMessageW(dialog, WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({folder + L"\\notepad.exe", tooLong, folder + L"\\regedit.exe",
+                                                    folder + L"\\cmd.exe"})),
+                 0);
+    EXPECT_EQ((std::vector<std::wstring>{folder + L"\\notepad.exe", folder + L"\\regedit.exe", folder + L"\\cmd.exe"}),
+              offered);
+    ASSERT_EQ(2u, g_taskList.Count());
+    EXPECT_EQ(folder + L"\\notepad.exe", std::wstring(g_taskList.At(0)->File));
+    EXPECT_EQ(folder + L"\\cmd.exe", std::wstring(g_taskList.At(1)->File));
+    EXPECT_EQ(2, ListView_GetItemCount(list));
+}
+
+}  // namespace
