@@ -1,6 +1,7 @@
 #include "config/about_dialog.h"
 
 #include "app/app_state.h"
+#include "common/dpi.h"
 #include "resources/resource.h"
 
 namespace {
@@ -10,10 +11,11 @@ constexpr int kAboutIconSize = 48;
 void AboutOnInitDialog(HWND dialog) {
     // The resource reserves less room than the icon is shown at.
     HWND iconControl = GetDlgItem(dialog, IDC_ABOUT_ICON);
-    SetWindowPos(iconControl, nullptr, 0, 0, kAboutIconSize, kAboutIconSize,
+    const int size = tessaly::ScaleToScreen(kAboutIconSize);
+    SetWindowPos(iconControl, nullptr, 0, 0, size, size,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     auto icon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
-                                              kAboutIconSize, kAboutIconSize, LR_DEFAULTCOLOR));
+                                              size, size, LR_DEFAULTCOLOR));
     SendMessageW(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 

@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/run_task.h"
+#include "common/dpi.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "windows/item_context_menu.h"
@@ -13,9 +14,9 @@
 
 namespace {
 
+// Sizes at 96 DPI; each is scaled to the screen's.
 constexpr int kWidth = 322;
 constexpr int kRowHeight = 33;
-constexpr int kAddedHeight = 2;
 constexpr int kInset = 1;
 constexpr int kInitialColumnWidth = 400;
 // Where a context menu asked for from the keyboard opens, from the row's corner.
@@ -29,6 +30,8 @@ constexpr LONG_PTR kClosing = 1;
 // one is closed before the new one is made.
 WNDPROC g_listProc = nullptr;
 HWND g_launcher = nullptr;
+// The height of the launcher's rows as its list draws them.
+int g_rowHeight = kRowHeight;
 
 HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
 
@@ -154,7 +157,8 @@ void LauncherOnContextMenu(HWND window, LPARAM lParam) {
         RECT bounds = {};
         bounds.left = LVIR_BOUNDS;
         SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
-        point = {bounds.left + kKeyboardMenuOffset, bounds.top + kKeyboardMenuOffset};
+        const int offset = tessaly::ScaleToScreen(kKeyboardMenuOffset);
+        point = {bounds.left + offset, bounds.top + offset};
         ClientToScreen(list, &point);
     }
     ShowItemContextMenu(window, point, task->ItemIDList);
@@ -162,17 +166,41 @@ void LauncherOnContextMenu(HWND window, LPARAM lParam) {
 
 void LauncherOnSize(HWND window, int width, int height) {
     HWND list = ListOf(window);
-    MoveWindow(list, kInset, kInset, width - 2 * kInset, height - 2 * kInset, TRUE);
+    const int inset = tessaly::ScaleToScreen(kInset);
+    MoveWindow(list, inset, inset, width - 2 * inset, height - 2 * inset, TRUE);
     // A column wider than the list keeps a horizontal scroll bar, which takes
     // the height the rows need and so keeps a vertical one too: narrow it
     // first, so the list's scroll bars reflect its rows alone.
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, 0);
-    int column = width - 2 * kInset;
+    int column = width - 2 * inset;
     if ((GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL) &&
-        static_cast<LONGLONG>(g_taskList.Count()) * kRowHeight > height - 2 * kInset) {
+        static_cast<LONGLONG>(g_taskList.Count()) * g_rowHeight > height - 2 * inset) {
         column -= GetSystemMetrics(SM_CXVSCROLL);
     }
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(column, 0));
+}
+
+// The rows' own height, so the window fits them exactly at any DPI and icon
+// size: 33 pixels for 32-pixel icons at 96 DPI.
+int RowHeight(HWND list, int rows) {
+    RECT bounds = {LVIR_BOUNDS};
+    if (rows > 0 && SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&bounds)) &&
+        bounds.bottom > bounds.top) {
+        return bounds.bottom - bounds.top;
+    }
+    return tessaly::ScaleToScreen(kRowHeight);
+}
+
+// The work area of the monitor that holds the point, so a launcher opened on
+// a second monitor stays there.
+RECT WorkAreaAt(POINT point) {
+    MONITORINFO info = {sizeof(info)};
+    if (GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &info)) {
+        return info.rcWork;
+    }
+    RECT workArea = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    return workArea;
 }
 
 void FillList(HWND window, HWND list) {
@@ -210,10 +238,12 @@ LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
     SendMessageW(list, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     FillList(window, list);
 
-    RECT workArea = {};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    const POINT point = *static_cast<const POINT*>(create->lpCreateParams);
     int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    RECT rect = ComputeLauncherRect(*static_cast<const POINT*>(create->lpCreateParams), rows, workArea);
+    g_rowHeight = RowHeight(list, rows);
+    const LauncherGeometry geometry = {tessaly::ScaleToScreen(kWidth), g_rowHeight,
+                                       2 * tessaly::ScaleToScreen(kInset)};
+    RECT rect = ComputeLauncherRect(point, rows, geometry, WorkAreaAt(point));
     SetWindowPos(window, HWND_TOPMOST, rect.left, rect.top, rect.right - rect.left,
                  rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
     ForceForegroundWindow(window);
@@ -252,12 +282,12 @@ void ClampSpan(LONG& start, LONG& end, LONG low, LONG high) {
 
 }  // namespace
 
-RECT ComputeLauncherRect(POINT point, int rows, const RECT& workArea) {
-    LONG height = static_cast<LONG>(kRowHeight) * rows + kAddedHeight;
+RECT ComputeLauncherRect(POINT point, int rows, const LauncherGeometry& geometry, const RECT& workArea) {
+    LONG height = static_cast<LONG>(geometry.rowHeight) * rows + geometry.addedHeight;
     RECT rect;
-    rect.left = point.x - kWidth / 2;
+    rect.left = point.x - geometry.width / 2;
     rect.top = point.y - height / 2;
-    rect.right = rect.left + kWidth;
+    rect.right = rect.left + geometry.width;
     rect.bottom = rect.top + height;
     ClampSpan(rect.left, rect.right, workArea.left, workArea.right);
     ClampSpan(rect.top, rect.bottom, workArea.top, workArea.bottom);

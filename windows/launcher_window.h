@@ -13,9 +13,17 @@ LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM
 // could not be created.
 bool ShowLauncherWindow(POINT point);
 
+// The launcher's sizes on this screen: 322, 33 and 2 pixels at 96 DPI.
+struct LauncherGeometry {
+    int width;
+    int rowHeight;
+    // The frame about the list, top and bottom together.
+    int addedHeight;
+};
+
 // The launcher's rectangle for `rows` rows centred on `point`, kept inside the
 // work area; a launcher taller than the work area is cut to it.
-RECT ComputeLauncherRect(POINT point, int rows, const RECT& workArea);
+RECT ComputeLauncherRect(POINT point, int rows, const LauncherGeometry& geometry, const RECT& workArea);
 
 // Brings a window forward even when another thread holds the foreground;
 // nonzero when it was brought forward.

@@ -99,7 +99,8 @@ void BuildTaskImageList() {
         ImageList_Destroy(g_taskImageList);
         g_taskImageList = nullptr;
     }
-    g_taskImageList = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK,
+    // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
+    g_taskImageList = ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), ILC_COLOR32 | ILC_MASK,
                                        static_cast<int>(g_taskList.Count()), 0);
     for (const auto& task : g_taskList) {
         task->ImageIndex = -1;

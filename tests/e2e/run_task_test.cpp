@@ -254,3 +254,54 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(launcher); }));
     EXPECT_NE(nullptr, NameWindow(L"記録"));
 }
+
+// The screen's DPI as Wine reads it at a program's start.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi) {
+        for (const auto& place : kPlaces) {
+            HKEY key = nullptr;
+            RegCreateKeyExW(place.root, place.path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+            RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+            RegCloseKey(key);
+        }
+    }
+    ~ScreenDpi() {
+        for (const auto& place : kPlaces) {
+            RegDeleteKeyValueW(place.root, place.path, L"LogPixels");
+        }
+    }
+
+private:
+    struct Place {
+        HKEY root;
+        const wchar_t* path;
+    };
+    static inline const Place kPlaces[] = {
+        {HKEY_CURRENT_USER, L"Control Panel\\Desktop"},
+        {HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"},
+    };
+};
+
+TEST_F(RunTaskTest, LauncherGrowsWithTheScreensDpiAndStillFitsItsRows) {
+    ScreenDpi dpi(144);
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, '1', L"tessaly_recorder", L"記録"},
+                     {MOD_CONTROL | MOD_ALT, '3', L"notepad", L"メモ帳"}},
+                    2);
+    Start();
+    SetCursorPos(640, 400);
+    e2e::Process second(L"Tessaly.exe", L"launcher");
+    EXPECT_EQ(0u, second.WaitForExit());
+    HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+    ASSERT_NE(nullptr, launcher);
+    RECT place = {};
+    ASSERT_TRUE(WaitFor([&] { return GetWindowRect(launcher, &place) && place.right - place.left > 0; }));
+    e2e::Screenshot(L"launcher-144dpi", launcher);
+    // 322 pixels at 96 DPI; two rows of 48-pixel icons in a 2-pixel frame.
+    EXPECT_EQ(483, place.right - place.left);
+    const int rows = place.bottom - place.top - 2 * 2;
+    EXPECT_EQ(0, rows % 2);
+    EXPECT_GE(rows / 2, 48);
+    HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
+    EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL));
+}

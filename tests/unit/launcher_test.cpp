@@ -411,21 +411,31 @@ TEST(ItemContextMenu, TheShellCarriesOutTheChosenEntry) {
     OleUninitialize();
 }
 
-TEST(LauncherGeometry, CentredOnThePointAndKeptInTheWorkArea) {
-    const RECT work = {0, 0, 1920, 1040};
+TEST(LauncherGeometry, CentredOnThePointAndKeptInTheWorkAreaOfItsMonitor) {
+    const RECT primary = {0, 0, 1920, 1040};
+    const RECT left = {-1280, 0, 0, 984};      // a monitor left of the primary
+    const RECT above = {0, -1080, 1920, -40};  // and one above it, its taskbar below
+    const LauncherGeometry at96 = {322, 33, 2}, at144 = {483, 49, 4};
     const struct {
         POINT point;
         int rows;
+        const RECT& work;
+        const LauncherGeometry& geometry;
         RECT expected;
     } cases[] = {
-        {{100, 100}, 5, {0, 17, 322, 184}},
-        {{960, 500}, 40, {799, 0, 1121, 1040}},
-        {{960, 500}, 0, {799, 499, 1121, 501}},
-        {{1910, 1035}, 3, {1598, 939, 1920, 1040}},  // pushed up above a taskbar
-        {{960, 500}, 2, {799, 466, 1121, 534}},
+        {{100, 100}, 5, primary, at96, {0, 17, 322, 184}},
+        {{960, 500}, 40, primary, at96, {799, 0, 1121, 1040}},
+        {{960, 500}, 0, primary, at96, {799, 499, 1121, 501}},
+        {{1910, 1035}, 3, primary, at96, {1598, 939, 1920, 1040}},  // pushed up above a taskbar
+        {{960, 500}, 2, primary, at96, {799, 466, 1121, 534}},
+        {{-5, 500}, 2, left, at96, {-322, 466, 0, 534}},
+        {{-1275, 10}, 3, left, at96, {-1280, 0, -958, 101}},
+        {{960, -45}, 4, above, at96, {799, -174, 1121, -40}},
+        {{960, -1075}, 40, above, at96, {799, -1080, 1121, -40}},
+        {{100, 100}, 5, primary, at144, {0, 0, 483, 249}},
     };
     for (const auto& c : cases) {
-        RECT rect = ComputeLauncherRect(c.point, c.rows, work);
+        RECT rect = ComputeLauncherRect(c.point, c.rows, c.geometry, c.work);
         EXPECT_TRUE(EqualRect(&c.expected, &rect))
             << c.rows << ": " << rect.left << "," << rect.top << " " << rect.right << "," << rect.bottom;
     }
