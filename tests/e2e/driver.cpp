@@ -344,7 +344,7 @@ void ClickAt(POINT point, bool rightButton) {
     SendInput(2, inputs, sizeof(INPUT));
 }
 
-void Screenshot(const std::wstring& name, HWND window) {
+void Screenshot(const std::wstring& name, HWND window, HWND alsoShown) {
     if (window) {
         // Painting is asynchronous: make the window draw now, then let the
         // desktop catch up before the picture is taken.
@@ -372,7 +372,24 @@ void Screenshot(const std::wstring& name, HWND window) {
     HeapFree(GetProcessHeap(), 0, unixFolder);
     std::wstring shot = folder + L"\\" + name + L".png";
     DeleteFileW(shot.c_str());
-    std::string commandLine = "/usr/bin/import -window root \"" + target + "\"";
+    // A window is shown with a little of the desktop about it (and the other
+    // window it opened, such as its menu); without one, the whole screen.
+    std::string crop;
+    RECT area = {};
+    if (window && GetWindowRect(window, &area)) {
+        RECT other = {};
+        if (alsoShown && GetWindowRect(alsoShown, &other)) {
+            UnionRect(&area, &area, &other);
+        }
+        constexpr int kMargin = 12;
+        area.left = std::max(0L, area.left - kMargin);
+        area.top = std::max(0L, area.top - kMargin);
+        area.right = std::min(static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)), area.right + kMargin);
+        area.bottom = std::min(static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)), area.bottom + kMargin);
+        crop = " -crop " + std::to_string(area.right - area.left) + "x" + std::to_string(area.bottom - area.top) +
+               "+" + std::to_string(area.left) + "+" + std::to_string(area.top) + " +repage";
+    }
+    std::string commandLine = "/usr/bin/import -window root" + crop + " \"" + target + "\"";
     STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION info = {};
     if (!CreateProcessA("Z:\\usr\\bin\\import", &commandLine[0], nullptr, nullptr, FALSE, 0,

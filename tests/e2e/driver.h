@@ -106,7 +106,8 @@ void PressKeys(std::initializer_list<WORD> keys);
 // Moves the mouse to a screen point and clicks a button there.
 void ClickAt(POINT point, bool rightButton = false);
 
-// Writes a screenshot of the whole screen next to the build's other outputs.
-void Screenshot(const std::wstring& name, HWND window = nullptr);
+// Writes a screenshot next to the build's other outputs: the whole screen, or
+// a window (and `alsoShown`) with a little of the desktop about it.
+void Screenshot(const std::wstring& name, HWND window = nullptr, HWND alsoShown = nullptr);
 
 }  // namespace e2e

@@ -234,7 +234,7 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     e2e::ClickAt({place.left + 100, place.top + 1 + 2 * 33 + 16}, true);
     HWND menu = e2e::WaitForProcessWindow(app->id(), kMenuClass);
     ASSERT_NE(nullptr, menu);
-    e2e::Screenshot(L"launcher-menu", menu);
+    e2e::Screenshot(L"launcher-menu", launcher, menu);
     e2e::PressKeys({VK_ESCAPE});
     EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(menu); }));
     EXPECT_TRUE(IsWindow(launcher));
