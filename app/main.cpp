@@ -21,12 +21,32 @@ void ForwardToRunningInstance() {
     PostMessageW(running, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
+// Later loads by name look in the system folder and in folders added with
+// AddDllDirectory, never beside Tessaly.exe: our own two DLLs, the only ones
+// that belong there, are bound by the loader before this runs, so the
+// program's folder (part of the usual default set) is left out. Shell
+// extensions that our dialogs and menus load come by full path and still find
+// their own imports beside them. Windows 7 has the call only with an update.
+void RestrictDllSearch() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto setDefaultDllDirectories =
+        kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                     GetProcAddress(kernel, "SetDefaultDllDirectories")))
+               : nullptr;
+    if (setDefaultDllDirectories) {
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
+    }
+}
+
 int RunMessageLoop() {
     MSG message;
     BOOL result;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
         if (result == -1) {
-            continue;
+            // Only a broken call fails, and it would fail for ever: end as
+            // the main window would.
+            return 0;
         }
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -37,6 +57,7 @@ int RunMessageLoop() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    RestrictDllSearch();
     g_instance = instance;
     PrepareCommandSearch();
     // Held until the process ends; the system closes it then.

@@ -58,8 +58,10 @@ void BindLayeredWindowAttributes() {
 }
 
 void AddTrayIcon(HWND window) {
+    // The system's small-icon size: 16 pixels at 96 DPI, sharper on a denser screen.
     auto icon = static_cast<HICON>(
-        LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     g_trayIcon.Create(window, TRAY_ICON_ID, WM_TRAYNOTIFY, icon, kMainWindowTitle, 1);
 }
 
@@ -230,8 +232,9 @@ LRESULT MainOnTimer(HWND window, WPARAM timerId) {
     }
     // A name window whose task was deleted meanwhile is closed all the same,
     // and its timer stopped even when the window is gone already, or the
-    // timer would fire for ever.
-    if (task || IsNameWindow(nameWindow)) {
+    // timer would fire for ever. One closed by someone else is not told
+    // again: its handle may name another program's window by now.
+    if (IsNameWindow(nameWindow)) {
         PostMessageW(nameWindow, WM_CLOSE, 0, 0);
     }
     KillTimer(window, timerId);

@@ -11,8 +11,9 @@
 #include "app/main_window.h"
 #include "model/display_settings.h"
 #include "model/task.h"
+#include "windows/name_window.h"
 
-RunShell g_runShell = {ShellExecuteW, PlaySoundW};
+RunShell g_runShell = {ShellExecuteW, PlaySystemSound};
 
 const wchar_t kDefaultExtensions[] = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH";
 
@@ -21,11 +22,100 @@ namespace {
 // One extension element, with room for its terminator.
 constexpr size_t kExtensionLength = 264;
 
-// SearchPathW reports a path that does not fit by returning the size it would
-// need; such a result is not a find, and the buffer holds nothing usable.
-bool SearchFits(const wchar_t* name, const wchar_t* extension, wchar_t* resolved) {
-    DWORD length = SearchPathW(nullptr, name, extension, MAX_PATH, resolved, nullptr);
-    return length != 0 && length < MAX_PATH;
+// One look for the command with `extension` added (none: as it is) along
+// `folders`, or, when there are none, where the command itself says. A found
+// path that does not fit is no find: the buffer holds nothing usable then.
+bool FindFile(const wchar_t* folders, const wchar_t* command, const wchar_t* extension,
+              wchar_t* resolved) {
+    if (folders) {
+        // An empty search path would mean the system's own order again.
+        if (*folders == L'\0') {
+            return false;
+        }
+        DWORD length = SearchPathW(folders, command, extension, MAX_PATH, resolved, nullptr);
+        return length != 0 && length < MAX_PATH;
+    }
+    size_t commandLength = wcslen(command);
+    size_t extensionLength = extension ? wcslen(extension) : 0;
+    if (commandLength + extensionLength >= MAX_PATH) {
+        return false;
+    }
+    wchar_t name[MAX_PATH];
+    wmemcpy(name, command, commandLength);
+    wmemcpy(name + commandLength, extension ? extension : L"", extensionLength);
+    name[commandLength + extensionLength] = L'\0';
+    DWORD length = GetFullPathNameW(name, MAX_PATH, resolved, nullptr);
+    return length != 0 && length < MAX_PATH &&
+           GetFileAttributesW(resolved) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// A command that names a folder of its own (tools\x, C:x, a full path)
+// is taken from there, even relative to the current folder: the user chose
+// that folder by writing it.
+bool HasFolderPart(const wchar_t* command) {
+    return wcspbrk(command, L"\\/") != nullptr || PathGetDriveNumberW(command) >= 0;
+}
+
+// Only X:\... and \\server\...: anything else is taken relative to
+// the current folder or drive, which the search must never reach.
+bool IsAbsoluteFolder(const wchar_t* folder, size_t length) {
+    wchar_t drive = static_cast<wchar_t>(folder[0] | 0x20);
+    return length >= 3 && ((drive >= L'a' && drive <= L'z' && folder[1] == L':' && IsSlash(folder[2])) ||
+                           (IsSlash(folder[0]) && IsSlash(folder[1])));
+}
+
+void AppendFolder(wchar_t* list, size_t& used, const wchar_t* folder, size_t length) {
+    if (length == 0) {
+        return;
+    }
+    if (used != 0) {
+        list[used++] = L';';
+    }
+    wmemcpy(list + used, folder, length);
+    used += length;
+    list[used] = L'\0';
+}
+
+// The folders a bare command is looked for in, in order, as a search path:
+// the program's own folder, the system folder, the Windows folder, then the
+// absolute folders of PATH. Never the current folder, which is wherever the
+// program happened to be started (a download folder, a shortcut's folder):
+// the system's own search order looks there, and with the extensions tried
+// one by one across the whole order, a notepad.com planted there would be
+// found before the system's notepad.exe. Built afresh each time, as PATH may
+// have changed.
+std::unique_ptr<wchar_t[]> SearchFolders() {
+    DWORD pathSize = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::unique_ptr<wchar_t[]> path(new wchar_t[pathSize + 1]);
+    DWORD pathLength = GetEnvironmentVariableW(L"PATH", path.get(), pathSize + 1);
+    if (pathLength > pathSize) {
+        pathLength = 0;
+    }
+    path[pathLength] = L'\0';
+
+    std::unique_ptr<wchar_t[]> list(new wchar_t[3 * (MAX_PATH + 1) + pathLength + 2]);
+    list[0] = L'\0';
+    size_t used = 0;
+    wchar_t folder[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
+    if (length != 0 && length < MAX_PATH && PathRemoveFileSpecW(folder)) {
+        AppendFolder(list.get(), used, folder, wcslen(folder));
+    }
+    length = GetSystemDirectoryW(folder, MAX_PATH);
+    AppendFolder(list.get(), used, folder, length < MAX_PATH ? length : 0);
+    length = GetWindowsDirectoryW(folder, MAX_PATH);
+    AppendFolder(list.get(), used, folder, length < MAX_PATH ? length : 0);
+    for (const wchar_t* entry = path.get(); *entry;) {
+        const wchar_t* end = wcschr(entry, L';');
+        size_t entryLength = end ? static_cast<size_t>(end - entry) : wcslen(entry);
+        if (IsAbsoluteFolder(entry, entryLength)) {
+            AppendFolder(list.get(), used, entry, entryLength);
+        }
+        entry += entryLength + (end ? 1 : 0);
+    }
+    return list;
 }
 
 bool IsSeparator(wchar_t c) { return c == L';' || c == L' ' || c == L'\t'; }
@@ -54,8 +144,13 @@ int SearchCommand(const wchar_t* command, wchar_t* resolved) {
             return 0;
         }
     }
+    std::unique_ptr<wchar_t[]> folderList;
+    if (!HasFolderPart(command)) {
+        folderList = SearchFolders();
+    }
+    const wchar_t* folders = folderList.get();
     if (*PathFindExtensionW(command) != L'\0') {
-        return SearchFits(command, nullptr, resolved) ? 1 : 0;
+        return FindFile(folders, command, nullptr, resolved) ? 1 : 0;
     }
 
     std::unique_ptr<wchar_t[]> copy;
@@ -71,7 +166,7 @@ int SearchCommand(const wchar_t* command, wchar_t* resolved) {
             wchar_t extension[kExtensionLength];
             wmemcpy(extension, position, length);
             extension[length] = L'\0';
-            if (SearchFits(command, extension, resolved)) {
+            if (FindFile(folders, command, extension, resolved)) {
                 return 1;
             }
         }
@@ -169,6 +264,13 @@ int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
 namespace {
 
 void ShowNameWindow(Task& task) {
+    // A name window can be closed by someone else (Alt+F4, a message from
+    // another program); its handle then names nothing, or by now another
+    // window, and showing that would show no name.
+    if (task.NameWindow && !IsNameWindow(task.NameWindow)) {
+        KillTimer(g_mainWindow, reinterpret_cast<UINT_PTR>(task.NameWindow));
+        task.NameWindow = nullptr;
+    }
     if (!task.NameWindow) {
         task.NameWindow = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kNameWindowClass,
                                           task.Name, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
@@ -210,9 +312,10 @@ void RunTask(Task* task) {
 }
 
 void PrepareCommandSearch() {
-    // By default the current directory is searched before the system folders,
-    // so a "notepad.exe" dropped into whatever folder the program was started
-    // from would run instead of the system's. Safe mode searches it after
-    // them; permanent, so nothing can switch it back.
+    // Commands are looked for along folders of our own choosing, never the
+    // current one. Whatever else in the process still asks the system to
+    // search by name, its own code included, then at least finds the system
+    // folders' files before one dropped into the current folder; permanent,
+    // so nothing can switch it back.
     SetSearchPathMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "app/sound.h"
+
 struct Task;
 
 // The shell and sound calls a run makes, replaceable so a test can see the
@@ -18,10 +20,13 @@ extern RunShell g_runShell;
 // ".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH", used when PATHEXT is unset.
 extern const wchar_t kDefaultExtensions[];
 
-// Finds a command's file along the system's search order: a name with an
-// extension is looked for as it is; one without is tried with each extension
-// of PATHEXT in turn. 1 with the full path in `resolved` (MAX_PATH units), or
-// 0. A drive letter whose root does not exist fails at once.
+// Finds a command's file: a bare name in the program's folder, the system
+// folder, the Windows folder and the absolute folders of PATH, in that order
+// and never in the current folder; a command with a folder part where it
+// says. A name with an extension is looked for as it is; one without is
+// tried with each extension of PATHEXT in turn, each across every folder
+// before the next. 1 with the full path in `resolved` (MAX_PATH units), or 0.
+// A drive letter whose root does not exist fails at once.
 int ResolveCommand(const wchar_t* command, wchar_t* resolved);
 
 // While one lives, a command resolved again gets the answer it got a moment
@@ -50,6 +55,6 @@ private:
 // Handles WM_RUNTASK. A task that has left the list meanwhile is ignored.
 void RunTask(Task* task);
 
-// Puts the process's file search into safe mode, so that a program planted in
-// the current directory cannot shadow a system one of the same name.
+// Puts the system's own search by name into safe mode for the whole process;
+// ResolveCommand does not depend on it.
 void PrepareCommandSearch();

@@ -19,6 +19,9 @@ CTrayIcon::~CTrayIcon() { Destroy(); }
 int CTrayIcon::AddWithRetries() {
     BOOL added = FALSE;
     for (int attempt = 0; attempt < kAddAttempts; ++attempt) {
+        // A failure that sets no error of its own must not read as the
+        // time-out of some earlier call.
+        SetLastError(ERROR_SUCCESS);
         added = g_trayShell.notifyIcon(NIM_ADD, &m_nid);
         if (added || GetLastError() != ERROR_TIMEOUT) {
             break;
@@ -38,10 +41,11 @@ int CTrayIcon::RemoveIfShown() {
 
 int CTrayIcon::Create(HWND owner, UINT id, UINT callbackMessage, HICON icon, const wchar_t* tip,
                       int show) {
-    if (m_nid.hWnd) {
-        Destroy();
+    if (m_nid.hIcon == icon) {
+        // Handed the icon it already owns: keep it alive.
+        m_nid.hIcon = nullptr;
     }
-    memset(&m_nid, 0, sizeof(m_nid));
+    Destroy();
     m_nid.cbSize = sizeof(m_nid);
     m_nid.hWnd = owner;
     m_nid.uID = id;
@@ -73,10 +77,12 @@ int CTrayIcon::Show(int show) {
 }
 
 int CTrayIcon::Destroy() {
-    if (!m_nid.hWnd) {
-        return 1;
+    if (m_nid.hWnd) {
+        RemoveIfShown();
     }
-    RemoveIfShown();
+    if (m_nid.hIcon) {
+        DestroyIcon(m_nid.hIcon);
+    }
     memset(&m_nid, 0, sizeof(m_nid));
     m_bShown = 0;
     return 1;

@@ -25,6 +25,7 @@ public:
     CTrayIcon(const CTrayIcon&) = delete;
     CTrayIcon& operator=(const CTrayIcon&) = delete;
 
+    // The icon is ours from then on: Destroy (or the next Create) destroys it.
     int Create(HWND owner, UINT id, UINT callbackMessage, HICON icon, const wchar_t* tip, int show);
     // 1 when nothing had to change.
     int Show(int show);

@@ -134,7 +134,16 @@ void SettingsOnOpenLocation(HWND dialog) {
     }
     wchar_t parameters[MAX_PATH + 16];
     wsprintfW(parameters, L"/select,\"%s\"", path);
-    ShellExecuteW(nullptr, nullptr, L"explorer", parameters, nullptr, SW_SHOW);
+    // By full path, so no explorer.exe of the current folder or of PATH is
+    // started instead. The shared Windows folder: a program not marked as
+    // terminal-server aware may be given a private one of the user's.
+    wchar_t explorer[MAX_PATH];
+    UINT length = GetSystemWindowsDirectoryW(explorer, MAX_PATH);
+    if (length == 0 || length + 14 > MAX_PATH) {
+        return;
+    }
+    lstrcpyW(explorer + length, L"\\explorer.exe");
+    ShellExecuteW(nullptr, nullptr, explorer, parameters, nullptr, SW_SHOW);
 }
 
 void SettingsOnFont(HWND dialog) {
@@ -207,7 +216,8 @@ void SettingsOnDropFiles(HWND dialog, HDROP drop) {
 }
 
 void SettingsOnInitDialog(HWND dialog) {
-    auto smallIcon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 16, 16, 0));
+    auto smallIcon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     auto largeIcon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 0, 0,
                                                    LR_DEFAULTSIZE));
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));

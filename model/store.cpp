@@ -20,15 +20,36 @@ void TaskKeyName(size_t index, wchar_t (&name)[32]) {
     wsprintfW(name, L"Task%u", static_cast<unsigned>(index));
 }
 
+// Beyond this a font comes only from a damaged store, and would make a
+// screen-filling top-most window.
+constexpr LONG kMaxFontPixels = 500;
+// Longer than any display time the settings dialog offers (5 s) by far; a
+// negative one would be a timer of weeks.
+constexpr int kMaxDisplayTimeMs = 60000;
+
+bool IsWithin(LONG value, LONG lowest, LONG highest) { return value >= lowest && value <= highest; }
+
 // A font whose face name has no terminator would be read past its end by
 // every font call, so such a value counts as missing.
 bool IsUsableFont(const LOGFONTW& font) {
-    return wmemchr(font.lfFaceName, L'\0', LF_FACESIZE) != nullptr;
+    return wmemchr(font.lfFaceName, L'\0', LF_FACESIZE) != nullptr &&
+           IsWithin(font.lfHeight, -kMaxFontPixels, kMaxFontPixels) &&
+           IsWithin(font.lfWidth, -kMaxFontPixels, kMaxFontPixels);
+}
+
+// A value outside what the settings can hold keeps the current one: an Alpha
+// past 255 would overflow the fade arithmetic, a Location outside the list
+// has no place.
+void ReadWithin(HKEY key, const wchar_t* name, int& field, int lowest, int highest) {
+    int value = field;
+    if (registry::ReadInt(key, name, value) && IsWithin(value, lowest, highest)) {
+        field = value;
+    }
 }
 
 void LoadSettings(HKEY setting) {
     DisplaySettings& settings = g_displaySettings;
-    registry::ReadInt(setting, L"Location", settings.Location);
+    ReadWithin(setting, L"Location", settings.Location, Hidden, Center);
     LOGFONTW font = settings.Font;
     if (registry::ReadBinary(setting, L"Font", &font, sizeof(font)) && IsUsableFont(font)) {
         settings.Font = font;
@@ -36,8 +57,8 @@ void LoadSettings(HKEY setting) {
     DWORD color = settings.FontColor;
     registry::ReadDword(setting, L"FontColor", color);
     settings.FontColor = color;
-    registry::ReadInt(setting, L"Alpha", settings.Alpha);
-    registry::ReadInt(setting, L"Time", settings.Time);
+    ReadWithin(setting, L"Alpha", settings.Alpha, 0, 255);
+    ReadWithin(setting, L"Time", settings.Time, 0, kMaxDisplayTimeMs);
     registry::ReadInt(setting, L"Fade", settings.Fade);
     int showIcon = g_trayIcon.m_bShown;
     registry::ReadInt(setting, L"ShowIcon", showIcon);

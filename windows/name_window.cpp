@@ -23,6 +23,16 @@ void SetAlpha(HWND window, int alpha) {
 
 bool CanFade() { return g_displaySettings.Fade && g_setLayeredWindowAttributes; }
 
+// The program is DPI-aware, so nothing scales its pixel figures for it.
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) {
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
 SIZE MeasureText(HWND window) {
     SIZE extent = {};
     NameText name(window);
@@ -49,7 +59,8 @@ void NameOnCreate(HWND window) {
     SIZE extent = MeasureText(window);
     SIZE screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     POINT corner;
-    if (PlaceNameWindow(g_displaySettings.Location, extent, screen, corner)) {
+    int margin = NameWindowMargin(ScreenDpi());
+    if (PlaceNameWindow(g_displaySettings.Location, extent, screen, margin, corner)) {
         SetWindowPos(window, nullptr, corner.x, corner.y, extent.cx, extent.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -70,7 +81,12 @@ void NameOnPaint(HWND window) {
 }
 
 void NameOnTimer(HWND window, UINT_PTR timer) {
-    int delta = timer == kFadeInTimer ? 1 : timer == kFadeOutTimer ? -1 : 0;
+    // Any other id comes from someone else; stepping on it would even destroy
+    // a window that has just begun to fade in.
+    if (timer != kFadeInTimer && timer != kFadeOutTimer) {
+        return;
+    }
+    int delta = timer == kFadeInTimer ? 1 : -1;
     int step = FadeStep(window) + delta;
     if (g_setLayeredWindowAttributes) {
         SetAlpha(window, g_displaySettings.Alpha * step / kFadeSteps);
@@ -96,16 +112,18 @@ void NameOnClose(HWND window) {
 
 }  // namespace
 
-bool PlaceNameWindow(int location, SIZE extent, SIZE screen, POINT& corner) {
-    const int right = screen.cx - extent.cx - kScreenMargin;
-    const int bottom = screen.cy - extent.cy - kScreenMargin;
+int NameWindowMargin(int dpi) { return MulDiv(kScreenMargin, dpi, 96); }
+
+bool PlaceNameWindow(int location, SIZE extent, SIZE screen, int margin, POINT& corner) {
+    const int right = screen.cx - extent.cx - margin;
+    const int bottom = screen.cy - extent.cy - margin;
     const int centreX = (screen.cx - extent.cx) / 2;
     switch (location) {
-    case TopLeft: corner = {kScreenMargin, kScreenMargin}; return true;
-    case TopRight: corner = {right, kScreenMargin}; return true;
-    case BottomLeft: corner = {kScreenMargin, bottom}; return true;
+    case TopLeft: corner = {margin, margin}; return true;
+    case TopRight: corner = {right, margin}; return true;
+    case BottomLeft: corner = {margin, bottom}; return true;
     case BottomRight: corner = {right, bottom}; return true;
-    case TopCenter: corner = {centreX, kScreenMargin}; return true;
+    case TopCenter: corner = {centreX, margin}; return true;
     case BottomCenter: corner = {centreX, bottom}; return true;
     case Center: corner = {centreX, (screen.cy - extent.cy) / 2}; return true;
     default: return false;
@@ -132,7 +150,10 @@ LRESULT CALLBACK NameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 bool IsNameWindow(HWND window) {
+    // Another program may register a class of the same name.
+    DWORD process = 0;
     wchar_t className[64];
-    return IsWindow(window) && GetClassNameW(window, className, 64) &&
+    return window && IsWindow(window) && GetWindowThreadProcessId(window, &process) &&
+           process == GetCurrentProcessId() && GetClassNameW(window, className, 64) &&
            lstrcmpW(className, kNameWindowClass) == 0;
 }

@@ -9,13 +9,17 @@ constexpr int kFadeSteps = 20;
 constexpr UINT kFadeTickMs = 10;
 constexpr UINT_PTR kFadeInTimer = 0;
 constexpr UINT_PTR kFadeOutTimer = 1;
+// From the screen's edges at 96 DPI; scaled with the screen's DPI.
 constexpr int kScreenMargin = 32;
 // White is keyed out, so only the glyphs show.
 constexpr COLORREF kNameWindowKey = RGB(255, 255, 255);
 
 LRESULT CALLBACK NameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// True for a live window of the name window class.
+// True for a live window of the name window class, of this process.
 bool IsNameWindow(HWND window);
-// Where a text extent goes on a screen of the given size; false for Hidden
-// and for values outside the known places (the window then stays unplaced).
-bool PlaceNameWindow(int location, SIZE extent, SIZE screen, POINT& corner);
+// The distance from the screen's edges on a screen of this DPI.
+int NameWindowMargin(int dpi);
+// Where a text extent goes on a screen of the given size, `margin` pixels
+// from its edges; false for Hidden and for values outside the known places
+// (the window then stays unplaced).
+bool PlaceNameWindow(int location, SIZE extent, SIZE screen, int margin, POINT& corner);

@@ -35,11 +35,25 @@ TEST(PlaceNameWindow, EveryLocationOnAFullHdScreen) {
     };
     for (const auto& c : cases) {
         POINT corner = {-7, -7};
-        EXPECT_EQ(c.placed, PlaceNameWindow(c.location, c.extent, screen, corner)) << c.location;
+        EXPECT_EQ(c.placed, PlaceNameWindow(c.location, c.extent, screen, kScreenMargin, corner)) << c.location;
         if (c.placed) {
             EXPECT_EQ(c.corner.x, corner.x) << c.location << " " << c.extent.cx;
             EXPECT_EQ(c.corner.y, corner.y) << c.location << " " << c.extent.cx;
         }
+    }
+}
+
+TEST(PlaceNameWindow, TheMarginFromTheEdgesGrowsWithTheDpi) {
+    const struct {
+        int dpi;
+        int margin;
+    } cases[] = {{96, 32}, {120, 40}, {144, 48}, {192, 64}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.margin, NameWindowMargin(c.dpi)) << c.dpi;
+        POINT corner = {};
+        ASSERT_TRUE(PlaceNameWindow(BottomRight, {200, 40}, {1920, 1080}, NameWindowMargin(c.dpi), corner));
+        EXPECT_EQ(1920 - 200 - c.margin, corner.x) << c.dpi;
+        EXPECT_EQ(1080 - 40 - c.margin, corner.y) << c.dpi;
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -20,31 +21,34 @@ std::wstring SystemFile(const wchar_t* name) {
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
 
-// A scratch folder made current for the test, with PATHEXT restored after.
+// A scratch folder made current for the test and another put first on PATH,
+// with PATH and PATHEXT restored after.
 class ResolveTest : public testing::Test {
 protected:
     void SetUp() override {
-        PrepareCommandSearch();
         GetCurrentDirectoryW(MAX_PATH, previousDirectory);
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder = std::wstring(temp) + L"tessaly-resolve";
+        onPath = std::wstring(temp) + L"tessaly-on-path";
         CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW(onPath.c_str(), nullptr);
         SetCurrentDirectoryW(folder.c_str());
         hadPathExt = GetEnvironmentVariableW(L"PATHEXT", previousPathExt, 1024) != 0;
         GetEnvironmentVariableW(L"PATH", previousPath, 8192);
+        SetEnvironmentVariableW(L"PATH", (onPath + L";" + previousPath).c_str());
     }
     void TearDown() override {
         SetCurrentDirectoryW(previousDirectory);
         SetEnvironmentVariableW(L"PATHEXT", hadPathExt ? previousPathExt : nullptr);
         SetEnvironmentVariableW(L"PATH", previousPath);
     }
-    std::wstring MakeFile(const std::wstring& name) {
-        std::wstring path = folder + L"\\" + name;
+    std::wstring MakeFile(const std::wstring& name, bool inCurrentFolder = false) {
+        std::wstring path = (inCurrentFolder ? folder : onPath) + L"\\" + name;
         CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         return path;
     }
-    std::wstring folder;
+    std::wstring folder, onPath;
     wchar_t previousDirectory[MAX_PATH];
     wchar_t previousPathExt[1024];
     wchar_t previousPath[8192];
@@ -96,7 +100,7 @@ TEST_F(ResolveTest, MissingFilesAndDrivesFail) {
 TEST_F(ResolveTest, PathExtElementsAndSeparators) {
     std::wstring probeTxt = MakeFile(L"probe.txt");
     std::wstring bare = MakeFile(L"bare");
-    CreateDirectoryW((folder + L"\\somefolder").c_str(), nullptr);
+    CreateDirectoryW((onPath + L"\\somefolder").c_str(), nullptr);
     const std::wstring longElement = L"." + std::wstring(300, L'X');
     const struct {
         const char* what;
@@ -151,13 +155,33 @@ TEST_F(ResolveTest, FoundPathThatDoesNotFitIsNotFound) {
     EXPECT_EQ(L'#', resolved[MAX_PATH]);
 }
 
-TEST_F(ResolveTest, ProgramPlantedInTheCurrentFolderDoesNotWin) {
+TEST_F(ResolveTest, TheCurrentFolderIsNeverSearched) {
     SetEnvironmentVariableW(L"PATHEXT", nullptr);
-    ASSERT_TRUE(CopyFileW(SystemFile(L"cmd.exe").c_str(), (folder + L"\\notepad.exe").c_str(), FALSE));
-    wchar_t resolved[MAX_PATH] = {};
-    ASSERT_EQ(1, ResolveCommand(L"notepad", resolved));
-    EXPECT_TRUE(SamePath(SystemFile(L"notepad.exe"), resolved)) << testing::PrintToString(std::wstring(resolved));
-    DeleteFileW((folder + L"\\notepad.exe").c_str());
+    // Empty and relative entries of PATH would name the current folder again.
+    SetEnvironmentVariableW(L"PATH", (L".;;" + onPath + L";.\\;" + previousPath).c_str());
+    const std::wstring planted[] = {MakeFile(L"notepad.com", true), MakeFile(L"notepad.exe", true),
+                                    MakeFile(L"tessaly-here.exe", true)};
+    const std::wstring there = MakeFile(L"tessaly-there.exe");
+    const struct {
+        const wchar_t* command;
+        std::wstring expected;  // empty: not resolved
+    } cases[] = {
+        {L"notepad", SystemFile(L"notepad.exe")},
+        {L"notepad.exe", SystemFile(L"notepad.exe")},
+        {L"notepad.com", L""},
+        {L"tessaly-here", L""},
+        {L"tessaly-there", there},
+        {L".\\notepad", planted[0]},  // a folder written out is the user's choice
+    };
+    for (const auto& c : cases) {
+        wchar_t resolved[MAX_PATH] = {};
+        int found = ResolveCommand(c.command, resolved);
+        EXPECT_EQ(c.expected.empty() ? 0 : 1, found) << testing::PrintToString(std::wstring(c.command));
+        EXPECT_TRUE(!found || SamePath(c.expected, resolved)) << testing::PrintToString(std::wstring(resolved));
+    }
+    for (const auto& file : planted) {
+        DeleteFileW(file.c_str());
+    }
 }
 
 // What a run asked of the shell.
@@ -314,6 +338,37 @@ TEST_F(RunTaskTest, DisplayTimeKeepsOneWindowPerTaskUntilItEnds) {
     EXPECT_NE(first, task->NameWindow);
     EXPECT_TRUE(IsWindow(first));
     DestroyWindow(first);
+}
+
+TEST_F(RunTaskTest, ANameWindowLostToSomeoneElseIsReplaced) {
+    // Stands in for whatever window the system gave a dead handle's value to.
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 nullptr, nullptr);
+    const struct {
+        const char* what;
+        void (*lose)(Task*, HWND other);
+    } cases[] = {
+        {"destroyed from outside", [](Task* t, HWND) { DestroyWindow(t->NameWindow); }},
+        {"a timer id it does not know", [](Task* t, HWND) { SendMessageW(t->NameWindow, WM_TIMER, 7, 0); }},
+        {"its handle now another window's", [](Task* t, HWND other) {
+             DestroyWindow(std::exchange(t->NameWindow, other));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Run();
+        c.lose(task, other);
+        Run();
+        EXPECT_TRUE(IsNameWindow(task->NameWindow));
+        EXPECT_TRUE(IsWindowVisible(task->NameWindow));
+    }
+    // The end of the display time closes no window but a name window of ours.
+    DestroyWindow(std::exchange(task->NameWindow, other));
+    SendMessageW(session.window(), WM_TIMER, reinterpret_cast<WPARAM>(other), 0);
+    test::PumpMessages();
+    EXPECT_TRUE(IsWindow(other));
+    EXPECT_EQ(nullptr, task->NameWindow);
+    DestroyWindow(other);
 }
 
 TEST_F(RunTaskTest, RunsWhileADialogIsOpen) {

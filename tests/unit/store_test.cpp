@@ -201,6 +201,46 @@ TEST_F(StoreTest, DamagedValuesKeepTheirFieldsDefaultAndTerminated) {
     EXPECT_EQ(0, loaded.IconIndex);
 }
 
+TEST_F(StoreTest, DisplayValuesOutOfBoundsLoadAsTheirDefault) {
+    const DisplaySettings seeded = g_displaySettings;
+    using D = DisplaySettings;
+    using F = LOGFONTW;
+    const struct {
+        int D::*field;  // none: the font's member below
+        LONG F::*fontField;
+        LONG stored;
+        bool kept;  // false: the default stays
+    } cases[] = {
+        {&D::Alpha, nullptr, 0, true},    {&D::Alpha, nullptr, 255, true},  {&D::Alpha, nullptr, 256, false},
+        {&D::Alpha, nullptr, -1, false},  {&D::Time, nullptr, 60000, true}, {&D::Time, nullptr, 60001, false},
+        {&D::Time, nullptr, -1, false},   {&D::Location, nullptr, 7, true}, {&D::Location, nullptr, 8, false},
+        {&D::Location, nullptr, -1, false}, {nullptr, &F::lfHeight, -500, true},
+        {nullptr, &F::lfHeight, -501, false}, {nullptr, &F::lfHeight, LONG(0x80000000), false},
+        {nullptr, &F::lfWidth, 500, true},    {nullptr, &F::lfWidth, 501, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        g_displaySettings = seeded;
+        HKEY setting = test::CreateStoreKey(L"Setting");
+        LOGFONTW font = seeded.Font;
+        if (c.field) {
+            const wchar_t* name = c.field == &D::Alpha ? L"Alpha" : c.field == &D::Time ? L"Time" : L"Location";
+            WriteDword(setting, name, static_cast<DWORD>(c.stored));
+        } else {
+            font.*c.fontField = c.stored;
+            WriteRaw(setting, L"Font", REG_BINARY, &font, sizeof(font));
+        }
+        RegCloseKey(setting);
+        ASSERT_NE(0, LoadStore());
+        test::DeleteStore();
+        if (c.field) {
+            EXPECT_EQ(c.kept ? c.stored : seeded.*c.field, g_displaySettings.*c.field);
+        } else {
+            EXPECT_EQ(0, memcmp(c.kept ? &font : &seeded.Font, &g_displaySettings.Font, sizeof(LOGFONTW)));
+        }
+    }
+}
+
 TEST_F(StoreTest, StoredShowIconZeroRemovesTheIcon) {
     HKEY setting = test::CreateStoreKey(L"Setting");
     WriteDword(setting, L"ShowIcon", 0);

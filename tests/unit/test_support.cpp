@@ -95,6 +95,9 @@ BOOL WINAPI FakeTrayShell::Notify(DWORD message, PNOTIFYICONDATAW data) {
     size_t index = self.m_nextAnswer < self.m_addAnswers.size() ? self.m_nextAnswer++
                                                                  : self.m_addAnswers.size() - 1;
     DWORD error = self.m_addAnswers[index];
+    if (error == kLastErrorUntouched) {
+        return FALSE;
+    }
     SetLastError(error);
     return error == ERROR_SUCCESS;
 }

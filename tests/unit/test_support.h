@@ -38,6 +38,8 @@ struct TrayCall {
 // turn (the last repeats): TRUE, or FALSE with the given last error.
 class FakeTrayShell {
 public:
+    // FALSE with whatever last error the caller had before.
+    static constexpr DWORD kLastErrorUntouched = 0xFFFFFFFF;
     FakeTrayShell();
     ~FakeTrayShell();
     void AnswerAddsWith(std::vector<DWORD> errors);  // ERROR_SUCCESS means success

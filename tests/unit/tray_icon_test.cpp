@@ -69,6 +69,7 @@ TEST_F(TrayIconTest, AddIsRetriedOnlyWhileTheShellTimesOut) {
         {"every attempt times out", {ERROR_TIMEOUT}, 16, 16, false},
         {"another error", {ERROR_ACCESS_DENIED}, 1, 0, false},
         {"time-out, then another error", {ERROR_TIMEOUT, ERROR_INVALID_PARAMETER}, 2, 1, false},
+        {"failure that leaves a stale time-out", {test::FakeTrayShell::kLastErrorUntouched, ERROR_SUCCESS}, 1, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -76,6 +77,7 @@ TEST_F(TrayIconTest, AddIsRetriedOnlyWhileTheShellTimesOut) {
         shell.calls.clear();
         shell.sleeps.clear();
         shell.AnswerAddsWith(c.answers);
+        SetLastError(ERROR_TIMEOUT);  // left over from some earlier call
         EXPECT_EQ(c.added ? 1 : 0,
                   icon.Create(owner, TRAY_ICON_ID, WM_TRAYNOTIFY, nullptr, L"Tessaly", 1) != 0);
         EXPECT_EQ(c.attempts, shell.Count(NIM_ADD));
@@ -107,12 +109,20 @@ TEST_F(TrayIconTest, DestroyRemovesAShownIconOnce) {
     EXPECT_EQ(nullptr, icon.m_nid.hWnd);
 }
 
+TEST_F(TrayIconTest, DestroyDestroysTheIconHandle) {
+    HICON owned = CopyIcon(LoadIconW(nullptr, IDI_APPLICATION));
+    icon.Create(owner, TRAY_ICON_ID, WM_TRAYNOTIFY, owned, L"Tessaly", 1);
+    icon.Destroy();
+    ICONINFO info = {};
+    EXPECT_FALSE(GetIconInfo(owned, &info));
+}
+
 TEST(TrayIconShell, AddAndDeleteReachTheRealShell) {
     HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  nullptr, nullptr);
     CTrayIcon icon;
-    EXPECT_NE(0, icon.Create(owner, TRAY_ICON_ID, WM_TRAYNOTIFY, LoadIconW(nullptr, IDI_APPLICATION),
-                             L"Tessaly", 1));
+    EXPECT_NE(0, icon.Create(owner, TRAY_ICON_ID, WM_TRAYNOTIFY,
+                             CopyIcon(LoadIconW(nullptr, IDI_APPLICATION)), L"Tessaly", 1));
     EXPECT_NE(0, icon.Show(0));
     icon.Destroy();
     DestroyWindow(owner);
