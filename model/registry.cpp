@@ -4,6 +4,8 @@
 #include <cwchar>
 #include <memory>
 
+RegistryReads g_registryReads = {RegOpenKeyExW, RegQueryValueExW};
+
 namespace registry {
 
 namespace {
@@ -15,8 +17,8 @@ constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
 // buffer undefined then, so callers always read into scratch space.
 bool Query(HKEY key, const wchar_t* name, DWORD& type, void* buffer, DWORD& size) {
     type = REG_NONE;
-    return RegQueryValueExW(key, name, nullptr, &type, static_cast<BYTE*>(buffer), &size) ==
-           ERROR_SUCCESS;
+    return g_registryReads.queryValue(key, name, nullptr, &type, static_cast<BYTE*>(buffer),
+                                      &size) == ERROR_SUCCESS;
 }
 
 // Only a value of exactly this type and size reaches the caller's buffer.
@@ -37,7 +39,7 @@ bool ReadExact(HKEY key, const wchar_t* name, DWORD expectedType, void* buffer, 
 
 tessaly::unique_hkey OpenKey(HKEY parent, const wchar_t* name) {
     tessaly::unique_hkey key;
-    if (RegOpenKeyExW(parent, name, 0, kAccess, key.put()) != ERROR_SUCCESS) {
+    if (g_registryReads.openKey(parent, name, 0, kAccess, key.put()) != ERROR_SUCCESS) {
         key.release();
     }
     return key;

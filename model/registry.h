@@ -8,6 +8,18 @@
 
 #include "common/unique_handles.h"
 
+// The two system calls behind every read, through pointers so that a test can
+// serve the reads from memory: under Wine each is a round trip to the server,
+// too slow for thousands of generated stores. Creating keys and writing always
+// go to the system, and keys are closed by their owners with RegCloseKey
+// itself, so a stand-in key must be a handle value that call leaves alone.
+struct RegistryReads {
+    LSTATUS(WINAPI* openKey)(HKEY parent, LPCWSTR name, DWORD options, REGSAM access, PHKEY key);
+    LSTATUS(WINAPI* queryValue)(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
+                                LPBYTE data, LPDWORD size);
+};
+extern RegistryReads g_registryReads;
+
 namespace registry {
 
 // Opens an existing key; empty on failure.

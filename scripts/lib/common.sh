@@ -7,7 +7,7 @@ WINE_DIR=$BUILD_DIR/wine
 TEMPLATE_PREFIX=$WINE_DIR/template
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-          wine64 xvfb googletest fonts-horai-umefont imagemagick)
+          wine64 xvfb googletest fonts-horai-umefont imagemagick nsis zip unzip)
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -34,9 +34,13 @@ ensure_packages() {
     fi
 }
 
-build_project() {
+configure_project() {
     cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
           -DCMAKE_BUILD_TYPE=Release "$@" >&2
+}
+
+build_project() {
+    configure_project "$@"
     cmake --build "$BUILD_DIR" -j "$(nproc)" >&2
 }
 
