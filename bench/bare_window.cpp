@@ -4,12 +4,14 @@
 //   store          reads every task key of Tessaly's store (its 12 values)
 //                  and registers each task's hotkey under an atom
 //   run <event>    on Ctrl+Alt+V shows a top-most translucent popup, finds
-//                  bench_target along the search path and opens it with the
-//                  event's name
+//                  bench_target along the search path (each extension of
+//                  PATHEXT in turn) and opens it with the event's name
 #include <windows.h>
 #include <shellapi.h>
 
 #include <initializer_list>
+
+#include "bench/bare_resolve.h"
 
 namespace {
 
@@ -73,7 +75,7 @@ void RunCommand() {
     UpdateWindow(g_popup);
     SetTimer(g_popup, 1, 500, nullptr);
     wchar_t path[MAX_PATH];
-    if (SearchPathW(nullptr, L"bench_target", L".exe", MAX_PATH, path, nullptr)) {
+    if (Resolve(L"bench_target", path)) {
         ShellExecuteW(nullptr, nullptr, path, g_event, nullptr, SW_SHOWNORMAL);
     }
 }

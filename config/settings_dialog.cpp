@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/hotkey.h"
 #include "app/run_task.h"
+#include "app/system_library.h"
 #include "app/tray_icon.h"
 #include "config/pickers.h"
 #include "config/task_editor.h"
@@ -155,7 +156,9 @@ void SettingsOnFont(HWND dialog) {
     choose.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS;
     choose.rgbColors = g_displaySettings.FontColor;
     choose.nFontType = SCREEN_FONTTYPE;
-    if (!ChooseFontW(&choose)) {
+    using ChooseFontFn = BOOL(WINAPI*)(CHOOSEFONTW*);
+    static const ChooseFontFn chooseFont = BindSystemFunction<ChooseFontFn>(L"comdlg32.dll", "ChooseFontW");
+    if (!chooseFont || !chooseFont(&choose)) {
         return;
     }
     if (g_fontHandle) {

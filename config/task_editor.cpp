@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/run_task.h"
+#include "app/system_library.h"
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/task.h"
@@ -217,7 +218,10 @@ void EditorOnBrowseSound(HWND dialog) {
     open.lpstrFile = path;
     open.nMaxFile = MAX_PATH;
     open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&open)) {
+    using OpenFileNameFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+    static const OpenFileNameFn getOpenFileName =
+        BindSystemFunction<OpenFileNameFn>(L"comdlg32.dll", "GetOpenFileNameW");
+    if (getOpenFileName && getOpenFileName(&open)) {
         SetDlgItemTextW(dialog, IDC_SOUND, path);
     }
 }

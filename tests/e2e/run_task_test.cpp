@@ -2,6 +2,7 @@
 // shell and shows its name.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <string>
 #include <vector>
@@ -304,4 +305,74 @@ TEST_F(RunTaskTest, LauncherGrowsWithTheScreensDpiAndStillFitsItsRows) {
     EXPECT_GE(rows / 2, 48);
     HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
     EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL));
+}
+
+void PressButton(HWND dialog, int control) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, control)));
+}
+
+// Hotkey runs, launcher openings and closings, editor openings and cancels,
+// over and over: nothing stays behind and the program does not grow. A few
+// dozen cycles here; the benchmark runs a thousand (TESSALY_LONG_RUN_CYCLES).
+TEST_F(RunTaskTest, LongRunLeavesNothingBehind) {
+    wchar_t setting[16] = {};
+    int cycles = GetEnvironmentVariableW(L"TESSALY_LONG_RUN_CYCLES", setting, 16) ? _wtoi(setting) : 24;
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, '1', L"tessaly_recorder", L"記録"}}, 1);
+    e2e::WriteSetting(L"Time", 100);
+    e2e::WriteSetting(L"Fade", 0);
+    Start();
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, app->id());
+    auto workingSet = [&] {
+        PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
+        return K32GetProcessMemoryInfo(process, &counters, sizeof(counters)) ? counters.WorkingSetSize : 0;
+    };
+    SIZE_T baseline = 0;
+    DWORD gdiBaseline = 0, userBaseline = 0;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        SCOPED_TRACE(cycle);
+        Record record;
+        ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, '1'}, record));
+
+        PostCommand(main, IDM_SHOW_LAUNCHER);
+        HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+        ASSERT_NE(nullptr, launcher);
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == launcher; }));
+        e2e::PressKeys({VK_ESCAPE});
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(launcher); }));
+
+        PostCommand(main, IDM_SETTINGS);
+        HWND settings = WaitForDialog(L"Tessaly");
+        ASSERT_NE(nullptr, settings);
+        PressButton(settings, IDC_ADD);
+        HWND editor = WaitForDialog(L"タスクの設定");
+        ASSERT_NE(nullptr, editor);
+        PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+        CloseWithCloseBox(settings);
+        DrainWithAbout();
+        if (cycle == 0) {
+            // Measured after one whole cycle, once every window class and
+            // library a cycle uses has been loaded.
+            baseline = workingSet();
+            gdiBaseline = GetGuiResources(process, GR_GDIOBJECTS);
+            userBaseline = GetGuiResources(process, GR_USEROBJECTS);
+        }
+    }
+    EXPECT_TRUE(WaitFor([&] { return !NameWindow(L"記録"); }));
+    EXPECT_EQ(nullptr, e2e::FindProcessWindow(app->id(), L"Tessaly_LauncherWindowClass", nullptr, false));
+    // The working set is emptied after every launcher and settings dialog.
+    constexpr SIZE_T kGrowthBound = 4 * 1024 * 1024;
+    if (baseline == 0) {
+        CloseHandle(process);
+        GTEST_SKIP() << "the working set of another process cannot be read here";
+    }
+    EXPECT_LE(workingSet(), baseline + kGrowthBound);
+    if (gdiBaseline == 0 && userBaseline == 0) {
+        CloseHandle(process);
+        GTEST_SKIP() << "Wine's GetGuiResources reports 0 GDI and USER objects for every process";
+    }
+    EXPECT_LE(GetGuiResources(process, GR_GDIOBJECTS), gdiBaseline + 4);
+    EXPECT_LE(GetGuiResources(process, GR_USEROBJECTS), userBaseline + 4);
+    CloseHandle(process);
 }
