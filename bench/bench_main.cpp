@@ -203,9 +203,16 @@ double OpenAndClose(HWND main, const wchar_t* popupClass, int expectedRows) {
     double start = Now();
     SendMessageW(main, WM_COMMAND, MAKEWPARAM(kShowLauncher, 0), 0);
     double elapsed = Now() - start;
-    HWND popup = FindWindowW(popupClass, nullptr);
-    HWND list = popup ? FindWindowExW(popup, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
-    int rows = list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
+    HWND popup = nullptr, list = nullptr;
+    int rows = -1;
+    // Shown inside the command's handler; looked for a while all the same,
+    // so a slow desktop does not lose the round.
+    WaitFor([&] {
+        popup = FindWindowW(popupClass, nullptr);
+        list = popup ? FindWindowExW(popup, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+        rows = list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
+        return rows == expectedRows;
+    }, 5000);
     if (!popup || !IsWindowVisible(popup) || rows != expectedRows) {
         fwprintf(stderr, L"%ls: no list of %d rows shown (%d)\n", popupClass, expectedRows, rows);
         return -1;
