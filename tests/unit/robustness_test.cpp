@@ -22,6 +22,7 @@
 #include "model/store.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
+#include "tools/ombrel/ombrel_words.h"
 #include "windows/task_rows.h"
 
 namespace {
@@ -395,6 +396,44 @@ TEST(SecondStartWords, RandomCommandLinesGiveTheLastRecognisedWordsCommand) {
         ASSERT_NE(nullptr, argv) << "seed " << seed;
         EXPECT_EQ(ExpectedCommand(argc, argv), CommandFromWords(argc, argv)) << "seed " << seed;
         LocalFree(argv);
+    }
+}
+
+TEST(OmbrelWords, RandomWordsAskForTheCommandOfTheirFirstThreeLetters) {
+    // What each word asks of a window that offers everything, and which
+    // style takes the command away.
+    const struct {
+        const wchar_t* word;
+        WPARAM command;
+        DWORD refusedBy;
+    } words[] = {
+        {L"min", SC_MINIMIZE, 0}, {L"max", SC_MAXIMIZE, 0}, {L"mov", SC_MOVE, WS_MAXIMIZE},
+        {L"siz", SC_SIZE, WS_MINIMIZE}, {L"clo", SC_CLOSE, 0},
+    };
+    const wchar_t odd[] = {0x0131, 0x0130, 0x212A, 0xFF4D, L'\0', L'"', 0xD83D, L'I', L'x'};
+    for (unsigned seed = 0; seed < 5000; ++seed) {
+        Damage damage(seed);
+        const auto& pick = words[damage.Below(5)];
+        std::wstring word = pick.word;
+        for (wchar_t& c : word) {
+            c = damage.Below(2) ? c ^ 0x20 : c;
+        }
+        const bool spoiled = damage.Below(4) == 0;
+        if (spoiled) {
+            word[damage.Below(3)] = odd[damage.Below(9)];
+        }
+        for (DWORD more = damage.Below(8); more; --more) {
+            word += static_cast<wchar_t>(1 + damage.Below(0xFFFF));
+        }
+        const DWORD everything = WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_SYSMENU | WS_VISIBLE;
+        // A spoiled word is still the same word when only its case changed.
+        const bool same = lstrlenW(word.c_str()) >= 3 && (word[0] | 0x20) == pick.word[0] &&
+                          (word[1] | 0x20) == pick.word[1] && (word[2] | 0x20) == pick.word[2] &&
+                          word[0] < 0x80 && word[1] < 0x80 && word[2] < 0x80;
+        EXPECT_EQ(same ? pick.command : 0, ombrel::CommandFor(word.c_str(), everything)) << "seed " << seed;
+        if (same && pick.refusedBy) {
+            EXPECT_EQ(0u, ombrel::CommandFor(word.c_str(), everything | pick.refusedBy)) << "seed " << seed;
+        }
     }
 }
 
