@@ -34,12 +34,21 @@ Process::Process(const std::wstring& program, const std::wstring& words) {
     if (!words.empty()) {
         commandLine += L" " + words;
     }
+    // The program, and whatever it starts, gets no standard handles of ours:
+    // under Wine they are the test runner's pipes, which a command left
+    // running would hold open, and the runner would wait for it for ever.
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE nothing = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup = {sizeof(startup)};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nothing;
     std::wstring directory = BinDir();
-    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                         directory.c_str(), &startup, &m_info)) {
         m_info = {};
     }
+    CloseHandle(nothing);
 }
 
 Process::~Process() {
