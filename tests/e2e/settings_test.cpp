@@ -53,12 +53,14 @@ TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
     CloseWithCloseBox(settings);
     DWORD count = 0;
     ASSERT_TRUE(WaitFor([&] { return e2e::ReadStoreDword(L"Tasks", L"Count", count) && count == 3; }));
+    // The count is written before the tasks: wait for the last value of the new one.
+    DWORD value = 0;
+    ASSERT_TRUE(WaitFor([&] { return e2e::ReadStoreDword(L"Tasks\\Task2", L"ShowLauncher", value); }));
     std::wstring text;
     EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task2", L"File", text));
     EXPECT_EQ(L"regedit", text);
     EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task2", L"Name", text));
     EXPECT_EQ(L"レジストリ", text);
-    DWORD value = 0;
     EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task2", L"vk", value));
     EXPECT_EQ(0xFFFFFFFFu, value);
     EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task2", L"fsModifiers", value));
