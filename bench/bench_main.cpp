@@ -13,6 +13,7 @@
 #include "model/store.h"
 #include "model/task.h"
 #include "app/app_state.h"
+#include "tests/e2e/driver.h"
 
 namespace {
 
@@ -44,16 +45,8 @@ double Now() {
     return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-template <typename Done>
-bool WaitFor(Done done, DWORD timeoutMs = 30000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
-        if (done()) {
-            return true;
-        }
-        Sleep(10);
-    }
-    return done();
-}
+using e2e::PressKeys;
+using e2e::WaitFor;
 
 PROCESS_INFORMATION Start(const std::wstring& program, const std::wstring& words) {
     std::wstring line = L"\"" + g_bin + L"\\" + program + L"\" " + words;
@@ -352,24 +345,6 @@ void MeasureStartUp(const std::wstring& measure, Program ours, Program theirs, i
     if (memory) {
         AddRow(L"resident memory after start-up", ourMemory, theirMemory, L"KB", 1.15);
     }
-}
-
-void PressKeys(std::initializer_list<WORD> keys) {
-    std::vector<INPUT> inputs;
-    for (WORD key : keys) {
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        inputs.push_back(input);
-    }
-    for (auto it = keys.end(); it != keys.begin();) {
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = *--it;
-        input.ki.dwFlags = KEYEVENTF_KEYUP;
-        inputs.push_back(input);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 void MeasureHotKeyRun(int rounds) {
