@@ -103,6 +103,9 @@ private:
 // Sends key presses as a user would (modifiers held around the key).
 void PressKeys(std::initializer_list<WORD> keys);
 
+// Moves the mouse to a screen point as a user would, so the windows under it
+// see the move.
+void MoveMouseTo(POINT point);
 // Moves the mouse to a screen point and clicks a button there.
 void ClickAt(POINT point, bool rightButton = false);
 

@@ -235,9 +235,13 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     // file; Escape closes it and the launcher stays. (A right click would do
     // the same, but Wine's list opens the menu on the press, so the release
     // would choose the entry under the cursor.)
-    SetCursorPos(place.left + 100, place.top + 1 + 2 * 33 + 16);
+    // Hover selects the row under the mouse once the mouse moves there.
     HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
-    ASSERT_TRUE(WaitFor([&] { return SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 2; }));
+    int nudge = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        e2e::MoveMouseTo({place.left + 100 + (nudge++ % 2), place.top + 1 + 2 * 33 + 16});
+        return SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 2;
+    }));
     e2e::PressKeys({VK_APPS});
     HWND menu = e2e::WaitForProcessWindow(app->id(), kMenuClass);
     ASSERT_NE(nullptr, menu);
