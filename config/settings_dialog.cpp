@@ -274,21 +274,6 @@ void SettingsOnDestroy(HWND dialog) {
     SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
 }
 
-LRESULT SettingsOnCustomDraw(HWND dialog, NMLVCUSTOMDRAW* draw) {
-    switch (draw->nmcd.dwDrawStage) {
-    case CDDS_PREPAINT:
-        return CDRF_NOTIFYITEMDRAW;
-    case CDDS_ITEMPREPAINT:
-        if (ListView_GetItemState(ListOf(dialog), static_cast<int>(draw->nmcd.dwItemSpec), LVIS_CUT) & LVIS_CUT) {
-            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
-            return CDRF_NEWFONT;
-        }
-        return CDRF_DODEFAULT;
-    default:
-        return CDRF_DODEFAULT;
-    }
-}
-
 // Hotkey conflicts are not announced; the row of a task whose combination is
 // held elsewhere says so when the mouse rests on it.
 void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
@@ -324,7 +309,7 @@ LRESULT SettingsOnNotify(HWND dialog, NMHDR* header) {
         SettingsOnInfoTip(dialog, reinterpret_cast<NMLVGETINFOTIPW*>(header));
         break;
     case NM_CUSTOMDRAW:
-        return SettingsOnCustomDraw(dialog, reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+        return DrawCutRowsGrey(ListOf(dialog), reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     default:
         break;
     }

@@ -12,6 +12,7 @@
 #include "libs/pirnel/pirnel.h"
 #include "model/task.h"
 #include "resources/resource.h"
+#include "windows/task_rows.h"
 
 KeyCaptureDialogs g_keyCaptureDialogs = {PirnelDialogBox, PirnelReferDialogBox};
 
@@ -100,31 +101,12 @@ void ResolveFileText(HWND dialog, wchar_t (&path)[MAX_PATH]) {
     }
 }
 
-HICON ExtractOne(const wchar_t* path, int index) {
-    HICON icon = nullptr;
-    if (ExtractIconExW(path, index, &icon, nullptr, 1) == 1 && icon) {
-        return icon;
-    }
-    icon = nullptr;
-    return ExtractIconExW(path, index, nullptr, &icon, 1) == 1 ? icon : nullptr;
-}
-
 // The same choice of icon as the task list makes, for the current values.
 HICON PreviewIcon(HWND dialog) {
-    wchar_t iconPath[kTextFieldLength];
+    wchar_t iconPath[kTextFieldLength], command[kTextFieldLength];
     ReadText(dialog, IDC_ICON_PATH, iconPath);
-    if (iconPath[0] != L'\0') {
-        if (HICON icon = ExtractOne(iconPath, static_cast<int>(ControlData(dialog, IDC_ICON_PATH)))) {
-            return icon;
-        }
-    }
-    wchar_t resolved[MAX_PATH];
-    ResolveFileText(dialog, resolved);
-    SHFILEINFOW info = {};
-    if (resolved[0] != L'\0' && SHGetFileInfoW(resolved, 0, &info, sizeof(info), SHGFI_ICON)) {
-        return info.hIcon;
-    }
-    return nullptr;
+    ReadText(dialog, IDC_FILE, command);
+    return FindTaskIcon(iconPath, static_cast<int>(ControlData(dialog, IDC_ICON_PATH)), command);
 }
 
 void RefreshIcon(HWND dialog) {

@@ -102,21 +102,6 @@ bool LauncherOnKeyDown(HWND window, UINT vk) {
     return false;
 }
 
-LRESULT LauncherOnCustomDraw(HWND window, NMLVCUSTOMDRAW* draw) {
-    switch (draw->nmcd.dwDrawStage) {
-    case CDDS_PREPAINT:
-        return CDRF_NOTIFYITEMDRAW;
-    case CDDS_ITEMPREPAINT:
-        if (SendMessageW(ListOf(window), LVM_GETITEMSTATE, draw->nmcd.dwItemSpec, LVIS_CUT) & LVIS_CUT) {
-            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
-            return CDRF_NEWFONT;
-        }
-        return CDRF_DODEFAULT;
-    default:
-        return CDRF_DODEFAULT;
-    }
-}
-
 LRESULT LauncherOnNotify(HWND window, WPARAM wParam, LPARAM lParam) {
     auto header = reinterpret_cast<NMHDR*>(lParam);
     if (header->idFrom != IDC_LIST) {
@@ -133,7 +118,7 @@ LRESULT LauncherOnNotify(HWND window, WPARAM wParam, LPARAM lParam) {
         CloseLauncher(window);
         break;
     case NM_CUSTOMDRAW:
-        return LauncherOnCustomDraw(window, reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+        return DrawCutRowsGrey(ListOf(window), reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
     case LVN_KEYDOWN:
         if (LauncherOnKeyDown(window, reinterpret_cast<NMLVKEYDOWN*>(lParam)->wVKey)) {
             return 1;

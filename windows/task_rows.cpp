@@ -13,34 +13,6 @@ namespace {
 
 const wchar_t kNone[] = L"なし";
 
-// ExtractIconExW may leave junk in the handle when it fails, so only its
-// count says whether an icon came out.
-HICON ExtractOneIcon(const Task& task, bool large) {
-    HICON icon = nullptr;
-    UINT extracted = large ? ExtractIconExW(task.IconPath, task.IconIndex, &icon, nullptr, 1)
-                           : ExtractIconExW(task.IconPath, task.IconIndex, nullptr, &icon, 1);
-    return extracted == 1 ? icon : nullptr;
-}
-
-HICON FindTaskIcon(const Task& task) {
-    if (task.IconPath[0] != L'\0') {
-        if (HICON icon = ExtractOneIcon(task, true)) {
-            return icon;
-        }
-        if (HICON icon = ExtractOneIcon(task, false)) {
-            return icon;
-        }
-    }
-    wchar_t resolved[MAX_PATH];
-    if (ResolveCommand(task.File, resolved)) {
-        SHFILEINFOW info = {};
-        if (SHGetFileInfoW(resolved, 0, &info, sizeof(info), SHGFI_ICON) && info.hIcon) {
-            return info.hIcon;
-        }
-    }
-    return nullptr;
-}
-
 // The list was built from the command found last time; a changed command
 // must not keep offering the old file's context menu.
 bool ListNamesPath(const CItemIDList& list, const wchar_t* path) {
@@ -104,13 +76,53 @@ void BuildTaskImageList() {
                                        static_cast<int>(g_taskList.Count()), 0);
     for (const auto& task : g_taskList) {
         task->ImageIndex = -1;
-        HICON icon = FindTaskIcon(*task);
+        HICON icon = FindTaskIcon(task->IconPath, task->IconIndex, task->File);
         if (icon) {
             if (g_taskImageList) {
                 task->ImageIndex = ImageList_ReplaceIcon(g_taskImageList, -1, icon);
             }
             DestroyIcon(icon);
         }
+    }
+}
+
+// ExtractIconExW may leave junk in the handle when it fails, so only its
+// count says whether an icon came out.
+static HICON ExtractOneIcon(const wchar_t* path, int index, bool large) {
+    HICON icon = nullptr;
+    UINT extracted = large ? ExtractIconExW(path, index, &icon, nullptr, 1) : ExtractIconExW(path, index, nullptr, &icon, 1);
+    return extracted == 1 ? icon : nullptr;
+}
+
+HICON FindTaskIcon(const wchar_t* iconPath, int iconIndex, const wchar_t* command) {
+    if (iconPath[0] != L'\0') {
+        if (HICON icon = ExtractOneIcon(iconPath, iconIndex, true)) {
+            return icon;
+        }
+        if (HICON icon = ExtractOneIcon(iconPath, iconIndex, false)) {
+            return icon;
+        }
+    }
+    wchar_t resolved[MAX_PATH];
+    SHFILEINFOW info = {};
+    if (ResolveCommand(command, resolved) && SHGetFileInfoW(resolved, 0, &info, sizeof(info), SHGFI_ICON)) {
+        return info.hIcon;
+    }
+    return nullptr;
+}
+
+LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw) {
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        if (SendMessageW(list, LVM_GETITEMSTATE, draw->nmcd.dwItemSpec, LVIS_CUT) & LVIS_CUT) {
+            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+            return CDRF_NEWFONT;
+        }
+        return CDRF_DODEFAULT;
+    default:
+        return CDRF_DODEFAULT;
     }
 }
 

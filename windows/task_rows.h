@@ -17,6 +17,14 @@ constexpr size_t kKeyTextLength = 780;
 // every task's ImageIndex (-1 for a task without an icon).
 void BuildTaskImageList();
 
+// The icon of a task with these values: the icon file's large icon, else its
+// small one, else the shell's icon of the command; null when none. The caller
+// destroys it.
+HICON FindTaskIcon(const wchar_t* iconPath, int iconIndex, const wchar_t* command);
+
+// NM_CUSTOMDRAW of a task list: rows whose command cannot be found are grey.
+LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw);
+
 // Writes the text of a task's row; the command is always shown when the task
 // has no name.
 void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowTextLength]);
