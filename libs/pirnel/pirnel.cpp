@@ -240,6 +240,15 @@ UINT HeldModifierKeys() {
     return bits;
 }
 
+// Each key as the hook has seen it. The release of a key the rest of the
+// system saw go down must reach it, or the key stays down there (a click
+// becomes a Ctrl+click) until it is pressed again.
+enum KeyState : BYTE {
+    kKeyUp,
+    kKeySwallowed,  // down, and every press since it went up swallowed
+    kKeySeen,       // down, and the system saw it go down
+};
+
 struct Capture {
     HWND dialog;
     HHOOK hook;
@@ -247,8 +256,15 @@ struct Capture {
     UINT result;       // what PirnelDialogBox returns
     UINT heldKeys;     // ModifierKeyBit of each modifier key down
     bool keyInChord;   // a key was captured since the first of the held modifiers went down
-    BYTE swallowed[32];  // keys whose press the hook swallowed: their releases go too
+    BYTE keys[256];    // KeyState of each key
 };
+
+// Keys already down when the hook starts went down for everyone.
+void ReadKeysDown(Capture& capture) {
+    for (int vk = 1; vk < 0xFF; ++vk) {
+        capture.keys[vk] = GetAsyncKeyState(vk) < 0 ? kKeySeen : kKeyUp;
+    }
+}
 
 // While modifiers are held and no key has joined them yet, they are shown
 // alone ("Ctrl+Alt+"), as a hint and not as a value.
@@ -269,8 +285,7 @@ bool CaptureKeyEvent(Capture& capture, const KBDLLHOOKSTRUCT& event, bool releas
     if (vk == 0 || vk >= 0xFF || vk == VK_PACKET) {
         return false;
     }
-    BYTE& slot = capture.swallowed[vk >> 3];
-    const BYTE bit = static_cast<BYTE>(1u << (vk & 7));
+    BYTE& state = capture.keys[vk];
     if (release) {
         // Tracked whoever saw the press: a modifier held when the dialog
         // opened is released through here too.
@@ -279,12 +294,13 @@ bool CaptureKeyEvent(Capture& capture, const KBDLLHOOKSTRUCT& event, bool releas
             capture.heldKeys &= ~modifier;
             ShowCapture(capture);
         }
-        bool swallowed = (slot & bit) != 0;
-        slot = static_cast<BYTE>(slot & ~bit);
-        return swallowed;
+        bool swallow = state == kKeySwallowed;
+        state = kKeyUp;
+        return swallow;
     }
     // Typing into another program while the dialog is open is not a capture.
     if (GetForegroundWindow() != capture.dialog) {
+        state = kKeySeen;
         return false;
     }
     UINT modifier = ModifierKeyBit(vk);
@@ -298,12 +314,15 @@ bool CaptureKeyEvent(Capture& capture, const KBDLLHOOKSTRUCT& event, bool releas
         // Alone these keep their meaning in a dialog: Esc cancels, Enter
         // presses the focused button, Tab moves the focus.
         if (modifiers == 0 && (vk == VK_ESCAPE || vk == VK_RETURN || vk == VK_TAB)) {
+            state = kKeySeen;
             return false;
         }
         capture.value = KeyValue(vk, modifiers);
         capture.keyInChord = true;
     }
-    slot = static_cast<BYTE>(slot | bit);
+    if (state == kKeyUp) {
+        state = kKeySwallowed;
+    }
     ShowCapture(capture);
     return true;
 }
@@ -325,6 +344,7 @@ INT_PTR CALLBACK CaptureProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         capture = reinterpret_cast<Capture*>(lParam);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         capture->dialog = dialog;
+        ReadKeysDown(*capture);
         // Without the hook the keys would reach the dialog's buttons, or
         // worse, the shell and other programs' hotkeys: better no dialog.
         capture->hook = SetWindowsHookExW(WH_KEYBOARD_LL, CaptureHook, g_module, 0);

@@ -115,6 +115,7 @@ struct Script {
     HHOOK seer = nullptr;
     int sent = 0, seen = 0;
     std::vector<DWORD> passed;  // presses the dialog let through
+    std::set<DWORD> down;       // keys everyone else holds down, by what the dialog let through
 } * g_script;
 constexpr ULONG_PTR kOurInput = 0x9E17;
 std::vector<HHOOK> g_hooksSet, g_hooksRemoved;  // by the library
@@ -126,7 +127,8 @@ LRESULT CALLBACK SeeKeys(int code, WPARAM wParam, LPARAM lParam) {
     auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (code != HC_ACTION || !g_script || event->dwExtraInfo != kOurInput) return result;
     ++g_script->seen;
-    if (!result && !(event->flags & LLKHF_UP)) g_script->passed.push_back(event->vkCode);
+    if (!result && (event->flags & LLKHF_UP)) g_script->down.erase(event->vkCode);
+    if (!result && !(event->flags & LLKHF_UP)) g_script->passed.push_back(event->vkCode), g_script->down.insert(event->vkCode);
     return result;
 }
 
@@ -169,6 +171,10 @@ Step Shows(std::wstring text, int id = IDC_PIRNEL_KEY) {
     };
 }
 const Step kCloseBox = [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
+// As a click on another program's window would, with the key still held.
+const Step kClickElsewhere = [](HWND) {
+    SetForegroundWindow(CreateWindowW(L"PirnelTestOwner", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, 0, 0, 0, 0));
+};
 
 // Points the library's import of `name` at `function`; returns what was there.
 ULONG_PTR Reimport(const char* name, ULONG_PTR function) {
@@ -215,11 +221,15 @@ struct DialogCase {
     std::vector<Step> steps;
     UINT expected;
     std::vector<DWORD> passed;  // presses meant for the dialog itself
+    std::vector<WORD> held;     // keys already down when the dialog opens
 };
 
 class PirnelDialog : public testing::Test {
 protected:
-    void TearDown() override { DestroyWindow(m_owner); }
+    void TearDown() override {
+        DestroyWindow(m_owner);
+        DestroyWindow(FindWindowW(L"PirnelTestOwner", L"elsewhere"));
+    }
     // The capture dialog sets one hook and removes it on the way out, whichever way that is.
     void Run(UINT(WINAPI* dialogBox)(HWND, UINT), const DialogCase& c) {
         SCOPED_TRACE(c.what);
@@ -230,6 +240,9 @@ protected:
         g_hooksSet.clear(), g_hooksRemoved.clear();
         Script script{c.steps};
         g_script = &script;
+        Press(c.held, true, false)(nullptr);
+        script.sent = 0;
+        script.down.insert(c.held.begin(), c.held.end());
         UINT_PTR timer = SetTimer(nullptr, 0, 10, Tick);
         ULONG_PTR setHook = Reimport("SetWindowsHookExW", ULONG_PTR(RecordSetHook));
         ULONG_PTR unhook = Reimport("UnhookWindowsHookEx", ULONG_PTR(RecordUnhook));
@@ -238,6 +251,8 @@ protected:
         EXPECT_EQ(ULONG_PTR(RecordUnhook), Reimport("UnhookWindowsHookEx", unhook));
         KillTimer(nullptr, timer);
         UnhookWindowsHookEx(script.seer);
+        EXPECT_EQ(std::set<DWORD>{}, script.down) << "keys left down for every other program";
+        Press({script.down.begin(), script.down.end()}, false)(nullptr);  // so the next case starts clean
         g_script = nullptr;
         EXPECT_EQ(c.steps.size(), script.next) << "every step done, then the dialog closed by itself";
         EXPECT_EQ(c.passed, script.passed);
@@ -272,6 +287,23 @@ TEST_F(PirnelDialog, CapturesWhatIsPressedAndReturnsItOnlyOnOk) {
         {"clear, then Cancel", kGiven, {Click(IDC_PIRNEL_CLEAR), Click(IDCANCEL)}, kGiven},
         {"OK drops the other bits", kGiven, {ok}, Value(MOD_ALT, VK_F1)},
         {"modifiers without a key", Value(MOD_CONTROL, 0), {Shows(L"なし"), ok}, kNone},
+    };
+    for (const auto& c : cases) Run(PirnelDialogBox, c);
+}
+
+// A release is kept from the system only when it saw no press of that key:
+// otherwise Ctrl, Alt, Tab... would stay down for every other program.
+TEST_F(PirnelDialog, LeavesNoKeyDownForEveryoneElse) {
+    const DialogCase cases[] = {
+        {"still held from the shortcut that opened it", kNone,
+         {Shows(L"Ctrl+Alt+"), Press({VK_LCONTROL, VK_LMENU}, true, false), Press({VK_LCONTROL, VK_LMENU}, false),
+          Click(IDOK)}, kNone, {}, {VK_LCONTROL, VK_LMENU}},
+        {"held while another window is clicked", kNone,
+         {Press({'K'}, true, false), kClickElsewhere, Press({'K'}, true, false), Press({'K'}, false), Click(IDOK)},
+         'K', {'K'}},
+        {"Tab held on after Ctrl+Tab", kNone,
+         {Press({VK_CONTROL, VK_TAB}, true, false), Press({VK_CONTROL}, false), Press({VK_TAB}, true, false),
+          Press({VK_TAB}, false), Click(IDOK)}, Value(MOD_CONTROL, VK_TAB), {VK_TAB}},
     };
     for (const auto& c : cases) Run(PirnelDialogBox, c);
 }
