@@ -14,6 +14,7 @@
 #include "windows/name_window.h"
 
 RunShell g_runShell = {ShellExecuteW, PlaySystemSound};
+void (*g_runTaskStarting)() = nullptr;
 
 const wchar_t kDefaultExtensions[] = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH";
 
@@ -287,6 +288,9 @@ void ShowNameWindow(Task& task) {
 }  // namespace
 
 void RunTask(Task* task) {
+    if (g_runTaskStarting) {
+        g_runTaskStarting();
+    }
     // A request posted by a hotkey can outlive its task, deleted meanwhile
     // in the settings dialog.
     if (!g_taskList.Contains(task)) {

@@ -17,6 +17,10 @@ struct RunShell {
 };
 extern RunShell g_runShell;
 
+// Called first by every run, when set: a test holds a run there, as a search
+// over an unreachable network folder or a consent prompt would.
+extern void (*g_runTaskStarting)();
+
 // ".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH", used when PATHEXT is unset.
 extern const wchar_t kDefaultExtensions[];
 

@@ -2,6 +2,8 @@
 
 #include "pirnel_resource.h"
 
+#include "common/unique_handles.h"
+
 namespace {
 
 // The caller's buffer for a key's name alone, terminator included.
@@ -191,8 +193,10 @@ void ShowValue(HWND dialog, int control, UINT value) {
 
 HINSTANCE g_module = nullptr;
 
-// The capture of the dialog open on each thread: a low-level hook has no
-// parameter of its own, and it runs on the thread that installed it.
+// The capture each thread serves: on a dialog's thread the innermost capture
+// dialog open there, on a hook's thread the capture it takes keys for. A
+// low-level hook has no parameter of its own, and it runs on the thread that
+// set it.
 DWORD g_captureSlot = TLS_OUT_OF_INDEXES;
 
 // One bit for each modifier key: the four hotkey flags for the left keys (and
@@ -226,8 +230,8 @@ UINT ModifierKeyBit(DWORD vk) {
 
 UINT ModifierFlags(UINT keyBits) { return (keyBits | keyBits >> 4) & kModifierMask; }
 
-// Modifier keys already down when the dialog gets the keyboard: their presses
-// went by before the hook could see them.
+// Modifier keys already down when the hook starts: their presses went by
+// before it could see them.
 UINT HeldModifierKeys() {
     const DWORD keys[] = {VK_LMENU, VK_LCONTROL, VK_LSHIFT, VK_LWIN,
                           VK_RMENU, VK_RCONTROL, VK_RSHIFT, VK_RWIN};
@@ -249,27 +253,31 @@ enum KeyState : BYTE {
     kKeySeen,       // down, and the system saw it go down
 };
 
-struct Capture {
-    HWND dialog;
-    HHOOK hook;
-    UINT value;        // shown, and returned on OK
-    UINT result;       // what PirnelDialogBox returns
-    UINT heldKeys;     // ModifierKeyBit of each modifier key down
-    bool keyInChord;   // a key was captured since the first of the held modifiers went down
-    BYTE keys[256];    // KeyState of each key
+// What only the hook's thread reads and writes while it runs.
+struct KeyHook {
+    HHOOK handle;
+    UINT heldKeys;   // ModifierKeyBit of each modifier key down
+    BYTE keys[256];  // KeyState of each key
 };
 
-// Keys already down when the hook starts went down for everyone.
-void ReadKeysDown(Capture& capture) {
-    for (int vk = 1; vk < 0xFF; ++vk) {
-        capture.keys[vk] = GetAsyncKeyState(vk) < 0 ? kKeySeen : kKeyUp;
-    }
-}
+struct Capture {
+    HWND dialog;
+    Capture* outer;                   // the capture dialog this one opened over, on the same thread
+    tessaly::unique_handle thread;    // the hook's, while it runs
+    DWORD threadId;
+    HANDLE ready;                     // set by the hook's thread once the hook is set
+    UINT value;                       // shown, and returned on OK
+    UINT result;                      // what PirnelDialogBox returns
+    UINT heldKeys;                    // as the hook last told
+    bool active;
+    bool keyInChord;  // a key was captured since the first of the held modifiers went down
+    KeyHook hook;
+};
 
 // While modifiers are held and no key has joined them yet, they are shown
 // alone ("Ctrl+Alt+"), as a hint and not as a value.
 void ShowCapture(const Capture& capture) {
-    if (capture.heldKeys == 0 || capture.keyInChord) {
+    if (!capture.active || capture.heldKeys == 0 || capture.keyInChord) {
         ShowValue(capture.dialog, IDC_PIRNEL_KEY, capture.value);
         return;
     }
@@ -278,63 +286,129 @@ void ShowCapture(const Capture& capture) {
     SetDlgItemTextW(capture.dialog, IDC_PIRNEL_KEY, text);
 }
 
-// Whether the hook keeps the event from everyone else.
-bool CaptureKeyEvent(Capture& capture, const KBDLLHOOKSTRUCT& event, bool release) {
-    DWORD vk = event.vkCode;
+// Decides on one key event on the hook's thread: whether to keep it from
+// everyone else. A change of the held modifiers, or a key captured, goes to
+// the dialog posted, so the hook waits for nothing.
+bool HookKeyEvent(Capture& capture, DWORD vk, bool release) {
     // VK_PACKET carries a character, not a key; 0 and 0xFF name no key.
     if (vk == 0 || vk >= 0xFF || vk == VK_PACKET) {
         return false;
     }
-    BYTE& state = capture.keys[vk];
+    KeyHook& hook = capture.hook;
+    BYTE& state = hook.keys[vk];
+    const UINT modifier = ModifierKeyBit(vk);
+    const UINT held = hook.heldKeys;
+    UINT captured = 0;
+    bool swallow;
     if (release) {
-        // Tracked whoever saw the press: a modifier held when the dialog
-        // opened is released through here too.
-        UINT modifier = ModifierKeyBit(vk);
-        if (capture.heldKeys & modifier) {
-            capture.heldKeys &= ~modifier;
-            ShowCapture(capture);
-        }
-        bool swallow = state == kKeySwallowed;
+        swallow = state == kKeySwallowed;
         state = kKeyUp;
-        return swallow;
-    }
-    // Typing into another program while the dialog is open is not a capture.
-    if (GetForegroundWindow() != capture.dialog) {
-        state = kKeySeen;
-        return false;
-    }
-    UINT modifier = ModifierKeyBit(vk);
-    if (modifier != 0) {
-        if (capture.heldKeys == 0) {
-            capture.keyInChord = false;
-        }
-        capture.heldKeys |= modifier;
+        hook.heldKeys &= ~modifier;
     } else {
-        UINT modifiers = ModifierFlags(capture.heldKeys);
-        // Alone these keep their meaning in a dialog: Esc cancels, Enter
-        // presses the focused button, Tab moves the focus.
-        if (modifiers == 0 && (vk == VK_ESCAPE || vk == VK_RETURN || vk == VK_TAB)) {
-            state = kKeySeen;
-            return false;
+        // Followed wherever the press goes: a modifier held down in another
+        // program still counts once the dialog is in front.
+        hook.heldKeys |= modifier;
+        UINT modifiers = ModifierFlags(hook.heldKeys);
+        // Typing into another program while the dialog is open is not a
+        // capture. Alone, Esc, Enter and Tab keep their meaning in a dialog:
+        // Esc cancels, Enter presses the focused button, Tab moves the focus.
+        swallow = GetForegroundWindow() == capture.dialog &&
+                  (modifiers != 0 || (vk != VK_ESCAPE && vk != VK_RETURN && vk != VK_TAB));
+        if (swallow && modifier == 0) {
+            captured = KeyValue(vk, modifiers);
         }
-        capture.value = KeyValue(vk, modifiers);
-        capture.keyInChord = true;
+        if (!swallow) {
+            state = kKeySeen;
+        } else if (state == kKeyUp) {
+            state = kKeySwallowed;
+        }
     }
-    if (state == kKeyUp) {
-        state = kKeySwallowed;
+    if (captured != 0 || hook.heldKeys != held) {
+        PostMessageW(capture.dialog, WM_PIRNEL_HOOKED_KEY, hook.heldKeys, captured);
     }
-    ShowCapture(capture);
-    return true;
+    return swallow;
 }
 
 LRESULT CALLBACK CaptureHook(int code, WPARAM wParam, LPARAM lParam) {
     auto* capture = static_cast<Capture*>(TlsGetValue(g_captureSlot));
-    if (code == HC_ACTION && capture != nullptr && capture->hook != nullptr &&
-        CaptureKeyEvent(*capture, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam),
-                        wParam == WM_KEYUP || wParam == WM_SYSKEYUP)) {
+    if (code == HC_ACTION && capture != nullptr &&
+        HookKeyEvent(*capture, reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode,
+                     wParam == WM_KEYUP || wParam == WM_SYSKEYUP)) {
         return 1;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The hook's own thread. The system calls a low-level hook on the thread that
+// set it, and every key press in the session waits for the answer: on the
+// dialog's thread a task run (a search over an unreachable network folder, a
+// consent prompt) would hold them all, and the system drops a hook that keeps
+// it waiting. This one only pumps messages and posts what it captures.
+DWORD WINAPI HookThread(void* parameter) {
+    auto* capture = static_cast<Capture*>(parameter);
+    KeyHook& hook = capture->hook;
+    MSG message;
+    // The queue the quit message is posted to.
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    TlsSetValue(g_captureSlot, capture);
+    // Keys already down went down for everyone.
+    for (int vk = 1; vk < 0xFF; ++vk) {
+        hook.keys[vk] = GetAsyncKeyState(vk) < 0 ? kKeySeen : kKeyUp;
+    }
+    hook.heldKeys = HeldModifierKeys();
+    hook.handle = SetWindowsHookExW(WH_KEYBOARD_LL, CaptureHook, g_module, 0);
+    if (hook.handle == nullptr) {
+        return 0;
+    }
+    PostMessageW(capture->dialog, WM_PIRNEL_HOOKED_KEY, hook.heldKeys, 0);
+    SetEvent(capture->ready);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    }
+    UnhookWindowsHookEx(hook.handle);
+    return 0;
+}
+
+// Whether the hook is set, on a thread of its own; returns once it is, so no
+// key slips past it to the dialog's buttons.
+bool StartHook(Capture& capture) {
+    tessaly::unique_handle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    capture.ready = ready.get();
+    if (ready) {
+        capture.thread.reset(CreateThread(nullptr, 0, HookThread, &capture, 0, &capture.threadId));
+    }
+    if (!capture.thread) {
+        return false;
+    }
+    // A thread that could not set the hook ends without setting `ready`.
+    const HANDLE ends[] = {ready.get(), capture.thread.get()};
+    if (WaitForMultipleObjects(2, ends, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        return true;
+    }
+    capture.thread.reset();
+    return false;
+}
+
+// Removes the hook and waits for its thread to end: afterwards no key is
+// swallowed and nothing touches the capture from there.
+void StopHook(Capture& capture) {
+    if (capture.thread) {
+        PostThreadMessageW(capture.threadId, WM_QUIT, 0, 0);
+        WaitForSingleObject(capture.thread.get(), INFINITE);
+        capture.thread.reset();
+    }
+}
+
+// What the hook decided, arrived from its thread.
+void OnHookedKey(Capture& capture, UINT heldKeys, UINT captured) {
+    if (capture.heldKeys == 0 && heldKeys != 0) {
+        capture.keyInChord = false;
+    }
+    capture.heldKeys = heldKeys;
+    if (captured != 0) {
+        capture.value = captured;
+        capture.keyInChord = true;
+    }
+    ShowCapture(capture);
 }
 
 INT_PTR CALLBACK CaptureProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -344,18 +418,19 @@ INT_PTR CALLBACK CaptureProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         capture = reinterpret_cast<Capture*>(lParam);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         capture->dialog = dialog;
-        ReadKeysDown(*capture);
         // Without the hook the keys would reach the dialog's buttons, or
         // worse, the shell and other programs' hotkeys: better no dialog.
-        capture->hook = SetWindowsHookExW(WH_KEYBOARD_LL, CaptureHook, g_module, 0);
-        if (capture->hook == nullptr) {
+        if (!StartHook(*capture)) {
             EndDialog(dialog, IDCANCEL);
         }
         ShowCapture(*capture);
         return TRUE;
+    case WM_PIRNEL_HOOKED_KEY:
+        OnHookedKey(*capture, static_cast<UINT>(wParam), static_cast<UINT>(lParam));
+        return TRUE;
     case WM_ACTIVATE:
         if (capture != nullptr) {
-            capture->heldKeys = LOWORD(wParam) == WA_INACTIVE ? 0 : HeldModifierKeys();
+            capture->active = LOWORD(wParam) != WA_INACTIVE;
             capture->keyInChord = false;
             ShowCapture(*capture);
         }
@@ -380,9 +455,8 @@ INT_PTR CALLBACK CaptureProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_DESTROY:
         // Every way out passes here, the owner's destruction included.
-        if (capture != nullptr && capture->hook != nullptr) {
-            UnhookWindowsHookEx(capture->hook);
-            capture->hook = nullptr;
+        if (capture != nullptr) {
+            StopHook(*capture);
         }
         break;
     }
@@ -520,14 +594,14 @@ extern "C" PIRNEL_API UINT WINAPI PirnelDialogBox(HWND owner, UINT value) {
     capture.value = HasKey(value) ? value & (kKeyMask | kModifierMask << kModifierShift) : PIRNEL_NO_KEY;
     capture.result = value;
     // A dialog opened from within another one on the same thread (a timer,
-    // say) has the hook to itself until it closes.
-    void* outer = TlsGetValue(g_captureSlot);
+    // say) sets the later hook, which the system asks first, until it closes.
+    capture.outer = static_cast<Capture*>(TlsGetValue(g_captureSlot));
     if (!TlsSetValue(g_captureSlot, &capture)) {
         return value;
     }
     DialogBoxParamW(g_module, MAKEINTRESOURCEW(IDD_PIRNEL_CAPTURE), owner, CaptureProc,
                     reinterpret_cast<LPARAM>(&capture));
-    TlsSetValue(g_captureSlot, outer);
+    TlsSetValue(g_captureSlot, capture.outer);
     return capture.result;
 }
 

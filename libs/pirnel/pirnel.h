@@ -48,8 +48,15 @@ PIRNEL_API int WINAPI PirnelGetVirtualKeyName(UINT vk, LPWSTR buffer);
 // - Every other key goes to the dialog alone, combinations with the Windows
 //   key and other programs' hotkeys included: a low-level keyboard hook, set
 //   only while the dialog is open and only heeded while it is the foreground
-//   window, swallows each captured key press and its release. Where no such
-//   hook can be set the dialog does not open and `value` comes back.
+//   window, swallows each captured key press. It swallows a release only
+//   when it swallowed every press of that key since the key last went up for
+//   everyone, so no key stays down for other programs (one already down when
+//   the dialog opened, or pressed on while another window was in front, is
+//   released for them). Where no such hook can be set the dialog does not
+//   open and `value` comes back.
+// - The hook runs on a thread of its own, so it answers every key press at
+//   once even while the calling thread is busy (running a task from a
+//   hotkey, say).
 // A capture dialog opened while another is open on the same thread (from a
 // timer, say) takes the keys until it closes.
 PIRNEL_API UINT WINAPI PirnelDialogBox(HWND owner, UINT value);

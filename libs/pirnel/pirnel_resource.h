@@ -7,6 +7,9 @@
 // Key capture dialog
 #define IDC_PIRNEL_KEY 1000
 #define IDC_PIRNEL_CLEAR 1001
+// Posted by the hook's thread to the capture dialog: wParam the modifier keys
+// held, lParam the combination just captured or 0.
+#define WM_PIRNEL_HOOKED_KEY (WM_APP + 1)
 
 // Key list dialog
 #define IDC_PIRNEL_KEYS 1010

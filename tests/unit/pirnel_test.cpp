@@ -7,8 +7,10 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/run_task.h"
 #include "libs/pirnel/pirnel.h"
 #include "libs/pirnel/pirnel_resource.h"
 #include "tests/unit/test_support.h"
@@ -306,6 +308,49 @@ TEST_F(PirnelDialog, LeavesNoKeyDownForEveryoneElse) {
           Press({VK_TAB}, false), Click(IDOK)}, Value(MOD_CONTROL, VK_TAB), {VK_TAB}},
     };
     for (const auto& c : cases) Run(PirnelDialogBox, c);
+}
+
+// A task run holds the dialog's thread (a search over an unreachable network
+// folder, a consent prompt) while another thread presses K and sees what the
+// dialog's hook made of it, then lets the run go on.
+struct HeldRun {
+    HANDLE released;
+    std::vector<std::string> order;  // on the pressing thread alone
+} * g_heldRun;
+LRESULT CALLBACK SeeKeyWhileHeld(int code, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
+    auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code == HC_ACTION && event->dwExtraInfo == kOurInput)
+        g_heldRun->order.push_back(std::string(result ? "kept " : "passed ") + (event->flags & LLKHF_UP ? "up" : "down"));
+    return result;
+}
+DWORD WINAPI PressWhileHeld(void*) {
+    HHOOK seer = SetWindowsHookExW(WH_KEYBOARD_LL, SeeKeyWhileHeld, GetModuleHandleW(nullptr), 0);
+    INPUT inputs[2] = {{INPUT_KEYBOARD}, {INPUT_KEYBOARD}};
+    inputs[0].ki = {'K', 0, 0, 0, kOurInput};
+    inputs[1].ki = {'K', 0, KEYEVENTF_KEYUP, 0, kOurInput};
+    SendInput(2, inputs, sizeof(INPUT));
+    test::PumpUntil([] { return g_heldRun->order.size() == 2; });
+    UnhookWindowsHookEx(seer);
+    g_heldRun->order.push_back("run released");
+    SetEvent(g_heldRun->released);
+    return 0;
+}
+void RunTaskHeldWhileKeyPressed(HWND) {
+    UnhookWindowsHookEx(std::exchange(g_script->seer, nullptr));  // it would be held with this thread
+    HeldRun held{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    g_heldRun = &held;
+    g_runTaskStarting = [] { WaitForSingleObject(g_heldRun->released, INFINITE); };
+    HANDLE presser = CreateThread(nullptr, 0, PressWhileHeld, nullptr, 0, nullptr);
+    RunTask(nullptr);
+    g_runTaskStarting = nullptr;
+    WaitForSingleObject(presser, INFINITE);
+    CloseHandle(presser), CloseHandle(held.released);
+    EXPECT_EQ((std::vector<std::string>{"kept down", "kept up", "run released"}), held.order);
+}
+
+TEST_F(PirnelDialog, CapturesWhileItsThreadIsHeldInATaskRun) {
+    Run(PirnelDialogBox, {"task run held", kNone, {RunTaskHeldWhileKeyPressed, Shows(L"K"), Click(IDOK)}, 'K'});
 }
 
 // What the hook is for: a combination another program holds reaches the
