@@ -605,6 +605,13 @@ extern "C" PIRNEL_API UINT WINAPI PirnelDialogBox(HWND owner, UINT value) {
     return capture.result;
 }
 
+extern "C" PIRNEL_API void WINAPI PirnelEndKeyCapture(void) {
+    for (auto* capture = static_cast<Capture*>(TlsGetValue(g_captureSlot)); capture != nullptr;
+         capture = capture->outer) {
+        StopHook(*capture);
+    }
+}
+
 extern "C" PIRNEL_API UINT WINAPI PirnelReferDialogBox(HWND owner, UINT value) {
     UINT result = value;
     DialogBoxParamW(g_module, MAKEINTRESOURCEW(IDD_PIRNEL_REFER), owner, ReferProc,

@@ -61,6 +61,12 @@ PIRNEL_API int WINAPI PirnelGetVirtualKeyName(UINT vk, LPWSTR buffer);
 // timer, say) takes the keys until it closes.
 PIRNEL_API UINT WINAPI PirnelDialogBox(HWND owner, UINT value);
 
+// Removes the hook of every capture dialog open on the calling thread and
+// ends its thread, returning once both are done; the dialogs stay open
+// without it. Does nothing when none is open. For when the session ends and
+// the process with it, while a capture dialog may be open.
+PIRNEL_API void WINAPI PirnelEndKeyCapture(void);
+
 // Lets the user pick a key from the list of every named key (by the names of
 // PirnelGetVirtualKeyName; not the modifier keys, mouse buttons, or codes only
 // named in hex; a name two codes share is listed once, for the later code),

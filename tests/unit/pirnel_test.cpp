@@ -266,6 +266,11 @@ protected:
 
 TEST_F(PirnelDialog, CapturesWhatIsPressedAndReturnsItOnlyOnOk) {
     const Step ok = Click(IDOK), destroyOwner = [](HWND dialog) { DestroyWindow(GetWindow(dialog, GW_OWNER)); };
+    const Step endCapture = [](HWND) {
+        PirnelEndKeyCapture();
+        EXPECT_EQ(g_hooksSet, g_hooksRemoved) << "removed before it returns";
+        PirnelEndKeyCapture();
+    };
     const DialogCase cases[] = {
         {"Ctrl+Alt+K", kNone, {Shows(L"なし"), Press({VK_CONTROL, VK_MENU, 'K'}), Shows(L"Ctrl+Alt+K"), ok},
          Value(MOD_CONTROL | MOD_ALT, 'K')},
@@ -289,6 +294,7 @@ TEST_F(PirnelDialog, CapturesWhatIsPressedAndReturnsItOnlyOnOk) {
         {"clear, then Cancel", kGiven, {Click(IDC_PIRNEL_CLEAR), Click(IDCANCEL)}, kGiven},
         {"OK drops the other bits", kGiven, {ok}, Value(MOD_ALT, VK_F1)},
         {"modifiers without a key", Value(MOD_CONTROL, 0), {Shows(L"なし"), ok}, kNone},
+        {"hook ended as the session ends", kGiven, {Press({'K'}), endCapture, Press({'J'}), ok}, 'K', {'J'}},
     };
     for (const auto& c : cases) Run(PirnelDialogBox, c);
 }
