@@ -368,8 +368,8 @@ DWORD WINAPI HookThread(void* parameter) {
     return 0;
 }
 
-// Whether the hook is set, on a thread of its own; returns once it is, so no
-// key slips past it to the dialog's buttons.
+// Sets the hook on a thread of its own and returns once it is set, so no key
+// slips past it to the dialog's buttons; false when it cannot be set.
 bool StartHook(Capture& capture) {
     tessaly::unique_handle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     capture.ready = ready.get();
