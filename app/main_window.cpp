@@ -124,9 +124,22 @@ void MainOnDestroy() {
         FreeLibrary(g_user32);
         g_user32 = nullptr;
     }
-    OleUninitialize();
-    CoUninitialize();
+    // COM and OLE end with the message loop, not here: a shell dialog opened
+    // from the launcher's menu or the editor's folder browser may still be on
+    // the stack, and would return into a handler already unloaded.
     PostQuitMessage(0);
+}
+
+// At sign-out or shutdown the system ends the process after this message,
+// without the dialog's close or WM_DESTROY: the settings' edits are written now.
+void MainOnEndSession(WPARAM ending) {
+    if (!ending) {
+        return;
+    }
+    // Here PirnelEndKeyCapture(): a key capture still running lets go of the keyboard.
+    if (g_settingsOpen) {
+        SaveStore();
+    }
 }
 
 POINT CursorPosition() {
@@ -268,6 +281,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_RUNTASK:
         RunTask(reinterpret_cast<Task*>(lParam));
         return 1;
+    case WM_QUERYENDSESSION:
+        // Nothing of ours is worth holding up the user's sign-out.
+        return TRUE;
+    case WM_ENDSESSION:
+        MainOnEndSession(wParam);
+        return 0;
     default:
         if (message == g_taskbarCreatedMessage && message != 0) {
             MainOnTaskbarCreated();

@@ -67,4 +67,29 @@ TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
     EXPECT_EQ(UINT(MOD_CONTROL), value);
 }
 
+TEST_F(TessalyTest, SigningOutWithTheSettingsOpenKeepsTheirEdits) {
+    e2e::WriteStore({{0, 0xFFFFFFFF, L"notepad", L"メモ帳"}}, 1);
+    Start();
+    PostCommand(main, IDM_SETTINGS);
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    PressButton(settings, IDC_ADD);
+    HWND editor = WaitForDialog(kEditorTitle);
+    ASSERT_NE(nullptr, editor);
+    SetDlgItemTextW(editor, IDC_FILE, L"regedit");
+    PressButton(editor, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return Rows(settings) == 2; }));
+    // The system asks, tells, then ends the process: no close, no WM_DESTROY.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
+    EXPECT_EQ(DWORD_PTR(TRUE), answer);
+    ASSERT_TRUE(SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
+    app.reset();
+    DWORD count = 0;
+    std::wstring file;
+    EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks", L"Count", count) && count == 2) << count;
+    EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task1", L"File", file));
+    EXPECT_EQ(L"regedit", file);
+}
+
 }  // namespace

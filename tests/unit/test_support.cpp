@@ -1,6 +1,7 @@
 #include "tests/unit/test_support.h"
 
 #include <gtest/gtest.h>
+#include <ole2.h>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
@@ -165,6 +166,7 @@ MainWindowSession::MainWindowSession(Store store) {
 }
 
 void MainWindowSession::Destroy() {
+    const bool created = m_window != nullptr;
     if (m_window && IsWindow(m_window)) {
         DestroyWindow(m_window);
     }
@@ -175,6 +177,11 @@ void MainWindowSession::Destroy() {
         if (message.message != WM_QUIT) {
             DispatchMessageW(&message);
         }
+    }
+    // As the process entry does once its loop has ended.
+    if (created) {
+        OleUninitialize();
+        CoUninitialize();
     }
     UnregisterClassW(kNameWindowClass, g_instance);
     UnregisterClassW(kLauncherWindowClass, g_instance);
