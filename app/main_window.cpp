@@ -167,6 +167,17 @@ void RunBusy(RunDialog run) {
     g_busy = 0;
 }
 
+// A dialog would rebuild the image list the launcher's rows still show, and
+// close the launcher under its own shell menu: one asked for while the
+// launcher is open waits until it has closed, and then opens, since the user
+// asked for it.
+bool DialogHeld(UINT command) { return g_busy || HoldUntilLauncherCloses(command); }
+
+// While the launcher's shell menu runs, a launcher or tray menu opened inside
+// its loop would close the launcher under it; the user still sees the
+// launcher, so these are dropped, as during a dialog.
+bool PopupHeld() { return g_busy || IsLauncherMenuOpen(); }
+
 LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     const UINT command = LOWORD(wParam);
     switch (command) {
@@ -174,7 +185,7 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         DestroyWindow(window);
         return 0;
     case IDM_SETTINGS:
-        if (!g_busy) {
+        if (!DialogHeld(command)) {
             RunBusy([window] {
                 g_settingsOpen = true;
                 RunSettingsDialog();
@@ -186,17 +197,17 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case IDM_ABOUT:
-        if (!g_busy) {
+        if (!DialogHeld(command)) {
             RunBusy([] { RunAboutDialog(); });
         }
         return 0;
     case IDM_SHOW_LAUNCHER:
-        if (!g_busy) {
+        if (!PopupHeld()) {
             ShowLauncherAtCursor(window);
         }
         return 0;
     case IDM_SHOW_MENU:
-        if (!g_busy) {
+        if (!PopupHeld()) {
             ShowMenuAtCursor(window);
         }
         return 0;
@@ -206,7 +217,7 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainOnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
-    if (wParam == TRAY_ICON_ID && !g_busy) {
+    if (wParam == TRAY_ICON_ID && !PopupHeld()) {
         switch (static_cast<UINT>(lParam)) {
         case WM_LBUTTONDOWN:
             // The launcher opens on the press; release the button so the shell

@@ -462,11 +462,16 @@ protected:
         list = GetDlgItem(launcher, IDC_LIST);
     }
     int Focused() const { return ListView_GetNextItem(list, -1, LVNI_FOCUSED); }
+    // Takes the run requests from the queue and dispatches the rest.
     std::vector<Task*> TakeRunRequests() {
         std::vector<Task*> tasks;
         MSG message;
-        while (PeekMessageW(&message, g_mainWindow, WM_RUNTASK, WM_RUNTASK, PM_REMOVE)) {
-            tasks.push_back(reinterpret_cast<Task*>(message.lParam));
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_RUNTASK) {
+                tasks.push_back(reinterpret_cast<Task*>(message.lParam));
+            } else {
+                DispatchMessageW(&message);
+            }
         }
         return tasks;
     }
@@ -513,6 +518,7 @@ TEST_F(LauncherTest, UpAndDownWrapAtBothEnds) {
     }
     // Escape closes it; the shared image list outlives it.
     SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    test::PumpMessages();
     EXPECT_FALSE(IsWindow(launcher));
     EXPECT_EQ(4, ImageList_GetImageCount(g_taskImageList));
 }
@@ -530,6 +536,8 @@ TEST_F(LauncherTest, AButtonReleasedOverARowRunsItOnce) {
         SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(c.row < 0 ? 1 : c.row), reinterpret_cast<LPARAM>(&row));
         // Below the last row there is no row at all.
         int y = c.row < 0 ? row.bottom + 5 : (row.top + row.bottom) / 2;
+        SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(40, y));
+        // The list's own click notification comes on top of the subclass's.
         SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(40, y));
         std::vector<Task*> runs = TakeRunRequests();
         SCOPED_TRACE(c.row);
@@ -564,6 +572,48 @@ TEST_F(LauncherTest, DeactivationClosesItOnce) {
     test::PumpUntil([&] { return !IsWindow(launcher); });
     EXPECT_FALSE(IsWindow(launcher));
     EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList));
+}
+
+// What the shell's menu saw while it ran over the launcher.
+struct {
+    int dialogs;
+    bool launcherOpen, imagesKept;
+} g_duringMenu;
+test::ModalBlocker* g_menuBlocker = nullptr;
+
+// The menu's own loop dispatches what is posted meanwhile: here a second
+// start asking for the settings.
+BOOL TrackWhileTheSettingsAreAsked(HMENU, UINT, int, int, HWND owner) {
+    HIMAGELIST images = g_taskImageList;
+    PostMessageW(g_mainWindow, WM_COMMAND, MAKEWPARAM(IDM_SETTINGS, 0), 0);
+    test::PumpMessages();
+    HIMAGELIST shown = ListView_GetImageList(GetDlgItem(owner, IDC_LIST), LVSIL_SMALL);
+    g_duringMenu = {g_menuBlocker->dialogs, IsWindow(owner) != FALSE, g_taskImageList == images && shown == images};
+    return 0;
+}
+
+TEST_F(LauncherTest, SettingsAskedForDuringTheShellMenuOpenOnceTheLauncherHasClosed) {
+    AddTask(L"notepad");
+    Open();
+    SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    test::ModalBlocker blocker(test::ModalBlocker::Dialogs::OpenAndClose);
+    g_menuBlocker = &blocker;
+    // Gone through its clean-up before the settings rebuild the image list.
+    bool launcherCleanedUp = false;
+    blocker.onDialog = [&] {
+        launcherCleanedUp = !IsWindow(launcher) && ImageList_GetImageCount(g_taskImageList) == 1;
+    };
+    FakeContextMenu menu(3);
+    g_fakeMenu = &menu;
+    const ContextMenuShell saved = g_contextMenuShell;
+    g_contextMenuShell = {FakeGetMenu, TrackWhileTheSettingsAreAsked};
+    SendMessageW(launcher, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+    g_contextMenuShell = saved;
+    EXPECT_EQ(0, g_duringMenu.dialogs);
+    EXPECT_TRUE(g_duringMenu.launcherOpen);
+    EXPECT_TRUE(g_duringMenu.imagesKept);
+    EXPECT_TRUE(test::PumpUntil([&] { return blocker.dialogs == 1; }));
+    EXPECT_TRUE(launcherCleanedUp);
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ std::unique_ptr<Task> MakeTask(UINT modifiers, UINT vk, const wchar_t* name) {
     return task;
 }
 
-ModalBlocker::ModalBlocker() {
+ModalBlocker::ModalBlocker(Dialogs mode) : m_mode(mode) {
     g_blocker = this;
     m_hook = SetWindowsHookExW(WH_CBT, &ModalBlocker::Hook, nullptr, GetCurrentThreadId());
 }
@@ -123,6 +123,19 @@ ModalBlocker::~ModalBlocker() {
     g_blocker = nullptr;
 }
 
+LRESULT ModalBlocker::Dialog(HWND window, const CREATESTRUCTW* create) {
+    ++dialogs;
+    dialogTitles.push_back(create->lpszName ? create->lpszName : L"");
+    if (onDialog) {
+        onDialog();
+    }
+    if (m_mode == Dialogs::Refuse) {
+        return 1;
+    }
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
 LRESULT CALLBACK ModalBlocker::Hook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && g_blocker) {
         auto create = reinterpret_cast<CBT_CREATEWNDW*>(lParam);
@@ -130,19 +143,14 @@ LRESULT CALLBACK ModalBlocker::Hook(int code, WPARAM wParam, LPARAM lParam) {
         if (IS_INTRESOURCE(className)) {
             WORD atom = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(className));
             if (atom == 32770) {
-                ++g_blocker->dialogs;
-                g_blocker->dialogTitles.push_back(create->lpcs->lpszName ? create->lpcs->lpszName
-                                                                         : L"");
-                return 1;
+                return g_blocker->Dialog(reinterpret_cast<HWND>(wParam), create->lpcs);
             }
             if (atom == 32768) {
                 ++g_blocker->menus;
                 return 1;
             }
         } else if (lstrcmpW(className, L"#32770") == 0) {
-            ++g_blocker->dialogs;
-            g_blocker->dialogTitles.push_back(create->lpcs->lpszName ? create->lpcs->lpszName : L"");
-            return 1;
+            return g_blocker->Dialog(reinterpret_cast<HWND>(wParam), create->lpcs);
         } else if (lstrcmpW(className, L"#32768") == 0) {
             ++g_blocker->menus;
             return 1;
