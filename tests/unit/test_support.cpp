@@ -113,7 +113,7 @@ std::unique_ptr<Task> MakeTask(UINT modifiers, UINT vk, const wchar_t* name) {
     return task;
 }
 
-ModalBlocker::ModalBlocker(Dialogs mode) : m_mode(mode) {
+ModalBlocker::ModalBlocker() {
     g_blocker = this;
     m_hook = SetWindowsHookExW(WH_CBT, &ModalBlocker::Hook, nullptr, GetCurrentThreadId());
 }
@@ -126,10 +126,7 @@ ModalBlocker::~ModalBlocker() {
 LRESULT ModalBlocker::Dialog(HWND window, const CREATESTRUCTW* create) {
     ++dialogs;
     dialogTitles.push_back(create->lpszName ? create->lpszName : L"");
-    if (onDialog) {
-        onDialog();
-    }
-    if (m_mode == Dialogs::Refuse) {
+    if (!closeDialogs) {
         return 1;
     }
     PostMessageW(window, WM_CLOSE, 0, 0);

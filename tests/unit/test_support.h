@@ -59,20 +59,17 @@ std::unique_ptr<Task> MakeTask(UINT modifiers, UINT vk, const wchar_t* name = L"
 
 // Counts and refuses the creation of dialogs (#32770) and popup menus
 // (#32768) on this thread, so a command that would open one returns at once.
-// With OpenAndClose a dialog runs instead, and closes from its own loop.
 class ModalBlocker {
 public:
-    enum class Dialogs { Refuse, OpenAndClose };
-    explicit ModalBlocker(Dialogs mode = Dialogs::Refuse);
+    ModalBlocker();
     ~ModalBlocker();
     int dialogs = 0;
     int menus = 0;
     std::vector<std::wstring> dialogTitles;
-    // Called as each dialog is created, before it runs.
-    std::function<void()> onDialog;
+    // Dialogs open instead, and close again from their own loop.
+    bool closeDialogs = false;
 
 private:
-    Dialogs m_mode;
     HHOOK m_hook;
     LRESULT Dialog(HWND window, const CREATESTRUCTW* create);
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
