@@ -1,6 +1,7 @@
 // Process entry: one instance per logon session. A later start forwards its
 // command to the running one and ends.
 #include <windows.h>
+#include <ole2.h>
 
 #include <cstdlib>
 
@@ -73,5 +74,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         return 0;
     }
     // The main window quits with 0: the program always ends with exit code 0.
-    return RunMessageLoop();
+    int exitCode = RunMessageLoop();
+    // Started by the main window's creation; ended only now that no shell
+    // dialog can still be running on this thread.
+    OleUninitialize();
+    CoUninitialize();
+    return exitCode;
 }

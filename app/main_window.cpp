@@ -124,9 +124,22 @@ void MainOnDestroy() {
         FreeLibrary(g_user32);
         g_user32 = nullptr;
     }
-    OleUninitialize();
-    CoUninitialize();
+    // COM and OLE end with the message loop, not here: a shell dialog opened
+    // from the launcher's menu or the editor's folder browser may still be on
+    // the stack, and would return into a handler already unloaded.
     PostQuitMessage(0);
+}
+
+// At sign-out or shutdown the system ends the process after this message,
+// without the dialog's close or WM_DESTROY: the settings' edits are written now.
+void MainOnEndSession(WPARAM ending) {
+    if (!ending) {
+        return;
+    }
+    // Here PirnelEndKeyCapture(): a key capture still running lets go of the keyboard.
+    if (g_settingsOpen) {
+        SaveStore();
+    }
 }
 
 POINT CursorPosition() {
@@ -154,6 +167,17 @@ void RunBusy(RunDialog run) {
     g_busy = 0;
 }
 
+// A dialog would rebuild the image list the launcher's rows still show, and
+// close the launcher under its own shell menu: one asked for while the
+// launcher is open waits until it has closed, and then opens, since the user
+// asked for it.
+bool DialogHeld(UINT command) { return g_busy || HoldUntilLauncherCloses(command); }
+
+// While the launcher's shell menu runs, a launcher or tray menu opened inside
+// its loop would close the launcher under it; the user still sees the
+// launcher, so these are dropped, as during a dialog.
+bool PopupHeld() { return g_busy || IsLauncherMenuOpen(); }
+
 LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     const UINT command = LOWORD(wParam);
     switch (command) {
@@ -161,7 +185,7 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         DestroyWindow(window);
         return 0;
     case IDM_SETTINGS:
-        if (!g_busy) {
+        if (!DialogHeld(command)) {
             RunBusy([window] {
                 g_settingsOpen = true;
                 RunSettingsDialog();
@@ -173,17 +197,17 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case IDM_ABOUT:
-        if (!g_busy) {
+        if (!DialogHeld(command)) {
             RunBusy([] { RunAboutDialog(); });
         }
         return 0;
     case IDM_SHOW_LAUNCHER:
-        if (!g_busy) {
+        if (!PopupHeld()) {
             ShowLauncherAtCursor(window);
         }
         return 0;
     case IDM_SHOW_MENU:
-        if (!g_busy) {
+        if (!PopupHeld()) {
             ShowMenuAtCursor(window);
         }
         return 0;
@@ -193,7 +217,7 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainOnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
-    if (wParam == TRAY_ICON_ID && !g_busy) {
+    if (wParam == TRAY_ICON_ID && !PopupHeld()) {
         switch (static_cast<UINT>(lParam)) {
         case WM_LBUTTONDOWN:
             // The launcher opens on the press; release the button so the shell
@@ -268,6 +292,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_RUNTASK:
         RunTask(reinterpret_cast<Task*>(lParam));
         return 1;
+    case WM_QUERYENDSESSION:
+        // Nothing of ours is worth holding up the user's sign-out.
+        return TRUE;
+    case WM_ENDSESSION:
+        MainOnEndSession(wParam);
+        return 0;
     default:
         if (message == g_taskbarCreatedMessage && message != 0) {
             MainOnTaskbarCreated();

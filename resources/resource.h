@@ -65,5 +65,9 @@
 #define WM_TRAYNOTIFY 0x8000
 #define WM_RUNTASK 0x8001
 
+// Posted by the launcher window to itself: it closes from its own queue,
+// never from inside its own handlers.
+#define WM_CLOSELAUNCHER (WM_APP + 2)
+
 // The tray icon's identifier within the main window
 #define TRAY_ICON_ID 1

@@ -25,44 +25,57 @@ constexpr int kKeyboardMenuOffset = 16;
 constexpr LONG_PTR kClosing = 1;
 
 // The list's own procedure while the subclass is installed. There is never
-// more than one launcher: opening one activates the main window first, which
-// closes the old one, and where the system refused that activation the old
-// one is closed before the new one is made.
+// more than one launcher: a new one destroys the old one before it is made.
 WNDPROC g_listProc = nullptr;
 HWND g_launcher = nullptr;
 // The height of the launcher's rows as its list draws them.
 int g_rowHeight = kRowHeight;
+// How many shell menus run their loops above the launcher's handler (one
+// opened while the shell's dialog of another is up makes two).
+int g_menuDepth = 0;
+// The main window's command that waits for the launcher to close.
+UINT g_heldCommand = 0;
 
 HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
 
-// Destroying from a deactivation activates another window, which deactivates
-// this one again: without the mark the destruction would nest until the
-// system gives up, and the clean-up would never run.
+bool IsClosing(HWND window) { return GetWindowLongPtrW(window, GWLP_USERDATA) == kClosing; }
+
+// Closes from the queue, once the handler that asked has returned: destroying
+// from a deactivation would activate another window and nest until the system
+// gives up, skipping the clean-up; and the shell's menu may still be running
+// above the launcher's handler.
 void CloseLauncher(HWND window) {
-    if (GetWindowLongPtrW(window, GWLP_USERDATA) == kClosing) {
+    if (IsClosing(window)) {
         return;
     }
     SetWindowLongPtrW(window, GWLP_USERDATA, kClosing);
-    DestroyWindow(window);
+    PostMessageW(window, WM_CLOSELAUNCHER, 0, 0);
+}
+
+void LauncherOnCloseRequest(HWND window) {
+    // The menu, when it ends, asks again.
+    if (g_menuDepth == 0) {
+        DestroyWindow(window);
+    }
 }
 
 void RunRow(HWND window, int row) {
     Task* task = GetRowTask(window, row);
-    if (!task) {
+    // A click comes twice, from the subclass and from the list itself: the
+    // first one closes the launcher, the second must not run the task again.
+    if (!task || IsClosing(window)) {
         return;
     }
     HWND list = ListOf(window);
     if (SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_CUT) & LVIS_CUT) {
         return;
     }
-    // The main window runs it from its queue, once the launcher has gone.
+    // Closed first, so the main window runs the task from its queue once the
+    // launcher has gone, even where the hidden main window cannot take the
+    // activation.
+    CloseLauncher(window);
     PostMessageW(g_mainWindow, WM_RUNTASK, 0, reinterpret_cast<LPARAM>(task));
     SetForegroundWindow(g_mainWindow);
-    // The hidden main window may not take the activation everywhere; the
-    // launcher closes all the same.
-    if (IsWindow(window)) {
-        CloseLauncher(window);
-    }
 }
 
 void SelectOnly(HWND list, int from, int to) {
@@ -146,7 +159,11 @@ void LauncherOnContextMenu(HWND window, LPARAM lParam) {
         point = {bounds.left + offset, bounds.top + offset};
         ClientToScreen(list, &point);
     }
+    ++g_menuDepth;
     ShowItemContextMenu(window, point, task->ItemIDList);
+    if (--g_menuDepth == 0 && IsClosing(window)) {
+        PostMessageW(window, WM_CLOSELAUNCHER, 0, 0);
+    }
 }
 
 void LauncherOnSize(HWND window, int width, int height) {
@@ -247,6 +264,10 @@ void LauncherOnDestroy(HWND window) {
     if (g_launcher == window) {
         g_launcher = nullptr;
     }
+    if (g_heldCommand) {
+        PostMessageW(g_mainWindow, WM_COMMAND, MAKEWPARAM(g_heldCommand, 0), 0);
+        g_heldCommand = 0;
+    }
     SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
 }
 
@@ -333,7 +354,7 @@ LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM
     default:
         break;
     }
-    // Running a row destroys the launcher, and the list with it.
+    // Null once the launcher's clean-up has put the list's own procedure back.
     return g_listProc ? CallWindowProcW(g_listProc, list, message, wParam, lParam) : 0;
 }
 
@@ -352,6 +373,9 @@ LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LP
             CloseLauncher(window);
         }
         break;
+    case WM_CLOSELAUNCHER:
+        LauncherOnCloseRequest(window);
+        return 0;
     case WM_NOTIFY:
         return LauncherOnNotify(window, wParam, lParam);
     case WM_CONTEXTMENU:
@@ -372,9 +396,22 @@ LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+bool IsLauncherMenuOpen() { return g_menuDepth > 0; }
+
+bool HoldUntilLauncherCloses(UINT command) {
+    if (!g_launcher) {
+        return false;
+    }
+    g_heldCommand = command;
+    CloseLauncher(g_launcher);
+    return true;
+}
+
 bool ShowLauncherWindow(POINT point) {
+    // Not from inside the old one's handlers (the main window opens none while
+    // its menu runs): the two would share the list's saved procedure.
     if (g_launcher) {
-        CloseLauncher(g_launcher);
+        DestroyWindow(g_launcher);
     }
     return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kLauncherWindowClass, nullptr,
                            WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr,

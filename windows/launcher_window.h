@@ -13,6 +13,13 @@ LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM
 // could not be created.
 bool ShowLauncherWindow(POINT point);
 
+// True while the shell's menu of a launcher row, or a dialog the shell opened
+// from it, runs its own message loop above the launcher's handler.
+bool IsLauncherMenuOpen();
+// When a launcher is open: asks it to close, keeps `command` to post to the
+// main window once it has gone (the last one held wins), and returns true.
+bool HoldUntilLauncherCloses(UINT command);
+
 // The launcher's sizes on this screen: 322, 33 and 2 pixels at 96 DPI.
 struct LauncherGeometry {
     int width;

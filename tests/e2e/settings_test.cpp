@@ -67,4 +67,27 @@ TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
     EXPECT_EQ(UINT(MOD_CONTROL), value);
 }
 
+TEST_F(TessalyTest, SigningOutWithTheSettingsOpenKeepsTheirEdits) {
+    e2e::WriteStore({{0, 0xFFFFFFFF, L"notepad", L"メモ帳"}}, 1);
+    Start();
+    PostCommand(main, IDM_SETTINGS);
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    PressButton(settings, IDC_ADD);
+    HWND editor = WaitForDialog(kEditorTitle);
+    ASSERT_NE(nullptr, editor);
+    SetDlgItemTextW(editor, IDC_FILE, L"regedit");
+    PressButton(editor, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return Rows(settings) == 2; }));
+    // The system asks, tells, then ends the process: no close, no WM_DESTROY.
+    EXPECT_EQ(TRUE, SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    SendMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    app.reset();
+    DWORD count = 0;
+    std::wstring file;
+    EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks", L"Count", count) && count == 2) << count;
+    EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task1", L"File", file));
+    EXPECT_EQ(L"regedit", file);
+}
+
 }  // namespace

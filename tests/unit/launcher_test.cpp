@@ -513,6 +513,7 @@ TEST_F(LauncherTest, UpAndDownWrapAtBothEnds) {
     }
     // Escape closes it; the shared image list outlives it.
     SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    test::PumpMessages();
     EXPECT_FALSE(IsWindow(launcher));
     EXPECT_EQ(4, ImageList_GetImageCount(g_taskImageList));
 }
@@ -531,7 +532,10 @@ TEST_F(LauncherTest, AButtonReleasedOverARowRunsItOnce) {
         // Below the last row there is no row at all.
         int y = c.row < 0 ? row.bottom + 5 : (row.top + row.bottom) / 2;
         SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(40, y));
+        // The list's own click notification comes on top of the subclass's.
+        SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(40, y));
         std::vector<Task*> runs = TakeRunRequests();
+        test::PumpMessages();
         SCOPED_TRACE(c.row);
         EXPECT_EQ(c.runs ? std::vector<Task*>{first} : std::vector<Task*>{}, runs);
         EXPECT_EQ(c.runs, !IsWindow(launcher));
@@ -564,6 +568,41 @@ TEST_F(LauncherTest, DeactivationClosesItOnce) {
     test::PumpUntil([&] { return !IsWindow(launcher); });
     EXPECT_FALSE(IsWindow(launcher));
     EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList));
+}
+
+int g_dialogsInMenu = -1;
+bool g_imagesKeptInMenu = false;
+test::ModalBlocker* g_menuBlocker = nullptr;
+
+// The menu's own loop dispatches what is posted meanwhile: here a second
+// start asking for the settings.
+BOOL TrackWhileTheSettingsAreAsked(HMENU, UINT, int, int, HWND owner) {
+    HIMAGELIST images = g_taskImageList;
+    PostMessageW(g_mainWindow, WM_COMMAND, MAKEWPARAM(IDM_SETTINGS, 0), 0);
+    test::PumpMessages();
+    g_dialogsInMenu = g_menuBlocker->dialogs;
+    // Still the launcher's, which is still there.
+    HIMAGELIST shown = ListView_GetImageList(GetDlgItem(owner, IDC_LIST), LVSIL_SMALL);
+    g_imagesKeptInMenu = g_taskImageList == images && shown == images;
+    return 0;
+}
+
+TEST_F(LauncherTest, SettingsAskedForDuringTheShellMenuOpenOnceTheLauncherHasClosed) {
+    AddTask(L"notepad");
+    Open();
+    SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    test::ModalBlocker blocker;
+    blocker.closeDialogs = true;
+    g_menuBlocker = &blocker;
+    FakeContextMenu menu(3);
+    g_fakeMenu = &menu;
+    const ContextMenuShell saved = g_contextMenuShell;
+    g_contextMenuShell = {FakeGetMenu, TrackWhileTheSettingsAreAsked};
+    SendMessageW(launcher, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+    g_contextMenuShell = saved;
+    EXPECT_EQ(0, g_dialogsInMenu);
+    EXPECT_TRUE(g_imagesKeptInMenu);
+    EXPECT_TRUE(test::PumpUntil([&] { return blocker.dialogs == 1 && !IsWindow(launcher); }));
 }
 
 }  // namespace

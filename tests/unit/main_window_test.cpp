@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <ole2.h>
 
 #include <string>
 #include <vector>
@@ -267,6 +268,9 @@ TEST_F(MainWindowTest, ExitReleasesEverythingAndQuitsWithZero) {
     EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00080043"));
     EXPECT_EQ(1u, session.tray.Count(NIM_DELETE));
     EXPECT_EQ(nullptr, g_fontHandle);
+    // A shell dialog may still be on the stack: OLE stays up until the loop has ended.
+    EXPECT_EQ(S_FALSE, OleInitialize(nullptr));
+    OleUninitialize();
     MSG message;
     ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(0u, message.wParam);

@@ -1,6 +1,7 @@
 #include "tests/unit/test_support.h"
 
 #include <gtest/gtest.h>
+#include <ole2.h>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
@@ -122,6 +123,16 @@ ModalBlocker::~ModalBlocker() {
     g_blocker = nullptr;
 }
 
+LRESULT ModalBlocker::Dialog(HWND window, const CREATESTRUCTW* create) {
+    ++dialogs;
+    dialogTitles.push_back(create->lpszName ? create->lpszName : L"");
+    if (!closeDialogs) {
+        return 1;
+    }
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
 LRESULT CALLBACK ModalBlocker::Hook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && g_blocker) {
         auto create = reinterpret_cast<CBT_CREATEWNDW*>(lParam);
@@ -129,19 +140,14 @@ LRESULT CALLBACK ModalBlocker::Hook(int code, WPARAM wParam, LPARAM lParam) {
         if (IS_INTRESOURCE(className)) {
             WORD atom = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(className));
             if (atom == 32770) {
-                ++g_blocker->dialogs;
-                g_blocker->dialogTitles.push_back(create->lpcs->lpszName ? create->lpcs->lpszName
-                                                                         : L"");
-                return 1;
+                return g_blocker->Dialog(reinterpret_cast<HWND>(wParam), create->lpcs);
             }
             if (atom == 32768) {
                 ++g_blocker->menus;
                 return 1;
             }
         } else if (lstrcmpW(className, L"#32770") == 0) {
-            ++g_blocker->dialogs;
-            g_blocker->dialogTitles.push_back(create->lpcs->lpszName ? create->lpcs->lpszName : L"");
-            return 1;
+            return g_blocker->Dialog(reinterpret_cast<HWND>(wParam), create->lpcs);
         } else if (lstrcmpW(className, L"#32768") == 0) {
             ++g_blocker->menus;
             return 1;
@@ -165,6 +171,7 @@ MainWindowSession::MainWindowSession(Store store) {
 }
 
 void MainWindowSession::Destroy() {
+    const bool created = m_window != nullptr;
     if (m_window && IsWindow(m_window)) {
         DestroyWindow(m_window);
     }
@@ -175,6 +182,11 @@ void MainWindowSession::Destroy() {
         if (message.message != WM_QUIT) {
             DispatchMessageW(&message);
         }
+    }
+    // As the process entry does once its loop has ended.
+    if (created) {
+        OleUninitialize();
+        CoUninitialize();
     }
     UnregisterClassW(kNameWindowClass, g_instance);
     UnregisterClassW(kLauncherWindowClass, g_instance);

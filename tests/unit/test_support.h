@@ -66,9 +66,12 @@ public:
     int dialogs = 0;
     int menus = 0;
     std::vector<std::wstring> dialogTitles;
+    // Dialogs open instead, and close again from their own loop.
+    bool closeDialogs = false;
 
 private:
     HHOOK m_hook;
+    LRESULT Dialog(HWND window, const CREATESTRUCTW* create);
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
 };
 
