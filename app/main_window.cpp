@@ -10,6 +10,7 @@
 #include "app/tray_icon.h"
 #include "config/about_dialog.h"
 #include "config/settings_dialog.h"
+#include "libs/pirnel/pirnel.h"
 #include "libs/quillet/quillet.h"
 #include "model/display_settings.h"
 #include "model/store.h"
@@ -136,7 +137,8 @@ void MainOnEndSession(WPARAM ending) {
     if (!ending) {
         return;
     }
-    // Here PirnelEndKeyCapture(): a key capture still running lets go of the keyboard.
+    // A key capture still running lets go of the keyboard before the end.
+    PirnelEndKeyCapture();
     if (g_settingsOpen) {
         SaveStore();
     }
