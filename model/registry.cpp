@@ -4,7 +4,26 @@
 #include <cwchar>
 #include <memory>
 
+#include "app/system_library.h"
+
 RegistryReads g_registryReads = {RegOpenKeyExW, RegQueryValueExW};
+
+namespace {
+
+// Exported by advapi32 since Vista, but not declared by every SDK's headers.
+// Where it is missing a rename fails, so a save that needs one keeps the store
+// it would have replaced.
+LSTATUS WINAPI RenameKeyBySystem(HKEY parent, LPCWSTR name, LPCWSTR newName) {
+    using RenameKeyFunction = LSTATUS(WINAPI*)(HKEY, LPCWSTR, LPCWSTR);
+    static const RenameKeyFunction renameKey =
+        BindSystemFunction<RenameKeyFunction>(L"advapi32.dll", "RegRenameKey");
+    return renameKey ? renameKey(parent, name, newName) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+}  // namespace
+
+RegistryWrites g_registryWrites = {RegCreateKeyExW, RegSetValueExW,  RegCopyTreeW,
+                                   RenameKeyBySystem, RegDeleteKeyW, RegDeleteTreeW};
 
 namespace registry {
 
@@ -47,8 +66,8 @@ tessaly::unique_hkey OpenKey(HKEY parent, const wchar_t* name) {
 
 tessaly::unique_hkey CreateKey(HKEY parent, const wchar_t* name) {
     tessaly::unique_hkey key;
-    if (RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS) {
+    if (g_registryWrites.createKey(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
+                                   nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
         key.release();
     }
     return key;
@@ -80,20 +99,38 @@ bool ReadString(HKEY key, const wchar_t* name, wchar_t* buffer, size_t length) {
     return true;
 }
 
+bool CopyTree(HKEY source, HKEY destination) {
+    return g_registryWrites.copyTree(source, nullptr, destination) == ERROR_SUCCESS;
+}
+
+bool RenameKey(HKEY parent, const wchar_t* name, const wchar_t* newName) {
+    return g_registryWrites.renameKey(parent, name, newName) == ERROR_SUCCESS;
+}
+
+bool DeleteKey(HKEY parent, const wchar_t* name) {
+    return g_registryWrites.deleteKey(parent, name) == ERROR_SUCCESS;
+}
+
+bool DeleteTree(HKEY parent, const wchar_t* name) {
+    LSTATUS status = g_registryWrites.deleteTree(parent, name);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
 bool WriteDword(HKEY key, const wchar_t* name, DWORD value) {
-    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof(value)) == ERROR_SUCCESS;
+    return g_registryWrites.setValue(key, name, 0, REG_DWORD,
+                                     reinterpret_cast<const BYTE*>(&value),
+                                     sizeof(value)) == ERROR_SUCCESS;
 }
 
 bool WriteBinary(HKEY key, const wchar_t* name, const void* data, DWORD size) {
-    return RegSetValueExW(key, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size) ==
-           ERROR_SUCCESS;
+    return g_registryWrites.setValue(key, name, 0, REG_BINARY, static_cast<const BYTE*>(data),
+                                     size) == ERROR_SUCCESS;
 }
 
 bool WriteString(HKEY key, const wchar_t* name, const wchar_t* text) {
     DWORD size = static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size) ==
-           ERROR_SUCCESS;
+    return g_registryWrites.setValue(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                     size) == ERROR_SUCCESS;
 }
 
 }  // namespace registry

@@ -10,15 +10,31 @@
 
 // The two system calls behind every read, through pointers so that a test can
 // serve the reads from memory: under Wine each is a round trip to the server,
-// too slow for thousands of generated stores. Creating keys and writing always
-// go to the system, and keys are closed by their owners with RegCloseKey
-// itself, so a stand-in key must be a handle value that call leaves alone.
+// too slow for thousands of generated stores. Keys are closed by their owners
+// with RegCloseKey itself, so a stand-in key must be a handle value that call
+// leaves alone.
 struct RegistryReads {
     LSTATUS(WINAPI* openKey)(HKEY parent, LPCWSTR name, DWORD options, REGSAM access, PHKEY key);
     LSTATUS(WINAPI* queryValue)(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
                                 LPBYTE data, LPDWORD size);
 };
 extern RegistryReads g_registryReads;
+
+// Every system call that changes the registry, through pointers so that a test
+// can count them and make any one fail, as a full hive or a process ended
+// part-way through a save would.
+struct RegistryWrites {
+    LSTATUS(WINAPI* createKey)(HKEY parent, LPCWSTR name, DWORD reserved, LPWSTR keyClass,
+                               DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,
+                               PHKEY key, LPDWORD disposition);
+    LSTATUS(WINAPI* setValue)(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
+                              const BYTE* data, DWORD size);
+    LSTATUS(WINAPI* copyTree)(HKEY source, LPCWSTR name, HKEY destination);
+    LSTATUS(WINAPI* renameKey)(HKEY parent, LPCWSTR name, LPCWSTR newName);
+    LSTATUS(WINAPI* deleteKey)(HKEY parent, LPCWSTR name);
+    LSTATUS(WINAPI* deleteTree)(HKEY parent, LPCWSTR name);
+};
+extern RegistryWrites g_registryWrites;
 
 namespace registry {
 
@@ -53,6 +69,19 @@ template <size_t Length>
 bool ReadString(HKEY key, const wchar_t* name, wchar_t (&buffer)[Length]) {
     return ReadString(key, name, buffer, Length);
 }
+
+// Copies every value and subkey of `source` into `destination`.
+bool CopyTree(HKEY source, HKEY destination);
+// Gives the subkey `name` of `parent` the name `newName`, which must be free:
+// one step, so the key is found under one name or the other, never both or
+// neither.
+bool RenameKey(HKEY parent, const wchar_t* name, const wchar_t* newName);
+// Deletes the subkey `name` of `parent`, which has no subkeys of its own.
+bool DeleteKey(HKEY parent, const wchar_t* name);
+// Deletes the subkey `name` of `parent` with everything below it; true when
+// it is gone (or was never there). A deletion that fails part-way may leave
+// any part of the tree.
+bool DeleteTree(HKEY parent, const wchar_t* name);
 
 bool WriteDword(HKEY key, const wchar_t* name, DWORD value);
 bool WriteBinary(HKEY key, const wchar_t* name, const void* data, DWORD size);
