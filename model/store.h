@@ -11,7 +11,9 @@ constexpr size_t kMaxStoredTasks = 4096;
 
 // Nonzero when the program's key exists. Replaces the task list only when
 // tasks are stored, registering their hotkeys; applies the stored tray choice.
+// A save that stopped part-way is first taken to its old or its new store.
 int LoadStore();
-// Writes every setting and every task. Never deletes: "Task%d" keys at or
-// above the new count stay behind, and the next load ignores them.
+// Replaces the whole store with every setting and every task, or, when any
+// write fails, leaves it as it was. Values under "Setting" that this version
+// does not know stay; the rest of the old tree goes.
 void SaveStore();

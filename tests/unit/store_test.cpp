@@ -6,6 +6,7 @@
 #include "app/hotkey.h"
 #include "app/tray_icon.h"
 #include "model/display_settings.h"
+#include "model/registry.h"
 #include "model/store.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
@@ -16,11 +17,71 @@ using test::WriteDword;
 using test::WriteRaw;
 using test::WriteString;
 
+// Counts the store's writes and refuses every one from `g_refused` on, as when
+// the process is ended there, or with `g_onlyOne` that one alone, as a full hive.
+size_t g_written, g_refused, g_lastRename;
+bool g_onlyOne;
+RegistryWrites g_systemWrites;
+
+template <auto call, typename... Args>
+LSTATUS WINAPI CountedWrite(Args... args) {
+    const size_t write = g_written++;
+    return (g_onlyOne ? write != g_refused : write < g_refused) ? (g_systemWrites.*call)(args...)
+                                                                : ERROR_ACCESS_DENIED;
+}
+
+LSTATUS WINAPI CountedRename(HKEY parent, LPCWSTR name, LPCWSTR newName) {
+    g_lastRename = g_written;
+    return CountedWrite<&RegistryWrites::renameKey>(parent, name, newName);
+}
+
+void RefuseWrites(size_t refused, bool onlyOne) {
+    g_written = 0;
+    g_refused = refused;
+    g_onlyOne = onlyOne;
+    g_lastRename = SIZE_MAX;
+    g_registryWrites = {CountedWrite<&RegistryWrites::createKey>, CountedWrite<&RegistryWrites::setValue>,
+                        CountedWrite<&RegistryWrites::copyTree>,  CountedRename,
+                        CountedWrite<&RegistryWrites::deleteKey>, CountedWrite<&RegistryWrites::deleteTree>};
+}
+
+// Every stored field of the settings and of each task, as one text.
+std::wstring StoredState() {
+    const DisplaySettings& s = g_displaySettings;
+    std::wstring state(reinterpret_cast<const wchar_t*>(&s.Font), sizeof(s.Font) / sizeof(wchar_t));
+    for (int v : {s.Location, int(s.FontColor), s.Alpha, s.Time, s.Fade, g_trayIcon.m_bShown}) {
+        state += L" " + std::to_wstring(v);
+    }
+    for (const auto& t : g_taskList) {
+        for (int v : {int(t->fsModifiers), int(t->vk), t->Show, t->RunAs, t->IconIndex, t->ShowLauncher}) {
+            state += L" " + std::to_wstring(v);
+        }
+        for (const wchar_t* text : {t->File, t->Parameter, t->WorkingFolder, t->Name, t->Sound, t->IconPath}) {
+            state += L"|" + std::wstring(text);
+        }
+    }
+    return state;
+}
+
+// A task whose every field says which it is.
+std::unique_ptr<Task> LetterTask(wchar_t letter) {
+    auto task = test::MakeTask(MOD_CONTROL | MOD_ALT, letter, std::wstring(1, letter).c_str());
+    int field = 0;
+    for (wchar_t* text : {task->File, task->Parameter, task->WorkingFolder, task->Sound, task->IconPath}) {
+        wsprintfW(text, L"%c%d", letter, field++);
+    }
+    task->Show = letter % 3 + 1;
+    task->RunAs = task->ShowLauncher = letter % 2;
+    task->IconIndex = letter;
+    return task;
+}
+
 // The start-up state the store is loaded over: defaults seeded, both default
 // tasks registered, the tray icon added.
 class StoreTest : public testing::Test {
 protected:
     void SetUp() override {
+        g_systemWrites = g_registryWrites;
         test::DeleteStore();
         g_trayIcon.Create(owner.window(), TRAY_ICON_ID, WM_TRAYNOTIFY, nullptr, L"Tessaly", 1);
         SeedDisplaySettings();
@@ -28,6 +89,7 @@ protected:
         CreateDefaultTask('C', L"calc", L"電卓");
     }
     void TearDown() override {
+        g_registryWrites = g_systemWrites;
         g_taskList.Clear();
         g_trayIcon.Destroy();
         test::DeleteStore();
@@ -340,21 +402,6 @@ TEST_F(StoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
     EXPECT_STREQ(L"IPAGothic", g_displaySettings.Font.lfFaceName);
 }
 
-TEST_F(StoreTest, SavingFewerTasksLeavesTheStaleKeys) {
-    for (int i = 0; i < 5; ++i) {
-        StoreTask(i, 0, kNoKey, L"old" + std::to_wstring(i));
-    }
-    StoreCount(5);
-    SaveStore();  // the two default tasks
-    HKEY stale = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks\\Task4",
-                                           0, KEY_READ, &stale));
-    RegCloseKey(stale);
-    g_taskList.Clear();
-    ASSERT_NE(0, LoadStore());
-    EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓"}), Names());
-}
-
 TEST_F(StoreTest, TakenHotKeyLoadsWithoutAtomAndSavesItsKeysBack) {
     HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  nullptr, nullptr);
@@ -371,6 +418,78 @@ TEST_F(StoreTest, TakenHotKeyLoadsWithoutAtomAndSavesItsKeysBack) {
     EXPECT_EQ(static_cast<DWORD>('T'), vk);
     UnregisterHotKey(other, 9);
     DestroyWindow(other);
+}
+
+TEST_F(StoreTest, SaveStoppedAtAnyWriteLoadsTheOldOrTheNewStoreWhole) {
+    const struct {
+        const char* what;
+        void (*edit)();
+    } edits[] = {
+        {"add", [] { g_taskList.Append(LetterTask('E')); }},
+        {"delete B", [] { g_taskList.Remove(g_taskList.At(1)); }},
+        {"reorder", [] { g_taskList.SwapWithNext(g_taskList.At(0)); g_taskList.SwapWithNext(g_taskList.At(2)); }},
+        {"change C and the alpha", [] {
+             g_taskList.Remove(g_taskList.At(2));
+             g_taskList.InsertAt(2, LetterTask('X'))->fsModifiers = MOD_SHIFT;
+             g_displaySettings.Alpha = 77;
+         }},
+    };
+    // Tasks A to D, and beside the settings a value a later version reads.
+    auto storeOld = [](bool inMemoryOnly = false) {
+        g_taskList.Clear();
+        for (wchar_t letter : std::wstring(L"ABCD")) {
+            g_taskList.Append(LetterTask(letter));
+        }
+        SeedDisplaySettings();
+        g_displaySettings.Location = BottomLeft;
+        if (!inMemoryOnly) {
+            g_registryWrites = g_systemWrites;
+            test::DeleteStore();
+            SaveStore();
+            HKEY setting = test::CreateStoreKey(L"Setting");
+            WriteDword(setting, L"Language", 0x411);
+            RegCloseKey(setting);
+        }
+    };
+    storeOld(true);
+    const std::wstring oldState = StoredState();
+    for (const auto& e : edits) {
+        storeOld();
+        e.edit();
+        const std::wstring newState = StoredState();
+        RefuseWrites(SIZE_MAX, false);
+        SaveStore();
+        const size_t count = g_written, lastRename = g_lastRename;
+        for (bool onlyOne : {false, true}) {
+            for (size_t n = 0; n <= count - onlyOne; ++n) {
+                SCOPED_TRACE(std::string(e.what) + (onlyOne ? ", only write " : ", writes from ") +
+                             std::to_string(n) + " of " + std::to_string(count) + " refused");
+                storeOld();
+                e.edit();
+                RefuseWrites(n, onlyOne);
+                SaveStore();
+                g_registryWrites = g_systemWrites;
+                g_taskList.Clear();
+                SeedDisplaySettings();
+                ASSERT_NE(0, LoadStore());
+                const std::wstring loaded = StoredState();
+                // A full hive leaves the old store, unless it refuses only a
+                // write after the last rename: the new store is in place then,
+                // and the old one is being cleared away.
+                if (n == count || (onlyOne && n > lastRename)) {
+                    EXPECT_EQ(newState, loaded);
+                } else if (onlyOne) {
+                    EXPECT_EQ(oldState, loaded);
+                } else {
+                    EXPECT_TRUE(loaded == oldState || loaded == newState) << testing::PrintToString(loaded);
+                }
+                DWORD language = 0, size = sizeof(language);
+                RegGetValueW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Setting", L"Language", RRF_RT_DWORD,
+                             nullptr, &language, &size);
+                EXPECT_EQ(0x411u, language);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -32,7 +32,11 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 
 const wchar_t kStorePath[] = L"Software\\Norv\\Tessaly";
 
-void DeleteStore() { RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath); }
+void DeleteStore() {
+    for (const wchar_t* path : {kStorePath, L"Software\\Norv\\Tessaly.new", L"Software\\Norv\\Tessaly.old"}) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, path);
+    }
+}
 
 HKEY CreateStoreKey(const wchar_t* subkey) {
     std::wstring path = kStorePath;

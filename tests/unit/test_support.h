@@ -20,6 +20,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
 // HKCU\Software\Norv\Tessaly
 extern const wchar_t kStorePath[];
+// The store and what a save that stopped part-way leaves beside it.
 void DeleteStore();
 // Creates the program key (empty) and returns it open.
 HKEY CreateStoreKey(const wchar_t* subkey = nullptr);
