@@ -6,6 +6,8 @@
 ;   /NOAUTOSTART  no start at logon (the page's check box starts cleared)
 ;   /RUN          a silent install starts Tessaly when it is done (the
 ;                 finish page asks a user who sees it)
+; Exit codes of a silent install: 2 when a running Tessaly will not close,
+; 3 when the folder holds other files and no Tessaly; either changes nothing.
 
 Unicode true
 Target amd64-unicode
@@ -46,10 +48,11 @@ Var RunWhenDone
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Tessaly.exe"
-!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\readme.txt"
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\Tessaly-readme.txt"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderPageLeave
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom OptionsPageShow OptionsPageLeave
 !insertmacro MUI_PAGE_INSTFILES
@@ -81,6 +84,8 @@ LangString Closing ${LANG_ENGLISH} "Closing the running Tessaly..."
 LangString Closing ${LANG_JAPANESE} "実行中の Tessaly を終了しています..."
 LangString StillRunning ${LANG_ENGLISH} "Tessaly is running and could not be closed.$\r$\n$\r$\nExit Tessaly from its tray icon's menu, then choose Retry."
 LangString StillRunning ${LANG_JAPANESE} "Tessaly が実行中で、終了できませんでした。$\r$\n$\r$\nトレイアイコンのメニューから Tessaly を終了して、$\r$\n[再試行] を選んでください。"
+LangString FolderInUse ${LANG_ENGLISH} "$INSTDIR already holds other files, and no Tessaly.$\r$\n$\r$\nTessaly goes only into a new or empty folder, or over an earlier Tessaly, so that neither this install nor a later uninstall can replace or remove files that are not its own.$\r$\n$\r$\nChoose another folder."
+LangString FolderInUse ${LANG_JAPANESE} "$INSTDIR には、Tessaly ではないファイルがすでにあります。$\r$\n$\r$\nインストールやアンインストールで Tessaly のものではない$\r$\nファイルを上書きしたり削除したりしないように、$\r$\nTessaly は新しいフォルダか空のフォルダ、または以前の$\r$\nTessaly があるフォルダにだけインストールします。$\r$\n$\r$\n別のフォルダを選んでください。"
 LangString DeleteSettings ${LANG_ENGLISH} "Also delete your Tessaly settings (tasks, hotkeys and display settings)?$\r$\n$\r$\nChoose No to keep them for a later install."
 LangString DeleteSettings ${LANG_JAPANESE} "Tessaly の設定 (タスク、ホットキー、表示の設定) も$\r$\n削除しますか?$\r$\n$\r$\n再インストールに備えて残す場合は、$\r$\n[いいえ] を選んでください。"
 
@@ -198,7 +203,51 @@ FunctionEnd
 !insertmacro DEFINE_STOP_FUNCTIONS ""
 !insertmacro DEFINE_STOP_FUNCTIONS "un."
 
+Var FolderRefused
+
+; A folder that holds anything but an earlier Tessaly may hold a user's own
+; files under the names the install writes and the uninstall deletes. Sets
+; $FolderRefused to 1 for such a folder, 0 for a new, empty or earlier
+; Tessaly's one.
+Function CheckInstallFolder
+    Push $0
+    Push $1
+    StrCpy $FolderRefused 0
+    ${IfNot} ${FileExists} "$INSTDIR\Tessaly.exe"
+        ClearErrors
+        FindFirst $0 $1 "$INSTDIR\*"
+        ${DoUntil} ${Errors}
+            ${If} $1 != "."
+            ${AndIf} $1 != ".."
+                StrCpy $FolderRefused 1
+                ${Break}
+            ${EndIf}
+            FindNext $0 $1
+        ${Loop}
+        FindClose $0
+    ${EndIf}
+    Pop $1
+    Pop $0
+FunctionEnd
+
+Function FolderPageLeave
+    Call CheckInstallFolder
+    ${If} $FolderRefused = 1
+        MessageBox MB_OK|MB_ICONEXCLAMATION "$(FolderInUse)"
+        Abort
+    ${EndIf}
+FunctionEnd
+
 Function .onInit
+    ; A silent install has no folder page: it ends before anything changes,
+    ; a running Tessaly left running too.
+    ${If} ${Silent}
+        Call CheckInstallFolder
+        ${If} $FolderRefused = 1
+            SetErrorLevel 3
+            Quit
+        ${EndIf}
+    ${EndIf}
     StrCpy $AutoStart 1
     StrCpy $RunWhenDone 0
     ${GetParameters} $0
@@ -243,13 +292,25 @@ FunctionEnd
 Section "-Tessaly" SectionMain
     Call EnsureStopped
 
+    ; An earlier installer wrote its readme and licence under plain names,
+    ; writing over whatever was there, and its uninstaller, replaced now,
+    ; would have removed them: after this nothing would. A folder with an
+    ; uninstaller and Tessaly.exe but no Tessaly-readme.txt is such an
+    ; install's.
+    ${If} ${FileExists} "$INSTDIR\Uninstall.exe"
+    ${AndIf} ${FileExists} "$INSTDIR\Tessaly.exe"
+    ${AndIfNot} ${FileExists} "$INSTDIR\Tessaly-readme.txt"
+        Delete "$INSTDIR\readme.txt"
+        Delete "$INSTDIR\LICENSE.txt"
+    ${EndIf}
+
     SetOutPath "$INSTDIR"
     File "${STAGE}/Tessaly.exe"
     File "${STAGE}/quillet.dll"
     File "${STAGE}/pirnel.dll"
     File "${STAGE}/Ombrel.exe"
-    File "${STAGE}/readme.txt"
-    File "${STAGE}/LICENSE.txt"
+    File "${STAGE}/Tessaly-readme.txt"
+    File "${STAGE}/Tessaly-license.txt"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
     CreateShortcut "$SMPROGRAMS\Tessaly.lnk" "$INSTDIR\Tessaly.exe"
@@ -292,8 +353,8 @@ Section "Uninstall"
     Delete "$INSTDIR\quillet.dll"
     Delete "$INSTDIR\pirnel.dll"
     Delete "$INSTDIR\Ombrel.exe"
-    Delete "$INSTDIR\readme.txt"
-    Delete "$INSTDIR\LICENSE.txt"
+    Delete "$INSTDIR\Tessaly-readme.txt"
+    Delete "$INSTDIR\Tessaly-license.txt"
     Delete "$INSTDIR\Uninstall.exe"
     Delete "$SMPROGRAMS\Tessaly.lnk"
     DeleteRegValue HKCU "${RUN_KEY}" "Tessaly"

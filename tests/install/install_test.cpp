@@ -6,11 +6,13 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "resources/resource.h"
 #include "tests/e2e/driver.h"
@@ -22,8 +24,10 @@ using e2e::WaitFor;
 
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaly";
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t* const kShippedFiles[] = {L"Tessaly.exe", L"quillet.dll", L"pirnel.dll",
-                                        L"Ombrel.exe",  L"readme.txt",  L"LICENSE.txt"};
+const wchar_t* const kShippedFiles[] = {L"Tessaly.exe", L"quillet.dll",        L"pirnel.dll",
+                                        L"Ombrel.exe",  L"Tessaly-readme.txt", L"Tessaly-license.txt"};
+// What installers before the texts had names of their own wrote beside the programs.
+const wchar_t* const kEarlierTexts[] = {L"readme.txt", L"LICENSE.txt"};
 const wchar_t* const kPrograms[] = {L"Tessaly.exe", L"quillet.dll", L"pirnel.dll", L"Ombrel.exe"};
 // The hotkey of the task every case stores: Ctrl+Alt+K.
 const wchar_t kTaskAtom[] = L"Tessaly0003004b";
@@ -203,12 +207,32 @@ void ForgetInstalls() {
         for (const wchar_t* name : kShippedFiles) {
             DeleteFileW((dir + L"\\" + name).c_str());
         }
+        for (const wchar_t* name : kEarlierTexts) {
+            DeleteFileW((dir + L"\\" + name).c_str());
+        }
         DeleteFileW((dir + L"\\Uninstall.exe").c_str());
         RemoveDirectoryW(dir.c_str());
     }
     DeleteFileW(ShortcutPath().c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Tessaly");
+}
+
+// The names in a folder, sorted.
+std::vector<std::wstring> FolderContents(const std::wstring& dir) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        if (lstrcmpW(found.cFileName, L".") != 0 && lstrcmpW(found.cFileName, L"..") != 0) {
+            names.push_back(found.cFileName);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 class InstallTest : public testing::Test {
@@ -334,9 +358,14 @@ TEST_F(InstallTest, InstallOverARunningCopyClosesItReplacesTheFilesAndKeepsTheSe
     EXPECT_FALSE(RunValueExists());
     auto old = StartTessaly(exe);
 
-    // What an earlier version left: other bytes, an older time.
+    // What an earlier version left: other bytes, an older time, its texts
+    // under their earlier names.
     WriteFileBytes(dir + L"\\Ombrel.exe", "earlier");
-    WriteFileBytes(dir + L"\\readme.txt", "earlier");
+    DeleteFileW((dir + L"\\Tessaly-readme.txt").c_str());
+    DeleteFileW((dir + L"\\Tessaly-license.txt").c_str());
+    for (const wchar_t* name : kEarlierTexts) {
+        WriteFileBytes(dir + L"\\" + name, "earlier");
+    }
     HANDLE file = CreateFileW(exe.c_str(), FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -352,7 +381,12 @@ TEST_F(InstallTest, InstallOverARunningCopyClosesItReplacesTheFilesAndKeepsTheSe
     EXPECT_FALSE(old->Running());
     EXPECT_EQ(0u, old->WaitForExit(0));
     ExpectFilesAreTheBuilds(dir);
-    EXPECT_TRUE(ReadFileBytes(dir + L"\\readme.txt") != "earlier");
+    // The earlier texts were its installer's, which its uninstaller would
+    // have removed: they give way to this version's.
+    std::vector<std::wstring> expected(std::begin(kShippedFiles), std::end(kShippedFiles));
+    expected.push_back(L"Uninstall.exe");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, FolderContents(dir));
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     ASSERT_TRUE(GetFileAttributesExW(exe.c_str(), GetFileExInfoStandard, &data));
     EXPECT_NE(0, CompareFileTime(&earlier, &data.ftLastWriteTime));
@@ -375,6 +409,20 @@ TEST_F(InstallTest, InstallOverARunningCopyClosesItReplacesTheFilesAndKeepsTheSe
     ASSERT_TRUE(fresh.started());
     ExpectReady(fresh, exe);
     Exit(fresh);
+}
+
+TEST_F(InstallTest, SilentInstallIntoAFolderOfSomeoneElsesFilesFailsAndChangesNothing) {
+    const std::wstring dir = ScratchDir();
+    CreateDirectoryW(dir.c_str(), nullptr);
+    WriteFileBytes(dir + L"\\readme.txt", "mine");
+
+    EXPECT_EQ(3u, RunSetup(L"/S /D=" + dir));
+    EXPECT_TRUE(ReadFileBytes(dir + L"\\readme.txt") == "mine");
+    EXPECT_EQ(std::vector<std::wstring>{L"readme.txt"}, FolderContents(dir));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(Exists(ShortcutPath()));
+    EXPECT_FALSE(RunValueExists());
+    ExpectSettingsKept();
 }
 
 // Stands in for a Tessaly that does not answer: a main window of its class
@@ -404,7 +452,7 @@ TEST_F(InstallTest, InstallThatCannotCloseTheRunningCopyFailsAndReplacesNothing)
     const std::wstring dir = ScratchDir();
     ASSERT_EQ(0u, RunSetup(L"/S /D=" + dir));
     WriteFileBytes(dir + L"\\Ombrel.exe", "earlier");
-    WriteFileBytes(dir + L"\\readme.txt", "earlier");
+    WriteFileBytes(dir + L"\\Tessaly-readme.txt", "earlier");
     {
         UnansweringCopy copy;
         ASSERT_NE(nullptr, copy.window());
@@ -412,7 +460,7 @@ TEST_F(InstallTest, InstallThatCannotCloseTheRunningCopyFailsAndReplacesNothing)
         EXPECT_TRUE(IsWindow(copy.window()));
     }
     EXPECT_TRUE(ReadFileBytes(dir + L"\\Ombrel.exe") == "earlier");
-    EXPECT_TRUE(ReadFileBytes(dir + L"\\readme.txt") == "earlier");
+    EXPECT_TRUE(ReadFileBytes(dir + L"\\Tessaly-readme.txt") == "earlier");
     ExpectSettingsKept();
 }
 
@@ -495,9 +543,9 @@ TEST_F(InstallTest, PortableZipUnpacksAndItsProgramStarts) {
     DeleteFileW((dir + L"\\unzip-status").c_str());
     ASSERT_EQ("0\n", status);
 
-    for (const wchar_t* name : kShippedFiles) {
-        EXPECT_TRUE(Exists(unpacked + L"\\" + name)) << testing::PrintToString(std::wstring(name));
-    }
+    std::vector<std::wstring> shipped(std::begin(kShippedFiles), std::end(kShippedFiles));
+    std::sort(shipped.begin(), shipped.end());
+    EXPECT_EQ(shipped, FolderContents(unpacked));
     ExpectFilesAreTheBuilds(unpacked);
 
     auto app = StartTessaly(unpacked + L"\\Tessaly.exe");
