@@ -1,6 +1,8 @@
 #include "tests/e2e/driver.h"
 
+#include <psapi.h>
 #include <shlwapi.h>
+#include <winternl.h>
 
 #include <algorithm>
 
@@ -243,6 +245,144 @@ bool StoreKeyExists(const std::wstring& subkey) {
     }
     RegCloseKey(key);
     return true;
+}
+
+namespace {
+
+template <typename Fn>
+Fn NtdllFunction(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+SIZE_T PrivateBytes(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX counters = {sizeof(counters)};
+    if (K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters)) &&
+        counters.PrivateUsage != 0) {
+        return counters.PrivateUsage;
+    }
+    // The committed private regions, which the heaps grow in.
+    SIZE_T sum = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (const char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof(region)) == sizeof(region);
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) {
+            sum += region.RegionSize;
+        }
+    }
+    return sum;
+}
+
+DWORD HandleCount(HANDLE process, DWORD pid) {
+    DWORD count = 0;
+    if (GetProcessHandleCount(process, &count) && count != 0) {
+        return count;
+    }
+    // The process's entries in the system's handle list (as Wine lays it out).
+    using QueryFn = LONG(NTAPI*)(ULONG, void*, ULONG, ULONG*);
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+    struct Entry {
+        ULONG pid;
+        UCHAR type, flags;
+        USHORT handle;
+        void* object;
+        ULONG access;
+    };
+    struct List {
+        ULONG count;
+        Entry entries[1];
+    };
+    auto query = NtdllFunction<QueryFn>("NtQuerySystemInformation");
+    std::vector<Entry> buffer(4096);
+    LONG status;
+    while ((status = query(kSystemHandleInformation, buffer.data(), ULONG(buffer.size() * sizeof(Entry)),
+                           nullptr)) == kLengthMismatch) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) {
+        return 0;
+    }
+    const auto* list = reinterpret_cast<const List*>(buffer.data());
+    return static_cast<DWORD>(
+        std::count_if(list->entries, list->entries + list->count, [&](const Entry& e) { return e.pid == pid; }));
+}
+
+// Wine keeps each process's GDI objects in a table of its own, which the PEB
+// points to as on Windows (GdiSharedHandleTable, at 0xF8 in a 64-bit PEB): a
+// live entry has a non-zero type. Each window DC of Wine's cache is three
+// entries that come and go together, of types 1, 4 and 5.
+void CountGdiTable(HANDLE process, ProcessCounts& counts) {
+    struct Entry {
+        UINT64 object;
+        ULONG owner;
+        USHORT unique;
+        UCHAR type, flags;
+        UINT64 user;
+    };
+    static_assert(sizeof(Entry) == 24, "the table's layout");
+    constexpr size_t kEntries = 0x10000;
+    constexpr size_t kPebGdiTable = 0xF8;
+    constexpr UCHAR kWindowDcSurface = 5;
+    using QueryFn = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
+    PROCESS_BASIC_INFORMATION basic = {};
+    UINT64 table = 0;
+    std::vector<Entry> entries(kEntries);
+    if (NtdllFunction<QueryFn>("NtQueryInformationProcess")(process, ProcessBasicInformation, &basic,
+                                                            sizeof(basic), nullptr) != 0 ||
+        !ReadProcessMemory(process, reinterpret_cast<char*>(basic.PebBaseAddress) + kPebGdiTable, &table,
+                           sizeof(table), nullptr) ||
+        table == 0 ||
+        !ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(), kEntries * sizeof(Entry),
+                           nullptr)) {
+        return;
+    }
+    DWORD live = 0;
+    for (const Entry& entry : entries) {
+        live += entry.type != 0;
+        counts.windowDcs += entry.type == kWindowDcSurface;
+    }
+    counts.gdiObjects = live - 3 * counts.windowDcs;
+}
+
+struct WindowTally {
+    DWORD pid;
+    DWORD count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM tally) {
+    ++reinterpret_cast<WindowTally*>(tally)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK CountWindowTree(HWND window, LPARAM lParam) {
+    auto* tally = reinterpret_cast<WindowTally*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == tally->pid) {
+        ++tally->count;
+        EnumChildWindows(window, CountChild, lParam);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+ProcessCounts CountProcess(HANDLE process, DWORD pid) {
+    ProcessCounts counts;
+    counts.privateBytes = PrivateBytes(process);
+    counts.handles = HandleCount(process, pid);
+    counts.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
+    if (counts.gdiObjects == 0) {
+        CountGdiTable(process, counts);
+    }
+    counts.userObjects = GetGuiResources(process, GR_USEROBJECTS);
+    WindowTally tally = {pid, 0};
+    EnumWindows(CountWindowTree, reinterpret_cast<LPARAM>(&tally));
+    for (HWND window = nullptr; (window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr;) {
+        CountWindowTree(window, reinterpret_cast<LPARAM>(&tally));
+    }
+    counts.windows = tally.count;
+    return counts;
 }
 
 bool HotKeyIsFree(UINT modifiers, UINT vk) {
