@@ -363,8 +363,11 @@ Section "Uninstall"
     ClearErrors
     EnumRegKey $0 HKCU "${SETTINGS_KEY}" 0
     ${IfNot} ${Errors}
-        MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(DeleteSettings)" /SD IDNO IDNO +3
+        MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(DeleteSettings)" /SD IDNO IDNO +5
         DeleteRegKey HKCU "${SETTINGS_KEY}"
+        ; What a save stopped part-way may have left beside the settings.
+        DeleteRegKey HKCU "${SETTINGS_KEY}.new"
+        DeleteRegKey HKCU "${SETTINGS_KEY}.old"
         DeleteRegKey /ifempty HKCU "Software\Norv"
     ${EndIf}
 
