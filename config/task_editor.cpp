@@ -22,6 +22,11 @@ const wchar_t kNoKeyCaption[] = L"キーの設定";
 const wchar_t kBrowseTitle[] = L"ファイル、またはフォルダを選択してください。";
 const wchar_t* const kShowEntries[] = {L"標準", L"最小化", L"最大化"};
 
+// The edit boxes of the task's text fields. Each holds no more than its field
+// (MAX_PATH units with the terminator): OK would cut a longer text, into
+// another path or half a character, while the box showed it whole.
+const int kTextBoxes[] = {IDC_FILE, IDC_PARAMETER, IDC_FOLDER, IDC_NAME, IDC_SOUND, IDC_ICON_PATH};
+
 // Key value bits exchanged with the key library.
 constexpr UINT kKeyMask = 0xFFFF;
 constexpr int kModifierShift = 16;
@@ -120,6 +125,9 @@ void RefreshIcon(HWND dialog) {
 
 void EditorOnInitDialog(HWND dialog, Task* task) {
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(task));
+    for (int box : kTextBoxes) {
+        SendDlgItemMessageW(dialog, box, EM_LIMITTEXT, kTextFieldLength - 1, 0);
+    }
     for (const wchar_t* entry : kShowEntries) {
         SendDlgItemMessageW(dialog, IDC_SHOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
     }

@@ -129,6 +129,25 @@ TEST_F(EditorTest, OpensFromTheCopyAndOkWritesEveryField) {
     EXPECT_EQ(5, copy.ImageIndex);
 }
 
+// Pasted over, a box keeps no more than its field holds, and OK stores all of it.
+TEST_F(EditorTest, TextBoxesHoldNoMoreThanTheirFields) {
+    const struct {
+        int box;
+        const wchar_t* field;
+    } boxes[] = {{IDC_FILE, copy.File}, {IDC_PARAMETER, copy.Parameter}, {IDC_FOLDER, copy.WorkingFolder},
+                 {IDC_NAME, copy.Name}, {IDC_SOUND, copy.Sound}, {IDC_ICON_PATH, copy.IconPath}};
+    const std::wstring pasted(300, L'x');
+    Open();
+    for (const auto& b : boxes) {
+        SendDlgItemMessageW(dialog, b.box, EM_SETSEL, 0, -1);
+        SendDlgItemMessageW(dialog, b.box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pasted.c_str()));
+    }
+    Click(dialog, IDOK);
+    for (const auto& b : boxes) {
+        EXPECT_EQ(GetWindowTextLengthW(GetDlgItem(dialog, b.box)), lstrlenW(b.field)) << b.box;
+    }
+}
+
 TEST_F(EditorTest, CancelAndTheCloseBoxChangeNothing) {
     for (UINT close : {UINT(WM_COMMAND), UINT(WM_CLOSE)}) {
         Open();
