@@ -178,6 +178,19 @@ int SearchCommand(const wchar_t* command, wchar_t* resolved) {
     }
 }
 
+// Windows' own shortcuts keep targets such as %SystemRoot%\system32\...:
+// taken as written, that names a folder "%SystemRoot%" below the current one,
+// so the variables are expanded before the look. An expansion that does not
+// fit a path is no find: cut short, it would name another file.
+int SearchExpanded(const wchar_t* command, wchar_t* resolved) {
+    if (!wcschr(command, L'%')) {
+        return SearchCommand(command, resolved);
+    }
+    wchar_t expanded[MAX_PATH];
+    DWORD length = ExpandEnvironmentStringsW(command, expanded, MAX_PATH);
+    return length != 0 && length <= MAX_PATH ? SearchCommand(expanded, resolved) : 0;
+}
+
 }  // namespace
 
 struct CommandResolutionMemo::Entry {
@@ -248,7 +261,7 @@ void CommandResolutionMemo::Add(const wchar_t* command, UINT hash, int found, co
 
 int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
     if (!g_memo) {
-        return SearchCommand(command, resolved);
+        return SearchExpanded(command, resolved);
     }
     UINT hash = HashText(command);
     if (const CommandResolutionMemo::Entry* known = g_memo->Find(command, hash)) {
@@ -257,7 +270,7 @@ int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
         }
         return known->found;
     }
-    int found = SearchCommand(command, resolved);
+    int found = SearchExpanded(command, resolved);
     g_memo->Add(command, hash, found, resolved);
     return found;
 }

@@ -30,7 +30,8 @@ extern const wchar_t kDefaultExtensions[];
 // says. A name with an extension is looked for as it is; one without is
 // tried with each extension of PATHEXT in turn, each across every folder
 // before the next. 1 with the full path in `resolved` (MAX_PATH units), or 0.
-// A drive letter whose root does not exist fails at once.
+// A drive letter whose root does not exist fails at once. Variables
+// (%SystemRoot%) are expanded first: a command too long once expanded fails.
 int ResolveCommand(const wchar_t* command, wchar_t* resolved);
 
 // While one lives, a command resolved again gets the answer it got a moment

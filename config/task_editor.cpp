@@ -21,6 +21,14 @@ namespace {
 const wchar_t kNoKeyCaption[] = L"キーの設定";
 const wchar_t kBrowseTitle[] = L"ファイル、またはフォルダを選択してください。";
 const wchar_t* const kShowEntries[] = {L"標準", L"最小化", L"最大化"};
+constexpr int kNormalEntry = 0;
+constexpr int kMinimizedEntry = 1;
+constexpr int kMaximizedEntry = 2;
+
+// The edit boxes of the task's text fields. Each holds no more than its field
+// (MAX_PATH units with the terminator): OK would cut a longer text, into
+// another path or half a character, while the box showed it whole.
+const int kTextBoxes[] = {IDC_FILE, IDC_PARAMETER, IDC_FOLDER, IDC_NAME, IDC_SOUND, IDC_ICON_PATH};
 
 // Key value bits exchanged with the key library.
 constexpr UINT kKeyMask = 0xFFFF;
@@ -82,9 +90,29 @@ void SetModifiers(HWND dialog, UINT modifiers) {
     }
 }
 
+// Every minimised state reads as "最小化": a shortcut set to "Minimized"
+// holds SW_SHOWMINNOACTIVE, which must not open its program normally.
+int ShowEntry(int show) {
+    if (show == SW_SHOWMINIMIZED || show == SW_MINIMIZE || show == SW_SHOWMINNOACTIVE) {
+        return kMinimizedEntry;
+    }
+    return show == SW_SHOWMAXIMIZED ? kMaximizedEntry : kNormalEntry;
+}
+
+// The combo box's user data is what OK stores while the entry stays as it
+// opened: the show command itself where the entry stands for it, so that a
+// shortcut's SW_SHOWMINNOACTIVE survives the editor; else the entry's own.
 void SelectShow(HWND dialog, int show) {
-    int entry = show >= 1 && show <= 3 ? show - 1 : 0;
+    const int entry = ShowEntry(show);
     SendDlgItemMessageW(dialog, IDC_SHOW, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    SetControlData(dialog, IDC_SHOW, entry != kNormalEntry ? show : SW_SHOWNORMAL);
+}
+
+// A changed selection stores the entry's own show command (its index + 1).
+int SelectedShow(HWND dialog) {
+    const int entry = static_cast<int>(SendDlgItemMessageW(dialog, IDC_SHOW, CB_GETCURSEL, 0, 0));
+    const int opened = static_cast<int>(ControlData(dialog, IDC_SHOW));
+    return entry == ShowEntry(opened) ? opened : entry + 1;
 }
 
 void ReadText(HWND dialog, int control, wchar_t (&text)[kTextFieldLength]) {
@@ -120,6 +148,9 @@ void RefreshIcon(HWND dialog) {
 
 void EditorOnInitDialog(HWND dialog, Task* task) {
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(task));
+    for (int box : kTextBoxes) {
+        SendDlgItemMessageW(dialog, box, EM_LIMITTEXT, kTextFieldLength - 1, 0);
+    }
     for (const wchar_t* entry : kShowEntries) {
         SendDlgItemMessageW(dialog, IDC_SHOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
     }
@@ -248,7 +279,7 @@ void EditorOnOk(HWND dialog) {
     ReadText(dialog, IDC_FILE, task->File);
     ReadText(dialog, IDC_PARAMETER, task->Parameter);
     ReadText(dialog, IDC_FOLDER, task->WorkingFolder);
-    task->Show = static_cast<int>(SendDlgItemMessageW(dialog, IDC_SHOW, CB_GETCURSEL, 0, 0)) + 1;
+    task->Show = SelectedShow(dialog);
     task->RunAs = IsChecked(dialog, IDC_RUNAS) ? 1 : 0;
     ReadText(dialog, IDC_NAME, task->Name);
     ReadText(dialog, IDC_SOUND, task->Sound);

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -100,7 +101,7 @@ protected:
 
 TEST_F(EditorTest, OpensFromTheCopyAndOkWritesEveryField) {
     Open();
-    EXPECT_EQ(L"標準", Text(dialog, IDC_SHOW));
+    EXPECT_EQ(L"最小化", Text(dialog, IDC_SHOW));
     EXPECT_TRUE(Checked(dialog, IDC_CTRL) && Checked(dialog, IDC_ALT));
     EXPECT_FALSE(Checked(dialog, IDC_SHIFT) || Checked(dialog, IDC_WIN) || Checked(dialog, IDC_SHOW_LAUNCHER));
     EXPECT_EQ(L"K", Text(dialog, IDC_KEY));
@@ -127,6 +128,43 @@ TEST_F(EditorTest, OpensFromTheCopyAndOkWritesEveryField) {
     // The run-time fields are the settings dialog's business.
     EXPECT_EQ(77, copy.Atom);
     EXPECT_EQ(5, copy.ImageIndex);
+}
+
+// Pasted over, a box keeps no more than its field holds, and OK stores all of it.
+TEST_F(EditorTest, TextBoxesHoldNoMoreThanTheirFields) {
+    const struct {
+        int box;
+        const wchar_t* field;
+    } boxes[] = {{IDC_FILE, copy.File}, {IDC_PARAMETER, copy.Parameter}, {IDC_FOLDER, copy.WorkingFolder},
+                 {IDC_NAME, copy.Name}, {IDC_SOUND, copy.Sound}, {IDC_ICON_PATH, copy.IconPath}};
+    const std::wstring pasted(300, L'x');
+    Open();
+    for (const auto& b : boxes) {
+        SendDlgItemMessageW(dialog, b.box, EM_SETSEL, 0, -1);
+        SendDlgItemMessageW(dialog, b.box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pasted.c_str()));
+    }
+    Click(dialog, IDOK);
+    for (const auto& b : boxes) {
+        EXPECT_EQ(GetWindowTextLengthW(GetDlgItem(dialog, b.box)), lstrlenW(b.field)) << b.box;
+    }
+}
+
+// A shortcut's minimised states read as "最小化" and stay as they were while
+// the user leaves the selection alone.
+TEST_F(EditorTest, ShowStateLeftAsItOpenedIsKept) {
+    const struct {
+        int show;
+        const wchar_t* text;
+    } cases[] = {{SW_SHOWMINNOACTIVE, L"最小化"}, {SW_MINIMIZE, L"最小化"}, {SW_SHOWMINIMIZED, L"最小化"},
+                 {SW_SHOWMAXIMIZED, L"最大化"}, {SW_SHOWNORMAL, L"標準"}};
+    for (const auto& c : cases) {
+        copy.Show = c.show;
+        Open();
+        EXPECT_EQ(c.text, Text(dialog, IDC_SHOW)) << c.show;
+        Click(dialog, IDOK);
+        EXPECT_EQ(c.show, copy.Show);
+        DestroyWindow(std::exchange(dialog, nullptr));
+    }
 }
 
 TEST_F(EditorTest, CancelAndTheCloseBoxChangeNothing) {

@@ -230,7 +230,7 @@ TEST(ReadShortcut, ShellMadeTargetKeepsItsVariables) {
     SaveShellShortcut(shortcut, {L"%SystemRoot%\\system32\\notepad.exe", L"", L"", SW_SHOWNORMAL});
     if (ReadWithShell(shortcut).target != L"%SystemRoot%\\system32\\notepad.exe") {
         GTEST_SKIP() << "Wine's SetPath resolves \"%SystemRoot%\\...\" against the current folder instead of "
-                        "keeping it as written (StoredShortcuts covers a stored unexpanded target)";
+                        "keeping it as written (ADroppedShortcutToATargetWithVariablesRuns reads a stored one)";
     }
     const ReadResult read = Read(shortcut.c_str());
     EXPECT_EQ(1, read.result);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <string>
 #include <utility>
@@ -6,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/run_task.h"
+#include "config/pickers.h"
 #include "model/display_settings.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
@@ -159,8 +161,13 @@ TEST_F(ResolveTest, TheCurrentFolderIsNeverSearched) {
     SetEnvironmentVariableW(L"PATHEXT", nullptr);
     // Empty and relative entries of PATH would name the current folder again.
     SetEnvironmentVariableW(L"PATH", (L".;;" + onPath + L";.\\;" + previousPath).c_str());
+    // Only a command taken as written, variables unexpanded, reaches these.
+    CreateDirectoryW((folder + L"\\%SystemRoot%").c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\%SystemRoot%\\system32").c_str(), nullptr);
+    SetEnvironmentVariableW(L"TESSALY_LONG", std::wstring(300, L'l').c_str());
     const std::wstring planted[] = {MakeFile(L"notepad.com", true), MakeFile(L"notepad.exe", true),
-                                    MakeFile(L"tessaly-here.exe", true)};
+                                    MakeFile(L"tessaly-here.exe", true),
+                                    MakeFile(L"%SystemRoot%\\system32\\notepad.exe", true)};
     const std::wstring there = MakeFile(L"tessaly-there.exe");
     const struct {
         const wchar_t* command;
@@ -172,6 +179,8 @@ TEST_F(ResolveTest, TheCurrentFolderIsNeverSearched) {
         {L"tessaly-here", L""},
         {L"tessaly-there", there},
         {L".\\notepad", planted[0]},  // a folder written out is the user's choice
+        {L"%SystemRoot%\\system32\\notepad.exe", SystemFile(L"notepad.exe")},
+        {L"%TESSALY_LONG%\\notepad.exe", L""},  // too long once expanded: never cut
     };
     for (const auto& c : cases) {
         wchar_t resolved[MAX_PATH] = {};
@@ -203,6 +212,36 @@ BOOL WINAPI RecordSound(LPCWSTR sound, HMODULE, DWORD flags) {
     EXPECT_EQ(static_cast<DWORD>(0x20003), flags);
     g_sounds.push_back(sound);
     return TRUE;
+}
+
+// A shortcut to `target` as written, as Windows' own keep theirs: in its
+// expandable-string block, which Windows reads, and as the path of its link
+// information, which Wine reads (Wine's link object ignores the block, and
+// resolves a target given to SetPath against the current folder).
+void SaveRawTargetShortcut(const std::wstring& file, const char* target) {
+    EXP_SZ_LINK block = {sizeof(block), EXP_SZ_LINK_SIG};
+    lstrcpynA(block.szTarget, target, MAX_PATH);
+    MultiByteToWideChar(CP_ACP, 0, target, -1, block.swzTarget, MAX_PATH);
+    std::string bytes;
+    auto put = [&bytes](const void* data, size_t size) { bytes.append(static_cast<const char*>(data), size); };
+    const DWORD start = 0x4C, flags = SLDF_HAS_LINK_INFO | SLDF_UNICODE | SLDF_HAS_EXP_SZ, end = 0;
+    put(&start, 4);
+    put(&CLSID_ShellLink, sizeof(CLSID));
+    put(&flags, 4);
+    bytes.resize(start);
+    // The link information: a fixed volume without a label, the path, no suffix.
+    const DWORD path = 0x1C + 0x11, size = path + lstrlenA(target) + 2;
+    const DWORD fields[] = {size, 0x1C, 1, 0x1C, path, 0, size - 1, 0x11, DRIVE_FIXED, 0, 0x10};
+    put(fields, sizeof(fields));
+    put("", 1);
+    put(target, lstrlenA(target) + 1);
+    put("", 1);
+    put(&block, sizeof(block));
+    put(&end, 4);
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    CloseHandle(handle);
 }
 
 class RunTaskTest : public testing::Test {
@@ -260,6 +299,20 @@ TEST_F(RunTaskTest, OpensTheResolvedPathWithTheTasksArguments) {
         EXPECT_EQ(c.show, call.show);
     }
     EXPECT_TRUE(g_sounds.empty());
+}
+
+TEST_F(RunTaskTest, ADroppedShortcutToATargetWithVariablesRuns) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring shortcut = std::wstring(temp) + L"tessaly system editor.lnk";
+    SaveRawTargetShortcut(shortcut, "%SystemRoot%\\system32\\notepad.exe");
+    ReadShortcut(shortcut.c_str(), task->File, task->Parameter, task->WorkingFolder, &task->Show, task->Name);
+    DeleteFileW(shortcut.c_str());
+    ASSERT_STREQ(L"%SystemRoot%\\system32\\notepad.exe", task->File);
+    Run();
+    ASSERT_EQ(1u, g_shellCalls.size());
+    EXPECT_TRUE(SamePath(SystemFile(L"notepad.exe"), g_shellCalls[0].file))
+        << testing::PrintToString(g_shellCalls[0].file);
 }
 
 TEST_F(RunTaskTest, WithoutAWorkingFolderTheDirectoryIsEmpty) {
