@@ -30,9 +30,8 @@ constexpr int kMaximizedEntry = 2;
 // another path or half a character, while the box showed it whole.
 const int kTextBoxes[] = {IDC_FILE, IDC_PARAMETER, IDC_FOLDER, IDC_NAME, IDC_SOUND, IDC_ICON_PATH};
 
-// Key value bits exchanged with the key library.
-constexpr UINT kKeyMask = 0xFFFF;
-constexpr int kModifierShift = 16;
+constexpr UINT kKeyMask = PIRNEL_KEY_MASK;
+constexpr int kModifierShift = PIRNEL_MODIFIER_SHIFT;
 
 // Each modifier check box and its hotkey flag.
 const struct {
@@ -68,9 +67,9 @@ void ShowKey(HWND dialog, LONG_PTR vk) {
         SetDlgItemTextW(dialog, IDC_KEY, kNoKeyCaption);
         return;
     }
-    wchar_t name[32] = {};
+    wchar_t name[PIRNEL_VIRTUAL_KEY_NAME_LENGTH] = {};
     PirnelGetVirtualKeyName(static_cast<UINT>(vk), name);
-    name[31] = L'\0';
+    name[PIRNEL_VIRTUAL_KEY_NAME_LENGTH - 1] = L'\0';
     SetDlgItemTextW(dialog, IDC_KEY, name);
 }
 

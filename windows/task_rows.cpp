@@ -11,7 +11,8 @@
 
 namespace {
 
-const wchar_t kNone[] = L"なし";
+// What a row without a name or a command says.
+const wchar_t kEmptyRowText[] = L"なし";
 
 // The list was built from the command found last time; a changed command
 // must not keep offering the old file's context menu.
@@ -143,7 +144,7 @@ void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowT
         Append(text, length, kRowTextLength, L"]");
     }
     if (length == 0) {
-        Append(text, length, kRowTextLength, kNone);
+        Append(text, length, kRowTextLength, kEmptyRowText);
     }
 }
 
@@ -172,13 +173,13 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row)
     item.state = (select ? LVIS_FOCUSED | LVIS_SELECTED : 0) | (found ? 0 : LVIS_CUT);
     int index = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 
-    wchar_t keyText[kKeyTextLength];
+    wchar_t keyText[PIRNEL_KEY_NAME_LENGTH];
     if (task->vk == kNoKey) {
-        lstrcpynW(keyText, kNone, kKeyTextLength);
+        lstrcpynW(keyText, PIRNEL_NO_KEY_TEXT, PIRNEL_KEY_NAME_LENGTH);
     } else {
         keyText[0] = L'\0';
         PirnelGetKeyName(task->fsModifiers, task->vk, keyText);
-        keyText[kKeyTextLength - 1] = L'\0';
+        keyText[PIRNEL_KEY_NAME_LENGTH - 1] = L'\0';
     }
     LVITEMW key = {};
     key.mask = LVIF_TEXT;

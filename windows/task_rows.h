@@ -10,8 +10,6 @@ struct Task;
 // Name, a blank, "[", File, a blank, Parameter and "]" at their longest,
 // with the terminator: a row text is never cut.
 constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
-// What the key library may write for a key combination, terminator included.
-constexpr size_t kKeyTextLength = 780;
 
 // Destroys the old image list and takes one icon per task anew, renewing
 // every task's ImageIndex (-1 for a task without an icon).

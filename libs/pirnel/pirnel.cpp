@@ -7,7 +7,7 @@
 namespace {
 
 // The caller's buffer for a key's name alone, terminator included.
-constexpr int kKeyNameSize = 32;
+constexpr int kKeyNameSize = PIRNEL_VIRTUAL_KEY_NAME_LENGTH;
 
 // Keys a layout cannot be trusted to name. Their scan codes carry the E0
 // prefix, which MAPVK_VK_TO_VSC drops, so the layout would name the plain key
@@ -163,8 +163,8 @@ int ModifierPrefix(UINT modifiers, LPWSTR buffer) {
 }
 
 // The dialogs' value: the key in the low word, the modifiers above it.
-constexpr UINT kKeyMask = 0xFFFF;
-constexpr int kModifierShift = 16;
+constexpr UINT kKeyMask = PIRNEL_KEY_MASK;
+constexpr int kModifierShift = PIRNEL_MODIFIER_SHIFT;
 constexpr UINT kModifierMask = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
 
 UINT KeyValue(UINT vk, UINT modifiers) {
@@ -178,11 +178,11 @@ bool HasKey(UINT value) {
     return vk != 0 && vk <= 0xFF;
 }
 
-const wchar_t kNoKeyText[] = L"なし";
+const wchar_t kNoKeyText[] = PIRNEL_NO_KEY_TEXT;
 
 // What a dialog shows for a value: its combination, or "なし".
 void ShowValue(HWND dialog, int control, UINT value) {
-    wchar_t text[780];
+    wchar_t text[PIRNEL_KEY_NAME_LENGTH];
     if (HasKey(value)) {
         PirnelGetKeyName(value >> kModifierShift, value & kKeyMask, text);
     } else {

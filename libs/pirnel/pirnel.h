@@ -15,22 +15,32 @@ extern "C" {
 // The name of a key combination, such as "Ctrl+Alt+X" or "Win+N": the
 // modifiers (MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN; other bits are ignored)
 // in the order Ctrl, Alt, Shift, Win, each followed by "+", then the key's name
-// as PirnelGetVirtualKeyName gives it. `buffer` holds 780 UTF-16 units; the text
+// as PirnelGetVirtualKeyName gives it. `buffer` holds PIRNEL_KEY_NAME_LENGTH units; the text
 // is always terminated and far shorter. Returns its length.
 PIRNEL_API int WINAPI PirnelGetKeyName(UINT modifiers, UINT vk, LPWSTR buffer);
 
-// The name of a virtual key alone, into a buffer of 32 UTF-16 units: at most 31
-// units and a terminator, whatever the key. Letters, digits and F1 to F24 are
+// The name of a virtual key alone, into a buffer of PIRNEL_VIRTUAL_KEY_NAME_LENGTH
+// units: at most 31 units and a terminator, whatever the key. Letters, digits and F1 to F24 are
 // named as printed; browser, media and volume keys, Break and Sleep in English
 // ("Volume Up"); other keys as the keyboard layout names them, or by their code
 // in hex ("0xE8") where it has no name. Code 0 and anything above 0xFF, such as
 // 0xFFFFFFFF for "no key", are "None". Returns the length.
 PIRNEL_API int WINAPI PirnelGetVirtualKeyName(UINT vk, LPWSTR buffer);
 
+// The sizes, in UTF-16 units with the terminator, of the buffers that
+// PirnelGetKeyName and PirnelGetVirtualKeyName fill.
+#define PIRNEL_KEY_NAME_LENGTH 780
+#define PIRNEL_VIRTUAL_KEY_NAME_LENGTH 32
+
 // The key value the two dialogs exchange: bits 0-15 the virtual key (0xFFFF
 // for none), bits 16-19 the modifiers (MOD_ALT, MOD_CONTROL, MOD_SHIFT,
 // MOD_WIN).
 #define PIRNEL_NO_KEY 0xFFFFu
+#define PIRNEL_KEY_MASK 0xFFFFu
+#define PIRNEL_MODIFIER_SHIFT 16
+
+// What the dialogs show for no key; a caller listing keys shows the same.
+#define PIRNEL_NO_KEY_TEXT L"なし"
 
 // Captures a key combination as the user presses it, in a modal dialog owned
 // by `owner`, which opens showing `value` ("なし" when its key is 0xFFFF, 0 or
