@@ -46,7 +46,7 @@ double Now() {
 }
 
 using e2e::PressKeys;
-using e2e::WaitFor;
+using harness::PumpUntil;
 
 PROCESS_INFORMATION Start(const std::wstring& program, const std::wstring& words) {
     std::wstring line = L"\"" + g_bin + L"\\" + program + L"\" " + words;
@@ -200,7 +200,7 @@ double OpenAndClose(HWND main, const wchar_t* popupClass, int expectedRows) {
     int rows = -1;
     // Shown inside the command's handler; looked for a while all the same,
     // so a slow desktop does not lose the round.
-    WaitFor([&] {
+    PumpUntil([&] {
         popup = FindWindowW(popupClass, nullptr);
         list = popup ? FindWindowExW(popup, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
         rows = list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
@@ -211,7 +211,7 @@ double OpenAndClose(HWND main, const wchar_t* popupClass, int expectedRows) {
         return -1;
     }
     SendMessageW(popup, WM_CLOSE, 0, 0);
-    WaitFor([&] { return !IsWindow(popup); });
+    PumpUntil([&] { return !IsWindow(popup); });
     Sleep(100);
     return elapsed;
 }
@@ -361,7 +361,7 @@ void MeasureHotKeyRun(int rounds) {
     WriteSetting(L"Fade", 0);
     PROCESS_INFORMATION ours = Start(L"Tessaly.exe", L"");
     PROCESS_INFORMATION theirs = Start(L"bench_bare_window.exe", std::wstring(L"run ") + theirEvent);
-    WaitFor([] { return GlobalFindAtomW(L"Tessaly00030042") && GlobalFindAtomW(L"Bare00030056"); });
+    PumpUntil([] { return GlobalFindAtomW(L"Tessaly00030042") && GlobalFindAtomW(L"Bare00030056"); });
     WaitForInputIdle(ours.hProcess, 30000);
     WaitForInputIdle(theirs.hProcess, 30000);
     std::vector<double> ourTimes, theirTimes;
@@ -397,8 +397,8 @@ void MeasureLauncher(int rounds) {
     PROCESS_INFORMATION tessaly = Start(L"Tessaly.exe", L"");
     PROCESS_INFORMATION bare = Start(L"bench_bare_launcher.exe", L"\"" + commands + L"\"");
     HWND tessalyMain = nullptr, bareMain = nullptr;
-    WaitFor([&] { return (tessalyMain = FindWindowW(kMainClass, L"Tessaly")) != nullptr; });
-    WaitFor([&] { return (bareMain = FindWindowW(L"BareLauncherMain", nullptr)) != nullptr; });
+    PumpUntil([&] { return (tessalyMain = FindWindowW(kMainClass, L"Tessaly")) != nullptr; });
+    PumpUntil([&] { return (bareMain = FindWindowW(L"BareLauncherMain", nullptr)) != nullptr; });
     WaitForInputIdle(tessaly.hProcess, 30000);
     WaitForInputIdle(bare.hProcess, 30000);
     std::vector<double> ours, theirs;

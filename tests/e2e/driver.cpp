@@ -8,6 +8,8 @@
 
 namespace e2e {
 
+using harness::PumpUntil;
+
 std::wstring BinDir() {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -15,69 +17,9 @@ std::wstring BinDir() {
     return path;
 }
 
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() > deadline) {
-            return done();
-        }
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
-        Sleep(20);
-    }
-    return true;
-}
-
-Process::Process(const std::wstring& program, const std::wstring& words) {
-    std::wstring path = BinDir() + L"\\" + program;
-    std::wstring commandLine = L"\"" + path + L"\"";
-    if (!words.empty()) {
-        commandLine += L" " + words;
-    }
-    // The program, and whatever it starts, gets no standard handles of ours:
-    // under Wine they are the test runner's pipes, which a command left
-    // running would hold open, and the runner would wait for it for ever.
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE nothing = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup = {sizeof(startup)};
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nothing;
-    std::wstring directory = BinDir();
-    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                        directory.c_str(), &startup, &m_info)) {
-        m_info = {};
-    }
-    CloseHandle(nothing);
-}
-
-Process::~Process() {
-    if (m_info.hProcess) {
-        if (Running()) {
-            TerminateProcess(m_info.hProcess, 99);
-            WaitForSingleObject(m_info.hProcess, 5000);
-        }
-        CloseHandle(m_info.hProcess);
-        CloseHandle(m_info.hThread);
-    }
-}
-
-DWORD Process::WaitForExit(DWORD timeoutMs) {
-    DWORD code = STILL_ACTIVE;
-    WaitFor([&] { return !Running(); }, timeoutMs);
-    GetExitCodeProcess(m_info.hProcess, &code);
-    return code;
-}
-
-DWORD Process::WaitForInputIdle(DWORD timeoutMs) {
-    return ::WaitForInputIdle(m_info.hProcess, timeoutMs);
-}
-
-bool Process::Running() const {
-    return m_info.hProcess && WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
-}
+Process::Process(const std::wstring& program, const std::wstring& words)
+    : harness::Process(L"\"" + BinDir() + L"\\" + program + L"\"" + (words.empty() ? L"" : L" " + words),
+                       BinDir(), BinDir() + L"\\" + program) {}
 
 namespace {
 
@@ -133,7 +75,7 @@ HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title
 HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title,
                           bool visibleOnly, DWORD timeoutMs) {
     HWND found = nullptr;
-    WaitFor([&] { return (found = FindProcessWindow(pid, className, title, visibleOnly)) != nullptr; },
+    PumpUntil([&] { return (found = FindProcessWindow(pid, className, title, visibleOnly)) != nullptr; },
             timeoutMs);
     return found;
 }
@@ -153,7 +95,7 @@ HWND FindChildWithText(HWND parent, const std::wstring& text) {
     return search.found;
 }
 
-const wchar_t kStorePath[] = L"Software\\Norv\\Tessaly";
+using harness::kStorePath;
 
 void DeleteStore() { RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath); }
 
@@ -228,13 +170,6 @@ bool ReadStoreString(const std::wstring& subkey, const wchar_t* name, std::wstri
     }
     value = text;
     return true;
-}
-
-bool StoreValueShape(const std::wstring& subkey, const wchar_t* name, DWORD& type, DWORD& size) {
-    type = 0;
-    size = 0;
-    return RegGetValueW(HKEY_CURRENT_USER, StorePath(subkey).c_str(), name,
-                        RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) == ERROR_SUCCESS;
 }
 
 bool StoreKeyExists(const std::wstring& subkey) {
@@ -498,7 +433,7 @@ void ClickAt(POINT point, bool rightButton) {
     // cursor move can land where the cursor was while the move is still on its
     // way through a busy desktop.
     MoveMouseTo(point);
-    WaitFor([&] {
+    PumpUntil([&] {
         POINT now = {};
         return GetCursorPos(&now) && now.x == point.x && now.y == point.y;
     }, 2000);
@@ -571,7 +506,7 @@ void Screenshot(const std::wstring& name, HWND window, HWND alsoShown) {
     // Wine cannot wait on a Linux process: wait for its picture instead,
     // until its size stops changing.
     LONGLONG lastSize = -1;
-    WaitFor([&] {
+    PumpUntil([&] {
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (!GetFileAttributesExW(shot.c_str(), GetFileExInfoStandard, &data)) {
             return false;

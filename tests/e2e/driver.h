@@ -4,38 +4,23 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/harness/process.h"
+#include "tests/harness/store_shape.h"
 
 namespace e2e {
 
 // The folder of the built programs (this test program lands there too).
 std::wstring BinDir();
 
-// Polls `done` until it holds or the time-out passes. Waiting is not timing:
-// a slow machine only waits longer.
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 20000);
-
-class Process {
+// A program of the bin folder, started there with the given command-line words.
+class Process : public harness::Process {
 public:
-    // Starts a program of the bin folder with the given command-line words.
-    Process(const std::wstring& program, const std::wstring& words = L"");
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    DWORD id() const { return m_info.dwProcessId; }
-    bool started() const { return m_info.hProcess != nullptr; }
-    // Waits for the process to end; its exit code, or STILL_ACTIVE on time-out.
-    DWORD WaitForExit(DWORD timeoutMs = 20000);
-    bool Running() const;
-    // Waits until the program waits for input in its message loop.
-    DWORD WaitForInputIdle(DWORD timeoutMs = 20000);
-
-private:
-    PROCESS_INFORMATION m_info = {};
+    explicit Process(const std::wstring& program, const std::wstring& words = L"");
 };
 
 // The top-level window of a process with this class (and title, if given).
@@ -48,7 +33,6 @@ std::wstring WindowText(HWND window);
 HWND FindChildWithText(HWND parent, const std::wstring& text);
 
 // The registry store of the program, HKCU\Software\Norv\Tessaly.
-extern const wchar_t kStorePath[];
 void DeleteStore();
 struct StoredTask {
     UINT modifiers;
@@ -65,8 +49,6 @@ void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon = 
 void WriteSetting(const wchar_t* name, DWORD value);
 bool ReadStoreDword(const std::wstring& subkey, const wchar_t* name, DWORD& value);
 bool ReadStoreString(const std::wstring& subkey, const wchar_t* name, std::wstring& value);
-// The type and size of a stored value; false when it is missing.
-bool StoreValueShape(const std::wstring& subkey, const wchar_t* name, DWORD& type, DWORD& size);
 bool StoreKeyExists(const std::wstring& subkey);
 
 // What a leak makes grow in a process, counted from outside it (a handle with

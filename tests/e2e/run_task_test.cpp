@@ -12,7 +12,7 @@
 
 namespace {
 
-using e2e::WaitFor;
+using harness::PumpUntil;
 using namespace e2e::session;
 
 constexpr wchar_t kNameClass[] = L"Tessaly_NameWindowClass";
@@ -74,7 +74,7 @@ protected:
     bool PressAndRecord(std::initializer_list<WORD> keys, Record& record) {
         DeleteFileW(output.c_str());
         e2e::PressKeys(keys);
-        return WaitFor([&] { return ReadRecord(output, record); });
+        return PumpUntil([&] { return ReadRecord(output, record); });
     }
 
     HWND NameWindow(const wchar_t* name) { return e2e::FindProcessWindow(app->id(), kNameClass, name); }
@@ -136,7 +136,7 @@ TEST_F(RunTaskTest, NameWindowShowsTheNameTopMostAndGoesAfterTheDisplayTime) {
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) - 32, place.right);
     EXPECT_EQ(32, place.top);
     // After the display time (1.5 s here) it is gone.
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(name); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(name); }));
 }
 
 TEST_F(RunTaskTest, NameWindowLooksRightAtTwoPlaces) {
@@ -227,7 +227,7 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     // It shows (at 0 x 0) before its creation has filled and placed it.
     const RECT centred = {640 - 161, 400 - 50, 640 + 161, 400 + 51};
     RECT place = {};
-    EXPECT_TRUE(WaitFor([&] { return GetWindowRect(launcher, &place) && EqualRect(&centred, &place); }));
+    EXPECT_TRUE(PumpUntil([&] { return GetWindowRect(launcher, &place) && EqualRect(&centred, &place); }));
     e2e::Screenshot(L"launcher", launcher);
 
     // The context-menu key offers the shell's menu of the selected task's
@@ -237,7 +237,7 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     // Hover selects the row under the mouse once the mouse moves there.
     HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
     int nudge = 0;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(PumpUntil([&] {
         e2e::MoveMouseTo({place.left + 100 + (nudge++ % 2), place.top + 1 + 2 * 33 + 16});
         return SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 2;
     }));
@@ -246,7 +246,7 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     ASSERT_NE(nullptr, menu);
     e2e::Screenshot(L"launcher-menu", launcher, menu);
     e2e::PressKeys({VK_ESCAPE});
-    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(menu); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(menu); }));
     EXPECT_TRUE(IsWindow(launcher));
 
     // The grey row of a command that cannot be found runs nothing.
@@ -257,11 +257,11 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     EXPECT_FALSE(ReadRecord(output, record));
 
     e2e::ClickAt({place.left + 100, place.top + 1 + 16});
-    ASSERT_TRUE(WaitFor([&] { return ReadRecord(output, record); }));
+    ASSERT_TRUE(PumpUntil([&] { return ReadRecord(output, record); }));
     EXPECT_TRUE(EndsWith(record.commandLine, L"tessaly_recorder.exe") ||
                 EndsWith(record.commandLine, L"tessaly_recorder.exe\""))
         << testing::PrintToString(record.commandLine);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(launcher); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(launcher); }));
     EXPECT_NE(nullptr, NameWindow(L"記録"));
 }
 
@@ -305,7 +305,7 @@ TEST_F(RunTaskTest, LauncherGrowsWithTheScreensDpiAndStillFitsItsRows) {
     HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
     ASSERT_NE(nullptr, launcher);
     RECT place = {};
-    ASSERT_TRUE(WaitFor([&] { return GetWindowRect(launcher, &place) && place.right - place.left > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return GetWindowRect(launcher, &place) && place.right - place.left > 0; }));
     e2e::Screenshot(L"launcher-144dpi", launcher);
     // 322 pixels at 96 DPI; two rows of 48-pixel icons in a 2-pixel frame.
     EXPECT_EQ(483, place.right - place.left);
@@ -338,7 +338,7 @@ TEST_F(RunTaskTest, LongRunLeavesNothingBehind) {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, app->id());
     // Once the name window, with its font, has gone.
     auto counts = [&] {
-        EXPECT_TRUE(WaitFor([&] { return !e2e::FindProcessWindow(app->id(), kNameClass, nullptr, false); }));
+        EXPECT_TRUE(PumpUntil([&] { return !e2e::FindProcessWindow(app->id(), kNameClass, nullptr, false); }));
         return e2e::CountProcess(process, app->id());
     };
     e2e::ProcessCounts baseline;
@@ -350,9 +350,9 @@ TEST_F(RunTaskTest, LongRunLeavesNothingBehind) {
         PostCommand(main, IDM_SHOW_LAUNCHER);
         HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
         ASSERT_NE(nullptr, launcher);
-        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == launcher; }));
+        ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == launcher; }));
         e2e::PressKeys({VK_ESCAPE});
-        ASSERT_TRUE(WaitFor([&] { return !IsWindow(launcher); }));
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(launcher); }));
 
         PostCommand(main, IDM_SETTINGS);
         HWND settings = WaitForDialog(L"Tessaly");
@@ -361,7 +361,7 @@ TEST_F(RunTaskTest, LongRunLeavesNothingBehind) {
         HWND editor = WaitForDialog(L"タスクの設定");
         ASSERT_NE(nullptr, editor);
         PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
         CloseWithCloseBox(settings);
         DrainWithAbout();
         if (cycle == 0) {

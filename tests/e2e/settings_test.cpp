@@ -12,7 +12,7 @@
 
 namespace {
 
-using e2e::WaitFor;
+using harness::PumpUntil;
 using namespace e2e::session;
 
 constexpr wchar_t kEditorTitle[] = L"タスクの設定";
@@ -47,15 +47,15 @@ TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
     e2e::Screenshot(L"task-editor", editor);
     // Without a captured key the task has no hotkey; it is added all the same.
     PressButton(editor, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
-    ASSERT_TRUE(WaitFor([&] { return Rows(settings) == 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
+    ASSERT_TRUE(PumpUntil([&] { return Rows(settings) == 3; }));
 
     CloseWithCloseBox(settings);
     DWORD count = 0;
-    ASSERT_TRUE(WaitFor([&] { return e2e::ReadStoreDword(L"Tasks", L"Count", count) && count == 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks", L"Count", count) && count == 3; }));
     // The count is written before the tasks: wait for the last value of the new one.
     DWORD value = 0;
-    ASSERT_TRUE(WaitFor([&] { return e2e::ReadStoreDword(L"Tasks\\Task2", L"ShowLauncher", value); }));
+    ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks\\Task2", L"ShowLauncher", value); }));
     std::wstring text;
     EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task2", L"File", text));
     EXPECT_EQ(L"regedit", text);
@@ -78,7 +78,7 @@ TEST_F(TessalyTest, SigningOutWithTheSettingsOpenKeepsTheirEdits) {
     ASSERT_NE(nullptr, editor);
     SetDlgItemTextW(editor, IDC_FILE, L"regedit");
     PressButton(editor, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return Rows(settings) == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return Rows(settings) == 2; }));
     // The system asks, tells, then ends the process: no close, no WM_DESTROY.
     EXPECT_EQ(TRUE, SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
     SendMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);

@@ -9,6 +9,7 @@
 
 #include "resources/resource.h"
 #include "tests/e2e/driver.h"
+#include "tests/harness/expect_store_shape.h"
 
 namespace e2e::session {
 
@@ -69,7 +70,7 @@ protected:
 
     void CloseWithCloseBox(HWND dialog) {
         PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-        EXPECT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }));
+        EXPECT_TRUE(harness::PumpUntil([&] { return !IsWindow(dialog); }));
     }
 
     // Posted commands are handled in order: once the About dialog shows,

@@ -14,7 +14,7 @@
 namespace {
 
 using e2e::Process;
-using e2e::WaitFor;
+using harness::PumpUntil;
 using namespace e2e::session;
 
 TEST_F(TessalyTest, FirstStartOffersTheDefaultsAndWritesThemWhenTheSettingsClose) {
@@ -23,7 +23,7 @@ TEST_F(TessalyTest, FirstStartOffersTheDefaultsAndWritesThemWhenTheSettingsClose
     ASSERT_NE(nullptr, settings);
     e2e::Screenshot(L"settings", settings);
 
-    ASSERT_TRUE(WaitFor([&] { return tray.Count(NIM_ADD) >= 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return tray.Count(NIM_ADD) >= 1; }));
     auto add = tray.Calls().front();
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.message);
     EXPECT_EQ(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(main)), add.window);
@@ -38,28 +38,15 @@ TEST_F(TessalyTest, FirstStartOffersTheDefaultsAndWritesThemWhenTheSettingsClose
     EXPECT_FALSE(e2e::StoreKeyExists(L""));
 
     CloseWithCloseBox(settings);
-    ASSERT_TRUE(WaitFor([] { return e2e::StoreKeyExists(L"Tasks\\Task1"); }));
+    ASSERT_TRUE(PumpUntil([] { return e2e::StoreKeyExists(L"Tasks\\Task1"); }));
 
-    const struct {
-        const wchar_t* key;
-        const wchar_t* value;
-        DWORD type;
-        DWORD size;
-    } shapes[] = {
-        {L"Setting", L"Location", REG_DWORD, 4}, {L"Setting", L"Font", REG_BINARY, 92},
-        {L"Setting", L"FontColor", REG_DWORD, 4}, {L"Setting", L"Alpha", REG_DWORD, 4},
-        {L"Setting", L"Time", REG_DWORD, 4},     {L"Setting", L"Fade", REG_DWORD, 4},
-        {L"Setting", L"ShowIcon", REG_DWORD, 4}, {L"Tasks", L"Count", REG_DWORD, 4},
+    std::vector<harness::ValueShape> shapes = harness::SettingShapes();
+    shapes.insert(shapes.end(), {
         {L"Tasks\\Task0", L"File", REG_SZ, 16},  {L"Tasks\\Task0", L"Name", REG_SZ, 8},
         {L"Tasks\\Task0", L"Parameter", REG_SZ, 2}, {L"Tasks\\Task0", L"Task", REG_SZ, 2},
         {L"Tasks\\Task1", L"File", REG_SZ, 10},  {L"Tasks\\Task1", L"Name", REG_SZ, 6},
-    };
-    for (const auto& s : shapes) {
-        DWORD type = 0, size = 0;
-        EXPECT_TRUE(e2e::StoreValueShape(s.key, s.value, type, size)) << testing::PrintToString(std::wstring(s.value));
-        EXPECT_EQ(s.type, type) << testing::PrintToString(std::wstring(s.value));
-        EXPECT_EQ(s.size, size) << testing::PrintToString(std::wstring(s.value));
-    }
+    });
+    harness::ExpectStoreShapes(shapes);
     const struct {
         const wchar_t* key;
         const wchar_t* value;
@@ -122,10 +109,10 @@ TEST_F(TessalyTest, StoredConfigurationReplacesTheDefaultsAndHidesTheIcon) {
 TEST_F(TessalyTest, TaskbarRestartBringsAShownIconBack) {
     e2e::WriteStore({}, -1);
     Start();
-    ASSERT_TRUE(WaitFor([&] { return tray.Count(NIM_ADD) == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return tray.Count(NIM_ADD) == 1; }));
     tray.Clear();
     PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return tray.Count(NIM_ADD) == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return tray.Count(NIM_ADD) == 1; }));
     auto calls = tray.Calls();
     ASSERT_EQ(2u, calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), calls[0].message);
@@ -175,7 +162,7 @@ TEST_F(TessalyTest, TasksAtOrAboveCountAreIgnoredAndGoneAfterSaving) {
     RegCloseKey(tasksKey);
     CloseWithCloseBox(settings);
     DWORD count = 0;
-    ASSERT_TRUE(WaitFor([&] { return e2e::ReadStoreDword(L"Tasks", L"Count", count); }));
+    ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks", L"Count", count); }));
     EXPECT_EQ(2u, count);
     EXPECT_FALSE(e2e::StoreKeyExists(L"Tasks\\Task2"));
     EXPECT_FALSE(e2e::StoreKeyExists(L"Tasks\\Task4"));
@@ -243,10 +230,7 @@ TEST_F(SecondStartTest, ForwardsTheLastRecognisedWord) {
         Process second(L"Tessaly.exe", c.words);
         EXPECT_EQ(0u, second.WaitForExit());
         // The command was posted before the process ended.
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
+        harness::PumpMessages();
         EXPECT_EQ((std::vector<WPARAM>{MAKEWPARAM(c.command, 0)}), g_forwarded);
     }
 }
@@ -257,10 +241,7 @@ TEST_F(SecondStartTest, WithoutAMainWindowNothingHappens) {
     EXPECT_EQ(0u, second.WaitForExit());
     EXPECT_EQ(nullptr, FindWindowW(kMainClass, L"Tessaly"));
     CreateStandIn();
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        DispatchMessageW(&message);
-    }
+    harness::PumpMessages();
     EXPECT_TRUE(g_forwarded.empty());
 }
 
@@ -299,7 +280,7 @@ TEST_F(TessalyTest, TrayMenuOpensAtTheCursorAndExits) {
 
     // Escape dismisses it and sends nothing.
     e2e::PressKeys({VK_ESCAPE});
-    ASSERT_TRUE(WaitFor([&] { return Menu() == nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return Menu() == nullptr; }));
     DrainWithAbout();
     EXPECT_EQ(nullptr, Dialog(L"Tessaly"));
 
@@ -334,7 +315,7 @@ TEST_F(TessalyTest, AboutShowsNameVersionAndIconAndTrayWaitsMeanwhile) {
     // Escape closes it...
     SetForegroundWindow(about);
     e2e::PressKeys({VK_ESCAPE});
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(about); }));
     EXPECT_EQ(nullptr, Menu());
     // ...and what was clicked meanwhile was dropped, not kept for later.
     DrainWithAbout();

@@ -7,7 +7,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -20,7 +19,11 @@
 
 namespace {
 
-using e2e::WaitFor;
+using harness::Process;
+using harness::PumpUntil;
+
+// The installer and uninstaller may take longer than a program starting.
+constexpr DWORD kInstallerWaitMs = 60000;
 
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaly";
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -120,69 +123,13 @@ std::wstring ShortcutTarget(const std::wstring& link) {
     return target;
 }
 
-// A process started from a full command line, ended on destruction if it
-// still runs.
-class Program {
-public:
-    explicit Program(std::wstring commandLine, const std::wstring& directory = L"") {
-        STARTUPINFOW startup = {sizeof(startup)};
-        // A start under load fails now and then with ERROR_INTERNAL_ERROR
-        // under Wine; a second attempt succeeds.
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               directory.empty() ? nullptr : directory.c_str(), &startup, &m_info)) {
-                return;
-            }
-            m_info = {};
-            if (GetLastError() != ERROR_INTERNAL_ERROR) {
-                return;
-            }
-            std::printf("Start failed with ERROR_INTERNAL_ERROR; trying once more\n");
-        }
-    }
-    // A process someone else started.
-    explicit Program(DWORD pid) {
-        m_info.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
-        m_info.dwProcessId = pid;
-    }
-    ~Program() {
-        if (m_info.hProcess) {
-            if (Running()) {
-                TerminateProcess(m_info.hProcess, 99);
-                WaitForSingleObject(m_info.hProcess, 5000);
-            }
-            CloseHandle(m_info.hProcess);
-            if (m_info.hThread) {
-                CloseHandle(m_info.hThread);
-            }
-        }
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    bool started() const { return m_info.hProcess != nullptr; }
-    DWORD id() const { return m_info.dwProcessId; }
-    bool Running() const { return m_info.hProcess && WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT; }
-    DWORD WaitForInputIdle() { return ::WaitForInputIdle(m_info.hProcess, 20000); }
-    // The exit code, or STILL_ACTIVE when the process outlives the wait.
-    DWORD WaitForExit(DWORD timeoutMs = 60000) {
-        WaitFor([&] { return !Running(); }, timeoutMs);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(m_info.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION m_info = {};
-};
-
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 // Runs the installer with these switches and returns its exit code.
 DWORD RunSetup(const std::wstring& switches) {
-    Program setup(Quoted(SetupPath()) + L" " + switches);
+    Process setup(Quoted(SetupPath()) + L" " + switches);
     EXPECT_TRUE(setup.started());
-    return setup.WaitForExit();
+    return setup.WaitForExit(kInstallerWaitMs);
 }
 
 std::wstring ProcessImage(DWORD pid) {
@@ -254,9 +201,9 @@ protected:
     }
 
     // Starts the program at this path as a user would.
-    static std::unique_ptr<Program> StartTessaly(const std::wstring& exe) {
+    static std::unique_ptr<Process> StartTessaly(const std::wstring& exe) {
         std::wstring dir = exe.substr(0, exe.find_last_of(L'\\'));
-        auto app = std::make_unique<Program>(Quoted(exe), dir);
+        auto app = std::make_unique<Process>(Quoted(exe), dir);
         EXPECT_TRUE(app->started());
         ExpectReady(*app, exe);
         return app;
@@ -265,7 +212,7 @@ protected:
     // The program has started from this file and holds the stored task's
     // hotkey: its main window is there and its start-up, which registers the
     // hotkeys, is done once it waits for input.
-    static void ExpectReady(Program& app, const std::wstring& exe) {
+    static void ExpectReady(Process& app, const std::wstring& exe) {
         EXPECT_NE(nullptr, e2e::WaitForProcessWindow(app.id(), e2e::session::kMainClass, L"Tessaly", false));
         EXPECT_EQ(0u, app.WaitForInputIdle());
         EXPECT_TRUE(lstrcmpiW(exe.c_str(), ProcessImage(app.id()).c_str()) == 0)
@@ -275,10 +222,10 @@ protected:
     }
 
     // Ends it as its tray menu's Exit does.
-    static void Exit(Program& app) {
+    static void Exit(Process& app) {
         PostMessageW(e2e::FindProcessWindow(app.id(), e2e::session::kMainClass, L"Tessaly", false),
                      WM_COMMAND, IDM_EXIT, 0);
-        EXPECT_EQ(0u, app.WaitForExit());
+        EXPECT_EQ(0u, app.WaitForExit(kInstallerWaitMs));
         EXPECT_EQ(0, GlobalFindAtomW(kTaskAtom));
     }
 
@@ -401,11 +348,11 @@ TEST_F(InstallTest, InstallOverARunningCopyClosesItReplacesTheFilesAndKeepsTheSe
 
     // /RUN started the new copy from the install folder.
     HWND main = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (main = FindWindowW(e2e::session::kMainClass, L"Tessaly")) != nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return (main = FindWindowW(e2e::session::kMainClass, L"Tessaly")) != nullptr; }));
     DWORD pid = 0;
     GetWindowThreadProcessId(main, &pid);
     EXPECT_NE(old->id(), pid);
-    Program fresh(pid);
+    Process fresh(pid);
     ASSERT_TRUE(fresh.started());
     ExpectReady(fresh, exe);
     Exit(fresh);
@@ -476,14 +423,14 @@ TEST_F(InstallTest, SilentUninstallRemovesTheInstallClosesTheProgramAndKeepsTheS
     // the copy is done when the folder is gone.
     std::wstring quiet;
     ASSERT_TRUE(ReadString(kUninstallKey, L"QuietUninstallString", quiet));
-    Program uninstaller(quiet);
+    Process uninstaller(quiet);
     ASSERT_TRUE(uninstaller.started());
-    EXPECT_EQ(0u, uninstaller.WaitForExit());
-    EXPECT_TRUE(WaitFor([&] { return !Exists(dir); }));
+    EXPECT_EQ(0u, uninstaller.WaitForExit(kInstallerWaitMs));
+    EXPECT_TRUE(PumpUntil([&] { return !Exists(dir); }));
 
     // It was asked to exit: a killed one would not end with 0 nor give its
     // hotkey's atom back.
-    EXPECT_EQ(0u, app->WaitForExit());
+    EXPECT_EQ(0u, app->WaitForExit(kInstallerWaitMs));
     EXPECT_EQ(0, GlobalFindAtomW(kTaskAtom));
     EXPECT_FALSE(Exists(ShortcutPath()));
     EXPECT_FALSE(RunValueExists());
@@ -514,7 +461,7 @@ std::string RunLinuxShell(const std::string& command, const std::wstring& status
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
     std::string status;
-    WaitFor([&] {
+    PumpUntil([&] {
         status = ReadFileBytes(statusFile);
         return !status.empty() && status.back() == '\n';
     });

@@ -10,9 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/harness/process.h"
+#include "tests/harness/pump.h"
+
 namespace {
 
-constexpr DWORD kGenerousWaitMs = 20000;
+using harness::PumpMessages;
+using harness::PumpUntil;
+
 constexpr DWORD kCandidate = WS_VISIBLE | WS_SYSMENU;
 
 // Window kinds the cases are built from.
@@ -114,25 +119,6 @@ private:
 
 using Windows = std::vector<std::unique_ptr<TestWindow>>;
 
-// Dispatches this thread's messages until done() holds or the wait runs out.
-template <typename Condition>
-bool PumpUntil(Condition done, DWORD timeoutMs = kGenerousWaitMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (done())
-            return true;
-        if (GetTickCount64() >= deadline)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    }
-}
-
 // Puts the windows on top of every other one in the order given, top first,
 // and makes the first the foreground window. Run Ombrel next, with no message
 // dispatched in between: once Wine's X11 driver handles the events of a
@@ -140,7 +126,7 @@ bool PumpUntil(Condition done, DWORD timeoutMs = kGenerousWaitMs)
 // not do, and the hidden window a case placed would no longer be where it was.
 testing::AssertionResult StackAndFocus(const Windows& topFirst)
 {
-    PumpUntil([] { return true; });
+    PumpMessages();
     for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it)
         SetWindowPos((*it)->handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetForegroundWindow(topFirst.front()->handle());
@@ -165,20 +151,12 @@ testing::AssertionResult RunOmbrel(const std::wstring& words, const std::wstring
     if (!words.empty())
         commandLine += L" " + words;
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return testing::AssertionFailure() << "cannot start Ombrel.exe, error " << GetLastError();
-    CloseHandle(process.hThread);
-    const DWORD waited = WaitForSingleObject(process.hProcess, kGenerousWaitMs);
-    DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    if (waited != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    if (waited != WAIT_OBJECT_0)
+    harness::Process ombrel(commandLine, L"", path);
+    if (!ombrel.started())
+        return testing::AssertionFailure() << "cannot start Ombrel.exe, error " << ombrel.startError();
+    // Nothing is dispatched meanwhile: the windows stay where the case put them.
+    const DWORD exitCode = ombrel.WaitForExitUndisturbed();
+    if (ombrel.Running())
         return testing::AssertionFailure() << "Ombrel.exe did not end";
     if (exitCode != 0)
         return testing::AssertionFailure() << "Ombrel.exe ended with " << exitCode;
@@ -189,6 +167,7 @@ testing::AssertionResult RunOmbrel(const std::wstring& words, const std::wstring
 // queue: a drain finds them all. The wait only covers a slow wineserver.
 void CollectCommands(const Windows& windows, size_t expectedCount)
 {
+    PumpMessages();
     PumpUntil([&] {
         size_t count = 0;
         for (const auto& window : windows)

@@ -82,21 +82,9 @@ LSTATUS WINAPI FakeQueryValue(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPB
     return ERROR_FILE_NOT_FOUND;
 }
 
-struct Field {
-    const wchar_t* name;
-    DWORD type;
-    DWORD size;  // a text's: every unit used, no room for the terminator
-};
-constexpr Field kSettingFields[] = {
-    {L"Location", REG_DWORD, 4},  {L"Font", REG_BINARY, sizeof(LOGFONTW)},
-    {L"FontColor", REG_DWORD, 4}, {L"Alpha", REG_DWORD, 4},
-    {L"Time", REG_DWORD, 4},      {L"Fade", REG_DWORD, 4},
-    {L"ShowIcon", REG_DWORD, 4}};
-constexpr Field kTaskFields[] = {
-    {L"fsModifiers", REG_DWORD, 4}, {L"vk", REG_DWORD, 4},        {L"File", REG_SZ, 520},
-    {L"Parameter", REG_SZ, 520},    {L"Task", REG_SZ, 520},       {L"Show", REG_DWORD, 4},
-    {L"RunAs", REG_DWORD, 4},       {L"Name", REG_SZ, 520},       {L"Sound", REG_SZ, 520},
-    {L"IconPath", REG_SZ, 520},     {L"IconIndex", REG_DWORD, 4}, {L"ShowLauncher", REG_DWORD, 4}};
+using harness::StoreField;
+using harness::kSettingFields;
+using harness::kTaskFields;
 constexpr DWORD kTypes[] = {REG_NONE,   REG_SZ,       REG_EXPAND_SZ,
                             REG_BINARY, REG_DWORD,    REG_DWORD_BIG_ENDIAN,
                             REG_LINK,   REG_MULTI_SZ, REG_QWORD};
@@ -135,7 +123,7 @@ public:
     }
     // Mostly of its own type; empty, odd, exact, a unit short or over, a few
     // kilobytes past; a terminator at the end, inside or nowhere.
-    FakeValue Value(const Field& field) {
+    FakeValue Value(const StoreField& field) {
         DWORD type = Below(3) ? field.type : kTypes[Below(9)];
         type = type == REG_SZ && Below(2) ? REG_EXPAND_SZ : type;
         const DWORD sizes[] = {
@@ -167,7 +155,7 @@ public:
         }
         return {field.name, type, std::move(data)};
     }
-    std::vector<FakeValue> Values(const Field* fields, size_t count) {
+    std::vector<FakeValue> Values(const StoreField* fields, size_t count) {
         std::vector<FakeValue> values;
         for (size_t i = 0; i < count; ++i) {
             // Mostly "no key": each registered hotkey is a round trip to the server.

@@ -322,39 +322,12 @@ TEST_F(StoreTest, MissingShowIconKeepsTheIcon) {
 TEST_F(StoreTest, SaveWritesEveryValueWithItsTypeAndSize) {
     lstrcpyW(g_taskList.At(1)->File, std::wstring(259, L'f').c_str());
     SaveStore();
-    const struct {
-        const wchar_t* key;
-        const wchar_t* value;
-        DWORD type;
-        DWORD size;
-    } cases[] = {
-        {L"Setting", L"Location", REG_DWORD, 4},   {L"Setting", L"Font", REG_BINARY, 92},
-        {L"Setting", L"FontColor", REG_DWORD, 4},  {L"Setting", L"Alpha", REG_DWORD, 4},
-        {L"Setting", L"Time", REG_DWORD, 4},       {L"Setting", L"Fade", REG_DWORD, 4},
-        {L"Setting", L"ShowIcon", REG_DWORD, 4},   {L"Tasks", L"Count", REG_DWORD, 4},
-        {L"Tasks\\Task0", L"fsModifiers", REG_DWORD, 4},
-        {L"Tasks\\Task0", L"vk", REG_DWORD, 4},
-        {L"Tasks\\Task0", L"File", REG_SZ, 16},
-        {L"Tasks\\Task0", L"Parameter", REG_SZ, 2},
-        {L"Tasks\\Task0", L"Task", REG_SZ, 2},
-        {L"Tasks\\Task0", L"Show", REG_DWORD, 4},
-        {L"Tasks\\Task0", L"RunAs", REG_DWORD, 4},
-        {L"Tasks\\Task0", L"Name", REG_SZ, 8},
-        {L"Tasks\\Task0", L"Sound", REG_SZ, 2},
-        {L"Tasks\\Task0", L"IconPath", REG_SZ, 2},
-        {L"Tasks\\Task0", L"IconIndex", REG_DWORD, 4},
-        {L"Tasks\\Task0", L"ShowLauncher", REG_DWORD, 4},
-        {L"Tasks\\Task1", L"File", REG_SZ, 520},
-    };
-    for (const auto& c : cases) {
-        std::wstring path = std::wstring(test::kStorePath) + L"\\" + c.key;
-        DWORD type = 0, size = 0;
-        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, path.c_str(), c.value,
-                                              RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size))
-            << testing::PrintToString(std::wstring(c.value));
-        EXPECT_EQ(c.type, type) << testing::PrintToString(std::wstring(c.value));
-        EXPECT_EQ(c.size, size) << testing::PrintToString(std::wstring(c.value));
+    std::vector<harness::ValueShape> shapes = harness::SettingShapes();
+    for (const harness::ValueShape& shape : harness::TaskShapes(L"Tasks\\Task0", {{L"File", 16}, {L"Name", 8}})) {
+        shapes.push_back(shape);
     }
+    shapes.push_back({L"Tasks\\Task1", L"File", REG_SZ, 520});
+    harness::ExpectStoreShapes(shapes);
     DWORD count = 0, size = 4;
     RegGetValueW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks", L"Count", RRF_RT_DWORD,
                  nullptr, &count, &size);

@@ -10,28 +10,6 @@
 
 namespace test {
 
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() > deadline) {
-            return done();
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        PumpMessages();
-    }
-    return true;
-}
-
-const wchar_t kStorePath[] = L"Software\\Norv\\Tessaly";
-
 void DeleteStore() {
     for (const wchar_t* path : {kStorePath, L"Software\\Norv\\Tessaly.new", L"Software\\Norv\\Tessaly.old"}) {
         RegDeleteTreeW(HKEY_CURRENT_USER, path);

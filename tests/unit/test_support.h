@@ -5,21 +5,20 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/harness/expect_store_shape.h"
+#include "tests/harness/pump.h"
 
 #include "model/task.h"
 
 namespace test {
 
-// Dispatches every message waiting for this thread.
-void PumpMessages();
-// Dispatches messages until `done` holds or the time-out passes; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+using harness::PumpMessages;
+using harness::PumpUntil;
 
-// HKCU\Software\Norv\Tessaly
-extern const wchar_t kStorePath[];
+using harness::kStorePath;
 // The store and what a save that stopped part-way leaves beside it.
 void DeleteStore();
 // Creates the program key (empty) and returns it open.
