@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-#include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
-#include "app/run_task.h"
+#include "common/program_state.h"
+#include "model/command_search.h"
 
 namespace {
 

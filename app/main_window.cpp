@@ -4,10 +4,9 @@
 #include <objbase.h>
 #include <ole2.h>
 
-#include "app/app_state.h"
-#include "app/hotkey.h"
 #include "app/run_task.h"
 #include "app/tray_icon.h"
+#include "common/program_state.h"
 #include "config/about_dialog.h"
 #include "config/settings_dialog.h"
 #include "libs/pirnel/pirnel.h"
@@ -18,18 +17,10 @@
 #include "resources/resource.h"
 #include "windows/launcher_window.h"
 #include "windows/name_window.h"
+#include "windows/task_rows.h"
 
 const wchar_t kMainWindowClass[] = L"Tessaly_MainWindowClass";
 const wchar_t kMainWindowTitle[] = L"Tessaly";
-const wchar_t kNameWindowClass[] = L"Tessaly_NameWindowClass";
-const wchar_t kLauncherWindowClass[] = L"Tessaly_LauncherWindowClass";
-
-HINSTANCE g_instance = nullptr;
-HWND g_mainWindow = nullptr;
-int g_busy = 0;
-HMODULE g_user32 = nullptr;
-SetLayeredWindowAttributesFn g_setLayeredWindowAttributes = nullptr;
-HIMAGELIST g_taskImageList = nullptr;
 // Registered before anything runs, so a taskbar restart is never missed.
 const UINT g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 
@@ -48,14 +39,6 @@ bool RegisterPlainClass(const wchar_t* name, WNDPROC procedure, HBRUSH backgroun
     windowClass.hbrBackground = background;
     windowClass.lpszClassName = name;
     return RegisterClassExW(&windowClass) != 0;
-}
-
-void BindLayeredWindowAttributes() {
-    g_user32 = LoadLibraryW(L"user32.dll");
-    g_setLayeredWindowAttributes =
-        g_user32 ? reinterpret_cast<SetLayeredWindowAttributesFn>(reinterpret_cast<void*>(
-                       GetProcAddress(g_user32, "SetLayeredWindowAttributes")))
-                 : nullptr;
 }
 
 void AddTrayIcon(HWND window) {
@@ -96,8 +79,8 @@ LRESULT MainOnCreate(HWND window) {
         // closing them writes the store.
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_SETTINGS, 0), 0);
     }
-    g_fontHandle = CreateFontIndirectW(&g_displaySettings.Font);
-    g_taskImageList = nullptr;
+    RenewDisplayFont();
+    DestroyTaskImageList();
     TrimWorkingSet();
     return 0;
 }
@@ -109,22 +92,12 @@ void MainOnDestroy() {
     if (g_settingsOpen) {
         SaveStore();
     }
-    if (g_taskImageList) {
-        ImageList_Destroy(g_taskImageList);
-        g_taskImageList = nullptr;
-    }
+    DestroyTaskImageList();
     g_taskList.Clear();
     g_trayIcon.Destroy();
-    if (g_fontHandle) {
-        DeleteObject(g_fontHandle);
-        g_fontHandle = nullptr;
-    }
+    DeleteDisplayFont();
     QuilletUninitialize();
-    if (g_user32) {
-        g_setLayeredWindowAttributes = nullptr;
-        FreeLibrary(g_user32);
-        g_user32 = nullptr;
-    }
+    ReleaseLayeredWindowAttributes();
     // COM and OLE end with the message loop, not here: a shell dialog opened
     // from the launcher's menu or the editor's folder browser may still be on
     // the stack, and would return into a handler already unloaded.

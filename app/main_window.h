@@ -6,8 +6,8 @@
 
 extern const wchar_t kMainWindowClass[];
 extern const wchar_t kMainWindowTitle[];
-extern const wchar_t kNameWindowClass[];
-extern const wchar_t kLauncherWindowClass[];
+// The shell's broadcast after a taskbar (re)start; 0 if it could not be had.
+extern const UINT g_taskbarCreatedMessage;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "app/app_state.h"
+#include "common/program_state.h"
 #include "common/unique_handles.h"
+#include "model/display_settings.h"
 #include "resources/resource.h"
 
 // The record size the shell expects on 64-bit Windows, balloon icon included.
@@ -11,6 +12,17 @@ static_assert(sizeof(NOTIFYICONDATAW) == 976, "NOTIFYICONDATAW must be the full 
 
 TrayShell g_trayShell = {Shell_NotifyIconW, Sleep};
 CTrayIcon g_trayIcon;
+
+namespace {
+
+int TrayIconShown() { return g_trayIcon.m_bShown; }
+void ShowTrayIcon(int show) { g_trayIcon.Show(show); }
+
+// The icon's shown flag is the ShowIcon setting: lent before anything runs,
+// so the first load of the store already reaches the icon.
+const bool g_showIconLent = (g_showIconSetting = {TrayIconShown, ShowTrayIcon}, true);
+
+}  // namespace
 
 CTrayIcon::CTrayIcon() : m_bShown(0) { memset(&m_nid, 0, sizeof(m_nid)); }
 

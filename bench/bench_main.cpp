@@ -12,7 +12,7 @@
 
 #include "model/store.h"
 #include "model/task.h"
-#include "app/app_state.h"
+#include "common/program_state.h"
 #include "tests/e2e/driver.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "config/about_dialog.h"
 
-#include "app/app_state.h"
 #include "common/dpi.h"
+#include "common/program_state.h"
 #include "resources/resource.h"
 
 namespace {

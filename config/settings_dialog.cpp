@@ -7,14 +7,13 @@
 #include <iterator>
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/hotkey.h"
-#include "app/run_task.h"
-#include "app/system_library.h"
-#include "app/tray_icon.h"
+#include "common/program_state.h"
+#include "common/system_library.h"
 #include "config/pickers.h"
 #include "config/task_editor.h"
+#include "model/command_search.h"
 #include "model/display_settings.h"
+#include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "windows/task_rows.h"
@@ -161,12 +160,9 @@ void SettingsOnFont(HWND dialog) {
     if (!chooseFont || !chooseFont(&choose)) {
         return;
     }
-    if (g_fontHandle) {
-        DeleteObject(g_fontHandle);
-    }
     g_displaySettings.Font = font;
     g_displaySettings.FontColor = choose.rgbColors;
-    g_fontHandle = CreateFontIndirectW(&g_displaySettings.Font);
+    RenewDisplayFont();
 }
 
 void ShowTime(HWND dialog) {
@@ -259,7 +255,7 @@ void SettingsOnInitDialog(HWND dialog) {
     SetUpSlider(dialog, IDC_TIME, kTimeSteps, TimeToPosition(g_displaySettings.Time));
     ShowTime(dialog);
     CheckDlgButton(dialog, IDC_FADE, g_displaySettings.Fade ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_SHOW_ICON, g_trayIcon.m_bShown ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_SHOW_ICON, ShownIconSetting() ? BST_CHECKED : BST_UNCHECKED);
     ApplyEnabling(dialog);
 }
 
@@ -355,7 +351,7 @@ BOOL SettingsOnCommand(HWND dialog, WPARAM wParam) {
         g_displaySettings.Fade = IsDlgButtonChecked(dialog, IDC_FADE) == BST_CHECKED ? 1 : 0;
         break;
     case IDC_SHOW_ICON:
-        g_trayIcon.Show(IsDlgButtonChecked(dialog, IDC_SHOW_ICON) == BST_CHECKED ? 1 : 0);
+        ApplyShowIconSetting(IsDlgButtonChecked(dialog, IDC_SHOW_ICON) == BST_CHECKED ? 1 : 0);
         break;
     default:
         // Enter and Esc (IDOK, IDCANCEL) do not close the dialog.

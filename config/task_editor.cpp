@@ -5,11 +5,11 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include "app/app_state.h"
-#include "app/run_task.h"
-#include "app/system_library.h"
+#include "common/program_state.h"
+#include "common/system_library.h"
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
+#include "model/command_search.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "windows/task_rows.h"

@@ -2,11 +2,32 @@
 
 #include <memory>
 
-#include "app/hotkey.h"
+#include "model/hotkey.h"
 #include "model/task.h"
 
 DisplaySettings g_displaySettings;
 HFONT g_fontHandle = nullptr;
+ShowIconSetting g_showIconSetting = {nullptr, nullptr};
+
+void RenewDisplayFont() {
+    DeleteDisplayFont();
+    g_fontHandle = CreateFontIndirectW(&g_displaySettings.Font);
+}
+
+void DeleteDisplayFont() {
+    if (g_fontHandle) {
+        DeleteObject(g_fontHandle);
+        g_fontHandle = nullptr;
+    }
+}
+
+int ShownIconSetting() { return g_showIconSetting.shown ? g_showIconSetting.shown() : 0; }
+
+void ApplyShowIconSetting(int show) {
+    if (g_showIconSetting.show) {
+        g_showIconSetting.show(show);
+    }
+}
 
 void SeedDisplaySettings() {
     g_displaySettings = DisplaySettings{};

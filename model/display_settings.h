@@ -15,7 +15,7 @@ enum Location : int {
 };
 
 // The first-run defaults. ShowIcon has no field of its own: it is the tray
-// icon's shown flag.
+// icon's shown flag, reached through g_showIconSetting.
 struct DisplaySettings {
     int Location = TopRight;
     LOGFONTW Font = {};
@@ -26,8 +26,27 @@ struct DisplaySettings {
 };
 
 extern DisplaySettings g_displaySettings;
-// Made from g_displaySettings.Font; selected by every name window.
+// Made from g_displaySettings.Font; selected by every name window. Only the
+// two functions below make and delete it.
 extern HFONT g_fontHandle;
+
+// Replaces g_fontHandle with a font made from g_displaySettings.Font.
+void RenewDisplayFont();
+void DeleteDisplayFont();
+
+// The ShowIcon setting lives in the tray icon, on the floor above: the tray
+// lends these two calls at start-up, so the store and the settings dialog
+// read and apply it without reaching up. Null until then.
+struct ShowIconSetting {
+    int (*shown)();
+    // Shows or removes the icon at once.
+    void (*show)(int show);
+};
+extern ShowIconSetting g_showIconSetting;
+// 0 while no tray has lent its flag.
+int ShownIconSetting();
+// Does nothing while no tray has lent its flag.
+void ApplyShowIconSetting(int show);
 
 // The GUI font at 72 points for the screen's real DPI, green, 192 alpha,
 // 1.5 seconds, fading, at the top right.

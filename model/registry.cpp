@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/system_library.h"
+#include "common/system_library.h"
 
 RegistryReads g_registryReads = {RegOpenKeyExW, RegQueryValueExW};
 

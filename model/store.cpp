@@ -3,9 +3,8 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/hotkey.h"
-#include "app/tray_icon.h"
 #include "model/display_settings.h"
+#include "model/hotkey.h"
 #include "model/registry.h"
 #include "model/task.h"
 
@@ -69,9 +68,9 @@ void LoadSettings(HKEY setting) {
     ReadWithin(setting, L"Alpha", settings.Alpha, 0, 255);
     ReadWithin(setting, L"Time", settings.Time, 0, kMaxDisplayTimeMs);
     registry::ReadInt(setting, L"Fade", settings.Fade);
-    int showIcon = g_trayIcon.m_bShown;
+    int showIcon = ShownIconSetting();
     registry::ReadInt(setting, L"ShowIcon", showIcon);
-    g_trayIcon.Show(showIcon);
+    ApplyShowIconSetting(showIcon);
 }
 
 std::unique_ptr<Task> LoadTask(HKEY key) {
@@ -124,7 +123,7 @@ bool SaveSettings(HKEY setting) {
            registry::WriteDword(setting, L"Alpha", static_cast<DWORD>(settings.Alpha)) &&
            registry::WriteDword(setting, L"Time", static_cast<DWORD>(settings.Time)) &&
            registry::WriteDword(setting, L"Fade", static_cast<DWORD>(settings.Fade)) &&
-           registry::WriteDword(setting, L"ShowIcon", static_cast<DWORD>(g_trayIcon.m_bShown));
+           registry::WriteDword(setting, L"ShowIcon", static_cast<DWORD>(ShownIconSetting()));
 }
 
 bool SaveTask(HKEY key, const Task& task) {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/hotkey.h"
+#include "model/hotkey.h"
 
 TaskList g_taskList;
 

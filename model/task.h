@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "windows/item_id_list.h"
+#include "common/item_id_list.h"
 
 // Every text field holds at most 259 characters and its terminator.
 constexpr size_t kTextFieldLength = MAX_PATH;

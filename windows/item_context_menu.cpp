@@ -1,7 +1,7 @@
 #include "windows/item_context_menu.h"
 
 #include "common/unique_handles.h"
-#include "windows/item_id_list.h"
+#include "common/item_id_list.h"
 
 using tessaly::com_ptr;
 using tessaly::unique_hmenu;

@@ -3,14 +3,15 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "app/app_state.h"
-#include "app/main_window.h"
-#include "app/run_task.h"
 #include "common/dpi.h"
+#include "common/program_state.h"
+#include "model/command_search.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "windows/item_context_menu.h"
 #include "windows/task_rows.h"
+
+const wchar_t kLauncherWindowClass[] = L"Tessaly_LauncherWindowClass";
 
 namespace {
 

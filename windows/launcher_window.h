@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+extern const wchar_t kLauncherWindowClass[];
+
 LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The list's subclass: a button released over a row runs it, wherever the
 // press began (on the tray icon that opened the launcher, say).

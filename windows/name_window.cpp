@@ -1,8 +1,9 @@
 #include "windows/name_window.h"
 
-#include "app/app_state.h"
-#include "app/main_window.h"
+#include "common/program_state.h"
 #include "model/display_settings.h"
+
+const wchar_t kNameWindowClass[] = L"Tessaly_NameWindowClass";
 
 namespace {
 

@@ -14,6 +14,8 @@ constexpr int kScreenMargin = 32;
 // White is keyed out, so only the glyphs show.
 constexpr COLORREF kNameWindowKey = RGB(255, 255, 255);
 
+extern const wchar_t kNameWindowClass[];
+
 LRESULT CALLBACK NameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // True for a live window of the name window class, of this process.
 bool IsNameWindow(HWND window);

@@ -3,11 +3,13 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "app/app_state.h"
-#include "app/run_task.h"
+#include "common/program_state.h"
 #include "libs/pirnel/pirnel.h"
+#include "model/command_search.h"
 #include "model/task.h"
 #include "resources/resource.h"
+
+HIMAGELIST g_taskImageList = nullptr;
 
 namespace {
 
@@ -68,10 +70,7 @@ void MoveTask(HWND window, Task* task, int step) {
 }  // namespace
 
 void BuildTaskImageList() {
-    if (g_taskImageList) {
-        ImageList_Destroy(g_taskImageList);
-        g_taskImageList = nullptr;
-    }
+    DestroyTaskImageList();
     // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
     g_taskImageList = ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), ILC_COLOR32 | ILC_MASK,
                                        static_cast<int>(g_taskList.Count()), 0);
@@ -84,6 +83,13 @@ void BuildTaskImageList() {
             }
             DestroyIcon(icon);
         }
+    }
+}
+
+void DestroyTaskImageList() {
+    if (g_taskImageList) {
+        ImageList_Destroy(g_taskImageList);
+        g_taskImageList = nullptr;
     }
 }
 

@@ -7,6 +7,10 @@
 
 struct Task;
 
+// The icons of the tasks, shown by every task list. Only BuildTaskImageList
+// and DestroyTaskImageList make and destroy it.
+extern HIMAGELIST g_taskImageList;
+
 // Name, a blank, "[", File, a blank, Parameter and "]" at their longest,
 // with the terminator: a row text is never cut.
 constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
@@ -14,6 +18,7 @@ constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
 // Destroys the old image list and takes one icon per task anew, renewing
 // every task's ImageIndex (-1 for a task without an icon).
 void BuildTaskImageList();
+void DestroyTaskImageList();
 
 // The icon of a task with these values: the icon file's large icon, else its
 // small one, else the shell's icon of the command; null when none. The caller

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
+#include "common/program_state.h"
 #include "libs/pirnel/pirnel.h"
 #include "config/settings_dialog.h"
 #include "config/task_editor.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/hotkey.h"
+#include "model/hotkey.h"
 #include "tests/unit/test_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "windows/item_id_list.h"
+#include "common/item_id_list.h"
 
 namespace {
 

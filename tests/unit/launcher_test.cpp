@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_window.h"
-#include "app/run_task.h"
+#include "common/program_state.h"
+#include "model/command_search.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"

@@ -4,13 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/tray_icon.h"
+#include "common/program_state.h"
 #include "model/display_settings.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
+#include "windows/launcher_window.h"
+#include "windows/name_window.h"
+#include "windows/task_rows.h"
 
 namespace {
 

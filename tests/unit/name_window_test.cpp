@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_window.h"
+#include "common/program_state.h"
 #include "model/display_settings.h"
 #include "tests/unit/test_support.h"
 #include "windows/name_window.h"

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/run_task.h"
 #include "app/tray_icon.h"
+#include "model/command_search.h"
 #include "model/display_settings.h"
 #include "model/registry.h"
 #include "model/store.h"

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/run_task.h"
+#include "common/program_state.h"
 #include "config/pickers.h"
+#include "model/command_search.h"
 #include "model/display_settings.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"

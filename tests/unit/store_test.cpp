@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "app/hotkey.h"
 #include "app/tray_icon.h"
 #include "model/display_settings.h"
+#include "model/hotkey.h"
 #include "model/registry.h"
 #include "model/store.h"
 #include "resources/resource.h"

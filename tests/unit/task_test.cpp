@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/hotkey.h"
+#include "model/hotkey.h"
 #include "model/task.h"
 #include "tests/unit/test_support.h"
 

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "app/app_state.h"
+#include "common/program_state.h"
 
 int main(int argc, char** argv) {
     // The program's resources (dialogs, menu, icon) are linked into this executable.

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
-#include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/tray_icon.h"
+#include "common/program_state.h"
 #include "model/display_settings.h"
+#include "windows/launcher_window.h"
+#include "windows/name_window.h"
 
 namespace test {
 

@@ -1,6 +1,6 @@
-#include "app/sound.h"
+#include "common/sound.h"
 
-#include "app/system_library.h"
+#include "common/system_library.h"
 
 BOOL WINAPI PlaySystemSound(LPCWSTR sound, HMODULE module, DWORD flags) {
     using PlaySoundFn = BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD);

@@ -1,6 +1,6 @@
-#include "app/hotkey.h"
+#include "model/hotkey.h"
 
-#include "app/app_state.h"
+#include "common/program_state.h"
 #include "model/task.h"
 
 void FormatHotKeyAtomName(UINT modifiers, UINT vk, wchar_t (&name)[kAtomNameLength]) {

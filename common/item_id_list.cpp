@@ -1,4 +1,4 @@
-#include "windows/item_id_list.h"
+#include "common/item_id_list.h"
 
 #include <cstring>
 

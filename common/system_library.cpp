@@ -1,4 +1,4 @@
-#include "app/system_library.h"
+#include "common/system_library.h"
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
     if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
