@@ -64,7 +64,14 @@ protected:
 
     HWND Dialog(const wchar_t* title) { return e2e::FindProcessWindow(app->id(), kDialogClass, title); }
     HWND WaitForDialog(const wchar_t* title) {
-        return e2e::WaitForProcessWindow(app->id(), kDialogClass, title);
+        HWND dialog = e2e::WaitForProcessWindow(app->id(), kDialogClass, title);
+        // Keys pressed while a new dialog is still taking the focus can be
+        // lost under Wine, which resets its keyboard state on the change: let
+        // the activation finish first, as a user's typing would.
+        if (dialog) {
+            harness::PumpUntil([&] { return GetForegroundWindow() == dialog; }, 2000);
+        }
+        return dialog;
     }
     HWND Menu() { return e2e::FindProcessWindow(app->id(), kMenuClass); }
 
