@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "common/program_state.h"
+#include "common/unique_handles.h"
 #include "model/command_search.h"
 
 namespace {
@@ -73,11 +74,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     if (!RegisterMainWindowClass(instance) || !CreateMainWindow(instance)) {
         return 0;
     }
+    // Started by the main window's creation; ended only once the message loop
+    // has, when no shell dialog can still be running on this thread: OLE
+    // first, then COM.
+    tessaly::unique_couninitialize_call comEnd;
+    tessaly::unique_oleuninitialize_call oleEnd;
     // The main window quits with 0: the program always ends with exit code 0.
-    int exitCode = RunMessageLoop();
-    // Started by the main window's creation; ended only now that no shell
-    // dialog can still be running on this thread.
-    OleUninitialize();
-    CoUninitialize();
-    return exitCode;
+    return RunMessageLoop();
 }

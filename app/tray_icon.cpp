@@ -53,11 +53,12 @@ int CTrayIcon::RemoveIfShown() {
 
 int CTrayIcon::Create(HWND owner, UINT id, UINT callbackMessage, HICON icon, const wchar_t* tip,
                       int show) {
-    if (m_nid.hIcon == icon) {
+    if (m_icon.get() == icon) {
         // Handed the icon it already owns: keep it alive.
-        m_nid.hIcon = nullptr;
+        m_icon.release();
     }
     Destroy();
+    m_icon.reset(icon);
     m_nid.cbSize = sizeof(m_nid);
     m_nid.hWnd = owner;
     m_nid.uID = id;
@@ -92,9 +93,7 @@ int CTrayIcon::Destroy() {
     if (m_nid.hWnd) {
         RemoveIfShown();
     }
-    if (m_nid.hIcon) {
-        DestroyIcon(m_nid.hIcon);
-    }
+    m_icon.reset();
     memset(&m_nid, 0, sizeof(m_nid));
     m_bShown = 0;
     return 1;

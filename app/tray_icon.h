@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/unique_handles.h"
+
 // The shell calls the tray icon makes, replaceable so a test can play a shell
 // that answers every add with a time-out, which Wine cannot be made to do.
 struct TrayShell {
@@ -37,6 +39,9 @@ public:
     int m_bShown;
 
 private:
+    // The icon m_nid shows.
+    tessaly::unique_hicon m_icon;
+
     int AddWithRetries();
     int RemoveIfShown();
 };

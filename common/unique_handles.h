@@ -51,6 +51,40 @@ private:
     T m_value = Invalid;
 };
 
+// Owns a value given back to what it was taken from: a window's DC to its
+// window, a DC's previous object to the DC. Release(context, value) runs once,
+// when the owner goes, unless the value is null.
+template <typename Context, typename T, void (*Release)(Context, T)>
+class unique_context_any {
+public:
+    unique_context_any(Context context, T value) noexcept : m_context(context), m_value(value) {}
+    ~unique_context_any() {
+        if (m_value) {
+            Release(m_context, m_value);
+        }
+    }
+
+    unique_context_any(const unique_context_any&) = delete;
+    unique_context_any& operator=(const unique_context_any&) = delete;
+
+    T get() const noexcept { return m_value; }
+    explicit operator bool() const noexcept { return m_value != T(); }
+
+private:
+    Context m_context;
+    T m_value;
+};
+
+// Calls End() when it goes, for a start that has no handle to hold.
+template <void (*End)()>
+class unique_call {
+public:
+    unique_call() noexcept = default;
+    ~unique_call() { End(); }
+    unique_call(const unique_call&) = delete;
+    unique_call& operator=(const unique_call&) = delete;
+};
+
 namespace detail {
 inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseHandleValue(HANDLE handle) { CloseHandle(handle); }
@@ -59,7 +93,12 @@ inline void DestroyMenuHandle(HMENU menu) { DestroyMenu(menu); }
 inline void FreeModuleHandle(HMODULE module) { FreeLibrary(module); }
 inline void DeleteFontHandle(HFONT font) { DeleteObject(font); }
 inline void DestroyImageListHandle(HIMAGELIST list) { ImageList_Destroy(list); }
-inline void DestroyWindowHandle(HWND window) { DestroyWindow(window); }
+inline void UnhookHandle(HHOOK hook) { UnhookWindowsHookEx(hook); }
+inline void ReleaseWindowDC(HWND window, HDC dc) { ReleaseDC(window, dc); }
+inline void SelectPrevious(HDC dc, HGDIOBJ previous) { SelectObject(dc, previous); }
+inline void EndPaintCall(HWND window, PAINTSTRUCT* paint) { EndPaint(window, paint); }
+inline void CoUninitializeCall() { CoUninitialize(); }
+inline void OleUninitializeCall() { OleUninitialize(); }
 inline void DeleteGlobalAtom(ATOM atom) { GlobalDeleteAtom(atom); }
 inline void FreeTaskMemory(void* memory) { CoTaskMemFree(memory); }
 }  // namespace detail
@@ -71,9 +110,31 @@ using unique_hmenu = unique_any<HMENU, detail::DestroyMenuHandle>;
 using unique_hmodule = unique_any<HMODULE, detail::FreeModuleHandle>;
 using unique_hfont = unique_any<HFONT, detail::DeleteFontHandle>;
 using unique_himagelist = unique_any<HIMAGELIST, detail::DestroyImageListHandle>;
-using unique_hwnd = unique_any<HWND, detail::DestroyWindowHandle>;
+using unique_hhook = unique_any<HHOOK, detail::UnhookHandle>;
 using unique_global_atom = unique_any<ATOM, detail::DeleteGlobalAtom>;
 using unique_cotaskmem = unique_any<void*, detail::FreeTaskMemory>;
+
+using unique_hdc_window = unique_context_any<HWND, HDC, detail::ReleaseWindowDC>;
+using unique_select_object = unique_context_any<HDC, HGDIOBJ, detail::SelectPrevious>;
+using unique_hdc_paint = unique_context_any<HWND, PAINTSTRUCT*, detail::EndPaintCall>;
+using unique_couninitialize_call = unique_call<detail::CoUninitializeCall>;
+using unique_oleuninitialize_call = unique_call<detail::OleUninitializeCall>;
+
+// The window's DC, released to it when the owner goes.
+inline unique_hdc_window WindowDC(HWND window) { return unique_hdc_window(window, GetDC(window)); }
+
+// Selects the object into the DC and puts the previous one back when the
+// owner goes, so the DC never keeps an object its owner may delete.
+inline unique_select_object SelectInto(HDC dc, HGDIOBJ object) {
+    return unique_select_object(dc, SelectObject(dc, object));
+}
+
+// Paints the window between BeginPaint and the owner's end: EndPaint follows
+// every BeginPaint, even one that gave no DC, to validate the window.
+inline unique_hdc_paint PaintDC(HWND window, PAINTSTRUCT& paint) {
+    BeginPaint(window, &paint);
+    return unique_hdc_paint(window, &paint);
+}
 
 // A COM interface pointer released when the owner goes.
 template <typename I>

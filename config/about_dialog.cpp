@@ -2,6 +2,7 @@
 
 #include "common/dpi.h"
 #include "common/program_state.h"
+#include "common/unique_handles.h"
 #include "resources/resource.h"
 
 namespace {
@@ -34,10 +35,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return FALSE;
     case WM_DESTROY:
         // The control does not own the icon it was given.
-        if (HICON icon = reinterpret_cast<HICON>(
-                SendDlgItemMessageW(dialog, IDC_ABOUT_ICON, STM_GETICON, 0, 0))) {
-            DestroyIcon(icon);
-        }
+        tessaly::unique_hicon(reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_ABOUT_ICON, STM_GETICON, 0, 0)));
         return FALSE;
     default:
         return FALSE;

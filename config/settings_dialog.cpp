@@ -53,7 +53,7 @@ void RebuildImages(HWND dialog) {
     HWND list = ListOf(dialog);
     ListView_SetImageList(list, nullptr, LVSIL_SMALL);
     BuildTaskImageList();
-    ListView_SetImageList(list, g_taskImageList, LVSIL_SMALL);
+    ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
     for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) {
         if (Task* task = GetRowTask(dialog, row)) {
             LVITEMW item = {};
@@ -227,7 +227,7 @@ void SettingsOnInitDialog(HWND dialog) {
     DWORD styles = ListView_GetExtendedListViewStyle(list);
     ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     BuildTaskImageList();
-    ListView_SetImageList(list, g_taskImageList, LVSIL_SMALL);
+    ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
@@ -263,9 +263,7 @@ void SettingsOnDestroy(HWND dialog) {
     // The image list belongs to the task rows and outlives the dialog.
     ListView_SetImageList(ListOf(dialog), nullptr, LVSIL_SMALL);
     for (WPARAM size : {ICON_SMALL, ICON_BIG}) {
-        if (auto icon = reinterpret_cast<HICON>(SendMessageW(dialog, WM_SETICON, size, 0))) {
-            DestroyIcon(icon);
-        }
+        tessaly::unique_hicon(reinterpret_cast<HICON>(SendMessageW(dialog, WM_SETICON, size, 0)));
     }
     SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
 }

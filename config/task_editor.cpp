@@ -140,9 +140,8 @@ void RefreshIcon(HWND dialog) {
     HICON icon = PreviewIcon(dialog);
     auto previous = reinterpret_cast<HICON>(
         SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
-    if (previous && previous != icon) {
-        DestroyIcon(previous);
-    }
+    // The control hands back the icon it showed, which is ours to destroy.
+    tessaly::unique_hicon replaced(previous != icon ? previous : nullptr);
 }
 
 void EditorOnInitDialog(HWND dialog, Task* task) {
@@ -344,9 +343,7 @@ INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     case WM_DESTROY:
-        if (auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_SETICON, 0, 0))) {
-            DestroyIcon(icon);
-        }
+        tessaly::unique_hicon(reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_SETICON, 0, 0)));
         return FALSE;
     default:
         return FALSE;

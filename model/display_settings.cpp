@@ -6,20 +6,15 @@
 #include "model/task.h"
 
 DisplaySettings g_displaySettings;
-HFONT g_fontHandle = nullptr;
+tessaly::unique_hfont g_fontHandle;
 ShowIconSetting g_showIconSetting = {nullptr, nullptr};
 
 void RenewDisplayFont() {
     DeleteDisplayFont();
-    g_fontHandle = CreateFontIndirectW(&g_displaySettings.Font);
+    g_fontHandle.reset(CreateFontIndirectW(&g_displaySettings.Font));
 }
 
-void DeleteDisplayFont() {
-    if (g_fontHandle) {
-        DeleteObject(g_fontHandle);
-        g_fontHandle = nullptr;
-    }
-}
+void DeleteDisplayFont() { g_fontHandle.reset(); }
 
 int ShownIconSetting() { return g_showIconSetting.shown ? g_showIconSetting.shown() : 0; }
 

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "common/unique_handles.h"
+
 enum Location : int {
     Hidden = 0,
     TopLeft = 1,
@@ -28,7 +30,7 @@ struct DisplaySettings {
 extern DisplaySettings g_displaySettings;
 // Made from g_displaySettings.Font; selected by every name window. Only the
 // two functions below make and delete it.
-extern HFONT g_fontHandle;
+extern tessaly::unique_hfont g_fontHandle;
 
 // Replaces g_fontHandle with a font made from g_displaySettings.Font.
 void RenewDisplayFont();

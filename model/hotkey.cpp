@@ -1,6 +1,7 @@
 #include "model/hotkey.h"
 
 #include "common/program_state.h"
+#include "common/unique_handles.h"
 #include "model/task.h"
 
 void FormatHotKeyAtomName(UINT modifiers, UINT vk, wchar_t (&name)[kAtomNameLength]) {
@@ -15,23 +16,23 @@ int RegisterTaskHotKey(UINT modifiers, UINT vk) {
     // failure path below gives back.
     wchar_t name[kAtomNameLength];
     FormatHotKeyAtomName(modifiers, vk, name);
-    ATOM atom = GlobalAddAtomW(name);
-    if (atom == 0) {
+    tessaly::unique_global_atom atom(GlobalAddAtomW(name));
+    if (!atom) {
         // The atom is the only record of the registration: without one the
         // hotkey could never be released again.
         return 0;
     }
-    if (RegisterHotKey(g_mainWindow, atom, modifiers, vk)) {
-        return atom;
+    if (!RegisterHotKey(g_mainWindow, atom.get(), modifiers, vk)) {
+        return 0;
     }
-    GlobalDeleteAtom(atom);
-    return 0;
+    // From here the task holds it, until UnregisterTaskHotKey.
+    return atom.release();
 }
 
 void UnregisterTaskHotKey(int atom) {
     if (atom == 0) {
         return;
     }
+    tessaly::unique_global_atom held(static_cast<ATOM>(atom));
     UnregisterHotKey(g_mainWindow, atom);
-    GlobalDeleteAtom(static_cast<ATOM>(atom));
 }

@@ -209,7 +209,7 @@ RECT WorkAreaAt(POINT point) {
 void FillList(HWND window, HWND list) {
     CommandResolutionMemo memo;
     BuildTaskImageList();
-    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_taskImageList));
+    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_taskImageList.get()));
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;

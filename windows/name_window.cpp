@@ -1,6 +1,7 @@
 #include "windows/name_window.h"
 
 #include "common/program_state.h"
+#include "common/unique_handles.h"
 #include "model/display_settings.h"
 
 const wchar_t kNameWindowClass[] = L"Tessaly_NameWindowClass";
@@ -37,11 +38,9 @@ int ScreenDpi() {
 SIZE MeasureText(HWND window) {
     SIZE extent = {};
     NameText name(window);
-    HDC dc = GetDC(window);
-    HGDIOBJ previous = SelectObject(dc, g_fontHandle);
-    GetTextExtentPoint32W(dc, name.text, name.length, &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(window, dc);
+    tessaly::unique_hdc_window dc = tessaly::WindowDC(window);
+    tessaly::unique_select_object font = tessaly::SelectInto(dc.get(), g_fontHandle.get());
+    GetTextExtentPoint32W(dc.get(), name.text, name.length, &extent);
     return extent;
 }
 
@@ -69,16 +68,15 @@ void NameOnCreate(HWND window) {
 
 void NameOnPaint(HWND window) {
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    HGDIOBJ previousFont = SelectObject(dc, g_fontHandle);
+    tessaly::unique_hdc_paint painting = tessaly::PaintDC(window, paint);
+    HDC dc = paint.hdc;
+    tessaly::unique_select_object font = tessaly::SelectInto(dc, g_fontHandle.get());
     int previousMode = SetBkMode(dc, TRANSPARENT);
     COLORREF previousColor = SetTextColor(dc, g_displaySettings.FontColor);
     NameText name(window);
     TextOutW(dc, 0, 0, name.text, name.length);
     SetTextColor(dc, previousColor);
     SetBkMode(dc, previousMode);
-    SelectObject(dc, previousFont);
-    EndPaint(window, &paint);
 }
 
 void NameOnTimer(HWND window, UINT_PTR timer) {

@@ -9,7 +9,7 @@
 #include "model/task.h"
 #include "resources/resource.h"
 
-HIMAGELIST g_taskImageList = nullptr;
+tessaly::unique_himagelist g_taskImageList;
 
 namespace {
 
@@ -72,26 +72,19 @@ void MoveTask(HWND window, Task* task, int step) {
 void BuildTaskImageList() {
     DestroyTaskImageList();
     // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
-    g_taskImageList = ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), ILC_COLOR32 | ILC_MASK,
-                                       static_cast<int>(g_taskList.Count()), 0);
+    g_taskImageList.reset(ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                           ILC_COLOR32 | ILC_MASK, static_cast<int>(g_taskList.Count()), 0));
     for (const auto& task : g_taskList) {
         task->ImageIndex = -1;
-        HICON icon = FindTaskIcon(task->IconPath, task->IconIndex, task->File);
-        if (icon) {
-            if (g_taskImageList) {
-                task->ImageIndex = ImageList_ReplaceIcon(g_taskImageList, -1, icon);
-            }
-            DestroyIcon(icon);
+        // The list keeps a copy of the icon.
+        tessaly::unique_hicon icon(FindTaskIcon(task->IconPath, task->IconIndex, task->File));
+        if (icon && g_taskImageList) {
+            task->ImageIndex = ImageList_ReplaceIcon(g_taskImageList.get(), -1, icon.get());
         }
     }
 }
 
-void DestroyTaskImageList() {
-    if (g_taskImageList) {
-        ImageList_Destroy(g_taskImageList);
-        g_taskImageList = nullptr;
-    }
-}
+void DestroyTaskImageList() { g_taskImageList.reset(); }
 
 // ExtractIconExW may leave junk in the handle when it fails, so only its
 // count says whether an icon came out.

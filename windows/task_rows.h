@@ -5,11 +5,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/unique_handles.h"
+
 struct Task;
 
 // The icons of the tasks, shown by every task list. Only BuildTaskImageList
 // and DestroyTaskImageList make and destroy it.
-extern HIMAGELIST g_taskImageList;
+extern tessaly::unique_himagelist g_taskImageList;
 
 // Name, a blank, "[", File, a blank, Parameter and "]" at their longest,
 // with the terminator: a row text is never cut.

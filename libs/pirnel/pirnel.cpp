@@ -255,7 +255,6 @@ enum KeyState : BYTE {
 
 // What only the hook's thread reads and writes while it runs.
 struct KeyHook {
-    HHOOK handle;
     UINT heldKeys;   // ModifierKeyBit of each modifier key down
     BYTE keys[256];  // KeyState of each key
 };
@@ -356,15 +355,14 @@ DWORD WINAPI HookThread(void* parameter) {
         hook.keys[vk] = GetAsyncKeyState(vk) < 0 ? kKeySeen : kKeyUp;
     }
     hook.heldKeys = HeldModifierKeys();
-    hook.handle = SetWindowsHookExW(WH_KEYBOARD_LL, CaptureHook, g_module, 0);
-    if (hook.handle == nullptr) {
+    tessaly::unique_hhook handle(SetWindowsHookExW(WH_KEYBOARD_LL, CaptureHook, g_module, 0));
+    if (!handle) {
         return 0;
     }
     PostMessageW(capture->dialog, WM_PIRNEL_HOOKED_KEY, hook.heldKeys, 0);
     SetEvent(capture->ready);
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     }
-    UnhookWindowsHookEx(hook.handle);
     return 0;
 }
 

@@ -250,10 +250,7 @@ protected:
             DestroyWindow(dialog);
         }
         g_settingsDialogHooks = saved;
-        if (g_taskImageList) {
-            ImageList_Destroy(g_taskImageList);
-            g_taskImageList = nullptr;
-        }
+        g_taskImageList.reset();
     }
     void Open() {
         dialog = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr, SettingsDialogProc, 0);

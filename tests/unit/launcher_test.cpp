@@ -120,14 +120,13 @@ TEST(TaskRows, IconsComeFromTheIconFileThenTheCommandElseNone) {
         task->ImageIndex = 99;
     }
     BuildTaskImageList();
-    ASSERT_NE(nullptr, g_taskImageList);
+    ASSERT_NE(nullptr, g_taskImageList.get());
     int next = 0;
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].hasImage ? next++ : -1, g_taskList.At(i)->ImageIndex) << i;
     }
-    EXPECT_EQ(next, ImageList_GetImageCount(g_taskImageList));
-    ImageList_Destroy(g_taskImageList);
-    g_taskImageList = nullptr;
+    EXPECT_EQ(next, ImageList_GetImageCount(g_taskImageList.get()));
+    g_taskImageList.reset();
     DeleteFileW(noIcons.c_str());
 }
 
@@ -515,7 +514,7 @@ TEST_F(LauncherTest, UpAndDownWrapAtBothEnds) {
     SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
     test::PumpMessages();
     EXPECT_FALSE(IsWindow(launcher));
-    EXPECT_EQ(4, ImageList_GetImageCount(g_taskImageList));
+    EXPECT_EQ(4, ImageList_GetImageCount(g_taskImageList.get()));
 }
 
 TEST_F(LauncherTest, AButtonReleasedOverARowRunsItOnce) {
@@ -543,7 +542,7 @@ TEST_F(LauncherTest, AButtonReleasedOverARowRunsItOnce) {
             DestroyWindow(launcher);
         }
         // Gone through its clean-up: the shared image list is detached, not destroyed.
-        EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList));
+        EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList.get()));
     }
 }
 
@@ -567,7 +566,7 @@ TEST_F(LauncherTest, DeactivationClosesItOnce) {
     SetForegroundWindow(g_mainWindow);
     test::PumpUntil([&] { return !IsWindow(launcher); });
     EXPECT_FALSE(IsWindow(launcher));
-    EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList));
+    EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList.get()));
 }
 
 int g_dialogsInMenu = -1;
@@ -577,13 +576,13 @@ test::ModalBlocker* g_menuBlocker = nullptr;
 // The menu's own loop dispatches what is posted meanwhile: here a second
 // start asking for the settings.
 BOOL TrackWhileTheSettingsAreAsked(HMENU, UINT, int, int, HWND owner) {
-    HIMAGELIST images = g_taskImageList;
+    HIMAGELIST images = g_taskImageList.get();
     PostMessageW(g_mainWindow, WM_COMMAND, MAKEWPARAM(IDM_SETTINGS, 0), 0);
     test::PumpMessages();
     g_dialogsInMenu = g_menuBlocker->dialogs;
     // Still the launcher's, which is still there.
     HIMAGELIST shown = ListView_GetImageList(GetDlgItem(owner, IDC_LIST), LVSIL_SMALL);
-    g_imagesKeptInMenu = g_taskImageList == images && shown == images;
+    g_imagesKeptInMenu = g_taskImageList.get() == images && shown == images;
     return 0;
 }
 

@@ -44,8 +44,8 @@ TEST(MainWindowCreation, SetsUpTheProgram) {
     ASSERT_NE(nullptr, session.window());
     EXPECT_EQ(session.window(), g_mainWindow);
     EXPECT_NE(nullptr, g_setLayeredWindowAttributes);
-    EXPECT_NE(nullptr, g_fontHandle);
-    EXPECT_EQ(nullptr, g_taskImageList);
+    EXPECT_NE(nullptr, g_fontHandle.get());
+    EXPECT_EQ(nullptr, g_taskImageList.get());
     WNDCLASSEXW info = {sizeof(info)};
     EXPECT_TRUE(GetClassInfoExW(g_instance, kNameWindowClass, &info));
     EXPECT_EQ(GetStockObject(WHITE_BRUSH), info.hbrBackground);
@@ -270,7 +270,7 @@ TEST_F(MainWindowTest, ExitReleasesEverythingAndQuitsWithZero) {
     EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly0008004e"));
     EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00080043"));
     EXPECT_EQ(1u, session.tray.Count(NIM_DELETE));
-    EXPECT_EQ(nullptr, g_fontHandle);
+    EXPECT_EQ(nullptr, g_fontHandle.get());
     // A shell dialog may still be on the stack: OLE stays up until the loop has ended.
     EXPECT_EQ(S_FALSE, OleInitialize(nullptr));
     OleUninitialize();

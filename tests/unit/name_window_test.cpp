@@ -91,7 +91,7 @@ protected:
     static void Tick(HWND window, UINT_PTR timer) { SendMessageW(window, WM_TIMER, timer, 0); }
     static SIZE Extent(const std::wstring& text) {
         HDC dc = GetDC(nullptr);
-        HGDIOBJ previous = SelectObject(dc, g_fontHandle);
+        HGDIOBJ previous = SelectObject(dc, g_fontHandle.get());
         SIZE extent = {};
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
         SelectObject(dc, previous);
