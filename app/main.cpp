@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "common/unique_handles.h"
 #include "model/command_search.h"
@@ -30,12 +31,7 @@ void ForwardToRunningInstance() {
 // extensions that our dialogs and menus load come by full path and still find
 // their own imports beside them. Windows 7 has the call only with an update.
 void RestrictDllSearch() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto setDefaultDllDirectories =
-        kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-                     GetProcAddress(kernel, "SetDefaultDllDirectories")))
-               : nullptr;
+    auto setDefaultDllDirectories = BindDynCalls(SystemLibrary::Kernel32).setDefaultDllDirectories;
     if (setDefaultDllDirectories) {
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
     }

@@ -6,6 +6,7 @@
 
 #include "app/run_task.h"
 #include "app/tray_icon.h"
+#include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "config/about_dialog.h"
 #include "config/settings_dialog.h"
@@ -56,11 +57,11 @@ LRESULT MainOnCreate(HWND window) {
     InitCommonControls();
     CoInitialize(nullptr);
     OleInitialize(nullptr);
-    BindLayeredWindowAttributes();
+    BindDynCalls(SystemLibrary::User32);
 
     // Without layering a white background would hide what lies under the text.
     HBRUSH nameBackground =
-        g_setLayeredWindowAttributes ? static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)) : nullptr;
+        g_dynCalls.setLayeredWindowAttributes ? static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)) : nullptr;
     if (!RegisterPlainClass(kNameWindowClass, NameWindowProc, nameBackground)) {
         return -1;
     }
@@ -97,7 +98,6 @@ void MainOnDestroy() {
     g_trayIcon.Destroy();
     DeleteDisplayFont();
     QuilletUninitialize();
-    ReleaseLayeredWindowAttributes();
     // COM and OLE end with the message loop, not here: a shell dialog opened
     // from the launcher's menu or the editor's folder browser may still be on
     // the stack, and would return into a handler already unloaded.

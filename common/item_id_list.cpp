@@ -2,21 +2,12 @@
 
 #include <cstring>
 
+#include "common/dyn_calls.h"
+
 namespace {
 
 const SHITEMID* NextItem(const SHITEMID* item) {
     return reinterpret_cast<const SHITEMID*>(reinterpret_cast<const BYTE*>(item) + item->cb);
-}
-
-// shell32's simple-path export: builds a list from the text alone, without
-// touching the file system, so it also works for paths that do not exist yet.
-using SimpleIdListFromPathFn = LPITEMIDLIST(WINAPI*)(LPCWSTR);
-
-SimpleIdListFromPathFn SimpleIdListFromPath() {
-    // shell32 is linked by import, so it is always loaded.
-    static SimpleIdListFromPathFn function = reinterpret_cast<SimpleIdListFromPathFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), MAKEINTRESOURCEA(162))));
-    return function;
 }
 
 }  // namespace
@@ -69,7 +60,7 @@ CItemIDList& CItemIDList::SetPath(const wchar_t* path) {
     if (!path) {
         return *this;
     }
-    if (SimpleIdListFromPathFn simple = SimpleIdListFromPath()) {
+    if (auto simple = BindDynCalls(SystemLibrary::Shell32).simpleIdListFromPath) {
         m_pidl = simple(path);
         if (m_pidl) {
             return *this;

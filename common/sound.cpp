@@ -1,9 +1,8 @@
 #include "common/sound.h"
 
-#include "common/system_library.h"
+#include "common/dyn_calls.h"
 
 BOOL WINAPI PlaySystemSound(LPCWSTR sound, HMODULE module, DWORD flags) {
-    using PlaySoundFn = BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD);
-    static const PlaySoundFn playSound = BindSystemFunction<PlaySoundFn>(L"winmm.dll", "PlaySoundW");
+    auto playSound = BindDynCalls(SystemLibrary::Winmm).playSound;
     return playSound ? playSound(sound, module, flags) : FALSE;
 }

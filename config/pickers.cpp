@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 #include <shobjidl.h>
 
+#include "common/dyn_calls.h"
 #include "common/unique_handles.h"
 
 namespace {
@@ -36,22 +37,6 @@ struct ShellText {
         return lstrlenW(text);
     }
 };
-
-// Looked up by ordinal: older systems export the picker under no name.
-using PickIconDlgFn = int(WINAPI*)(HWND owner, LPWSTR iconFile, UINT bufferChars, int* index);
-constexpr WORD kPickIconDlgOrdinal = 62;
-
-// Only the system's shell32 may be loaded, never one beside the program or in
-// the current folder. The search flag is understood where the loader has user
-// DLL directories (AddDllDirectory exported); before that, shell32 is a known
-// DLL, which the loader maps from the system folder whatever the name.
-HMODULE LoadShell32() {
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (kernel && GetProcAddress(kernel, "AddDllDirectory")) {
-        return LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
-    return LoadLibraryW(L"shell32.dll");
-}
 
 }  // namespace
 
@@ -108,12 +93,7 @@ CPickIconDialog::CPickIconDialog(const wchar_t* path, int index, HWND owner) : m
 }
 
 int CPickIconDialog::DoModal() {
-    tessaly::unique_hmodule shell(LoadShell32());
-    if (!shell) {
-        return 0;
-    }
-    auto pick = reinterpret_cast<PickIconDlgFn>(
-        reinterpret_cast<void*>(GetProcAddress(shell.get(), MAKEINTRESOURCEA(kPickIconDlgOrdinal))));
+    auto pick = BindDynCalls(SystemLibrary::Shell32).pickIconDlg;
     if (!pick) {
         return 0;
     }

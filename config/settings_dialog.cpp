@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "common/program_state.h"
-#include "common/system_library.h"
+#include "common/dyn_calls.h"
 #include "config/pickers.h"
 #include "config/task_editor.h"
 #include "model/command_search.h"
@@ -155,8 +155,7 @@ void SettingsOnFont(HWND dialog) {
     choose.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS;
     choose.rgbColors = g_displaySettings.FontColor;
     choose.nFontType = SCREEN_FONTTYPE;
-    using ChooseFontFn = BOOL(WINAPI*)(CHOOSEFONTW*);
-    static const ChooseFontFn chooseFont = BindSystemFunction<ChooseFontFn>(L"comdlg32.dll", "ChooseFontW");
+    auto chooseFont = BindDynCalls(SystemLibrary::Comdlg32).chooseFont;
     if (!chooseFont || !chooseFont(&choose)) {
         return;
     }

@@ -6,7 +6,7 @@
 #include <shlwapi.h>
 
 #include "common/program_state.h"
-#include "common/system_library.h"
+#include "common/dyn_calls.h"
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
@@ -229,9 +229,7 @@ void EditorOnBrowseSound(HWND dialog) {
     open.lpstrFile = path;
     open.nMaxFile = MAX_PATH;
     open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    using OpenFileNameFn = BOOL(WINAPI*)(OPENFILENAMEW*);
-    static const OpenFileNameFn getOpenFileName =
-        BindSystemFunction<OpenFileNameFn>(L"comdlg32.dll", "GetOpenFileNameW");
+    auto getOpenFileName = BindDynCalls(SystemLibrary::Comdlg32).getOpenFileName;
     if (getOpenFileName && getOpenFileName(&open)) {
         SetDlgItemTextW(dialog, IDC_SOUND, path);
     }

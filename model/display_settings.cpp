@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "common/dpi.h"
 #include "model/hotkey.h"
 #include "model/task.h"
 
@@ -27,9 +28,7 @@ void ApplyShowIconSetting(int show) {
 void SeedDisplaySettings() {
     g_displaySettings = DisplaySettings{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(LOGFONTW), &g_displaySettings.Font);
-    HDC screen = GetDC(nullptr);
-    g_displaySettings.Font.lfHeight = -MulDiv(72, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
+    g_displaySettings.Font.lfHeight = -MulDiv(72, tessaly::ScreenDpi(), 72);
 }
 
 void CreateDefaultTask(UINT vk, const wchar_t* command, const wchar_t* name) {

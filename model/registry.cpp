@@ -4,19 +4,16 @@
 #include <cwchar>
 #include <memory>
 
-#include "common/system_library.h"
+#include "common/dyn_calls.h"
 
 RegistryReads g_registryReads = {RegOpenKeyExW, RegQueryValueExW};
 
 namespace {
 
-// Exported by advapi32 since Vista, but not declared by every SDK's headers.
-// Where it is missing a rename fails, so a save that needs one keeps the store
-// it would have replaced.
+// Where the system has no rename a rename fails, so a save that needs one
+// keeps the store it would have replaced.
 LSTATUS WINAPI RenameKeyBySystem(HKEY parent, LPCWSTR name, LPCWSTR newName) {
-    using RenameKeyFunction = LSTATUS(WINAPI*)(HKEY, LPCWSTR, LPCWSTR);
-    static const RenameKeyFunction renameKey =
-        BindSystemFunction<RenameKeyFunction>(L"advapi32.dll", "RegRenameKey");
+    auto renameKey = BindDynCalls(SystemLibrary::Advapi32).regRenameKey;
     return renameKey ? renameKey(parent, name, newName) : ERROR_CALL_NOT_IMPLEMENTED;
 }
 

@@ -1,5 +1,7 @@
 #include "windows/name_window.h"
 
+#include "common/dpi.h"
+#include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "common/unique_handles.h"
 #include "model/display_settings.h"
@@ -19,21 +21,11 @@ int FadeStep(HWND window) { return static_cast<int>(GetWindowLongPtrW(window, GW
 void SetFadeStep(HWND window, int step) { SetWindowLongPtrW(window, GWLP_USERDATA, step); }
 
 void SetAlpha(HWND window, int alpha) {
-    g_setLayeredWindowAttributes(window, kNameWindowKey, static_cast<BYTE>(alpha & 0xFF),
+    g_dynCalls.setLayeredWindowAttributes(window, kNameWindowKey, static_cast<BYTE>(alpha & 0xFF),
                                  LWA_COLORKEY | LWA_ALPHA);
 }
 
-bool CanFade() { return g_displaySettings.Fade && g_setLayeredWindowAttributes; }
-
-// The program is DPI-aware, so nothing scales its pixel figures for it.
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen) {
-        ReleaseDC(nullptr, screen);
-    }
-    return dpi > 0 ? dpi : 96;
-}
+bool CanFade() { return g_displaySettings.Fade && g_dynCalls.setLayeredWindowAttributes; }
 
 SIZE MeasureText(HWND window) {
     SIZE extent = {};
@@ -45,7 +37,7 @@ SIZE MeasureText(HWND window) {
 }
 
 void NameOnCreate(HWND window) {
-    if (g_setLayeredWindowAttributes) {
+    if (g_dynCalls.setLayeredWindowAttributes) {
         SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
         if (g_displaySettings.Fade) {
             SetAlpha(window, 0);
@@ -59,7 +51,7 @@ void NameOnCreate(HWND window) {
     SIZE extent = MeasureText(window);
     SIZE screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     POINT corner;
-    int margin = NameWindowMargin(ScreenDpi());
+    int margin = NameWindowMargin(tessaly::ScreenDpi());
     if (PlaceNameWindow(g_displaySettings.Location, extent, screen, margin, corner)) {
         SetWindowPos(window, nullptr, corner.x, corner.y, extent.cx, extent.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -87,7 +79,7 @@ void NameOnTimer(HWND window, UINT_PTR timer) {
     }
     int delta = timer == kFadeInTimer ? 1 : -1;
     int step = FadeStep(window) + delta;
-    if (g_setLayeredWindowAttributes) {
+    if (g_dynCalls.setLayeredWindowAttributes) {
         SetAlpha(window, g_displaySettings.Alpha * step / kFadeSteps);
     }
     SetFadeStep(window, step);

@@ -6,6 +6,7 @@
 
 #include "app/main_window.h"
 #include "app/tray_icon.h"
+#include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "model/display_settings.h"
 #include "model/task.h"
@@ -43,7 +44,7 @@ TEST(MainWindowCreation, SetsUpTheProgram) {
     test::MainWindowSession session;
     ASSERT_NE(nullptr, session.window());
     EXPECT_EQ(session.window(), g_mainWindow);
-    EXPECT_NE(nullptr, g_setLayeredWindowAttributes);
+    EXPECT_NE(nullptr, g_dynCalls.setLayeredWindowAttributes);
     EXPECT_NE(nullptr, g_fontHandle.get());
     EXPECT_EQ(nullptr, g_taskImageList.get());
     WNDCLASSEXW info = {sizeof(info)};

@@ -1,0 +1,41 @@
+// Functions of system libraries bound at run time, all in one table: some are
+// missing from older systems, some from the SDK's headers, and importing
+// comdlg32 or winmm would load a library of that name planted beside the
+// program before any of our code runs. Every library comes from the system
+// folder alone. A library's functions are bound the first time it is asked
+// for, not at start: loading comdlg32 and winmm would cost every start.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Count };
+
+// Null where the system lacks the function or its library.
+struct DynCalls {
+    // kernel32; Windows 7 has it only with an update.
+    BOOL(WINAPI* setDefaultDllDirectories)(DWORD flags);
+    // user32; missing where the system has no layered windows.
+    BOOL(WINAPI* setLayeredWindowAttributes)(HWND window, COLORREF key, BYTE alpha, DWORD flags);
+    // advapi32; exported since Vista, but not declared by every SDK's headers.
+    LSTATUS(WINAPI* regRenameKey)(HKEY parent, LPCWSTR name, LPCWSTR newName);
+    // shell32, by ordinal: older systems export these under no name. The
+    // first builds an item ID list from the text alone, without touching the
+    // file system, so it also works for paths that do not exist yet.
+    LPITEMIDLIST(WINAPI* simpleIdListFromPath)(LPCWSTR path);
+    int(WINAPI* pickIconDlg)(HWND owner, LPWSTR iconFile, UINT bufferChars, int* index);
+    // comdlg32
+    BOOL(WINAPI* getOpenFileName)(OPENFILENAMEW* open);
+    BOOL(WINAPI* chooseFont)(CHOOSEFONTW* choose);
+    // winmm
+    BOOL(WINAPI* playSound)(LPCWSTR sound, HMODULE module, DWORD flags);
+};
+
+// Read as it stands by code that runs only after its library was bound.
+extern DynCalls g_dynCalls;
+
+// Binds the functions of `library` once and returns the table. The library
+// is never freed: what it gives may go on running after the call (a sound
+// playing), and most of them are loaded by import anyway.
+const DynCalls& BindDynCalls(SystemLibrary library);
