@@ -219,13 +219,12 @@ CommandResolutionMemo::~CommandResolutionMemo() {
     if (m_active) {
         g_memo = nullptr;
     }
-    delete[] m_entries;
 }
 
 const CommandResolutionMemo::Entry* CommandResolutionMemo::Find(const wchar_t* command, UINT hash) const {
-    for (size_t i = 0; i < m_count; ++i) {
-        if (m_entries[i].hash == hash && CompareStringOrdinal(m_entries[i].command, -1, command, -1, FALSE) == CSTR_EQUAL) {
-            return &m_entries[i];
+    for (const Entry& entry : m_entries) {
+        if (entry.hash == hash && CompareStringOrdinal(entry.command, -1, command, -1, FALSE) == CSTR_EQUAL) {
+            return &entry;
         }
     }
     return nullptr;
@@ -236,17 +235,8 @@ void CommandResolutionMemo::Add(const wchar_t* command, UINT hash, int found, co
     if (lstrlenW(command) >= MAX_PATH) {
         return;
     }
-    if (m_count == m_capacity) {
-        size_t capacity = m_capacity ? 2 * m_capacity : 16;
-        Entry* entries = new Entry[capacity];
-        for (size_t i = 0; i < m_count; ++i) {
-            entries[i] = m_entries[i];
-        }
-        delete[] m_entries;
-        m_entries = entries;
-        m_capacity = capacity;
-    }
-    Entry& entry = m_entries[m_count++];
+    m_entries.push_back(Entry());
+    Entry& entry = m_entries[m_entries.size() - 1];
     entry.hash = hash;
     entry.found = found;
     lstrcpynW(entry.command, command, MAX_PATH);

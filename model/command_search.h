@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "common/growable_array.h"
+
 // The shell and sound calls a run makes (the task editor's sound test too),
 // replaceable so a test can see the verb and arguments (Wine runs "runas"
 // without elevation) and hear nothing.
@@ -45,9 +47,7 @@ private:
     void Add(const wchar_t* command, UINT hash, int found, const wchar_t* resolved);
 
     bool m_active = false;
-    Entry* m_entries = nullptr;
-    size_t m_count = 0;
-    size_t m_capacity = 0;
+    tessaly::GrowableArray<Entry, 16> m_entries;
 };
 
 // Puts the system's own search by name into safe mode for the whole process;

@@ -6,37 +6,6 @@
 
 TaskList g_taskList;
 
-void TaskArray::reserve(size_t capacity) {
-    if (capacity <= m_capacity) {
-        return;
-    }
-    Item* items = new Item[capacity];
-    for (size_t i = 0; i < m_count; ++i) {
-        items[i] = std::move(m_items[i]);
-    }
-    delete[] m_items;
-    m_items = items;
-    m_capacity = capacity;
-}
-
-void TaskArray::insert(size_t index, Item item) {
-    if (m_count == m_capacity) {
-        reserve(m_capacity ? 2 * m_capacity : 8);
-    }
-    for (size_t i = m_count; i > index; --i) {
-        m_items[i] = std::move(m_items[i - 1]);
-    }
-    m_items[index] = std::move(item);
-    ++m_count;
-}
-
-void TaskArray::erase(size_t index) {
-    for (size_t i = index; i + 1 < m_count; ++i) {
-        m_items[i] = std::move(m_items[i + 1]);
-    }
-    m_items[--m_count].reset();
-}
-
 int TaskList::IndexOf(const Task* task) const {
     for (size_t i = 0; i < m_tasks.size(); ++i) {
         if (m_tasks[i].get() == task) {

@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include <memory>
-#include <utility>
 
+#include "common/growable_array.h"
 #include "common/item_id_list.h"
 
 // Every text field holds at most 259 characters and its terminator.
@@ -34,50 +34,7 @@ struct Task {
     CItemIDList ItemIDList;
 };
 
-// A growable array of owned tasks. The standard vector would bring its
-// length-error path, and the exception runtime behind it, into a program
-// built without exceptions.
-class TaskArray {
-public:
-    using Item = std::unique_ptr<Task>;
-
-    TaskArray() = default;
-    ~TaskArray() { delete[] m_items; }
-    TaskArray(const TaskArray&) = delete;
-    TaskArray& operator=(const TaskArray&) = delete;
-    TaskArray(TaskArray&& other) noexcept
-        : m_items(std::exchange(other.m_items, nullptr)),
-          m_count(std::exchange(other.m_count, 0)),
-          m_capacity(std::exchange(other.m_capacity, 0)) {}
-    TaskArray& operator=(TaskArray&& other) noexcept {
-        if (this != &other) {
-            delete[] m_items;
-            m_items = std::exchange(other.m_items, nullptr);
-            m_count = std::exchange(other.m_count, 0);
-            m_capacity = std::exchange(other.m_capacity, 0);
-        }
-        return *this;
-    }
-
-    size_t size() const { return m_count; }
-    bool empty() const { return m_count == 0; }
-    Item& operator[](size_t index) { return m_items[index]; }
-    const Item& operator[](size_t index) const { return m_items[index]; }
-    const Item* begin() const { return m_items; }
-    const Item* end() const { return m_items + m_count; }
-
-    void reserve(size_t capacity);
-    // `index` at most size().
-    void insert(size_t index, Item item);
-    void push_back(Item item) { insert(m_count, std::move(item)); }
-    // Destroys the item at `index`; the later ones move up.
-    void erase(size_t index);
-
-private:
-    Item* m_items = nullptr;
-    size_t m_count = 0;
-    size_t m_capacity = 0;
-};
+using TaskArray = tessaly::GrowableArray<std::unique_ptr<Task>>;
 
 // Owns its tasks. A task's address is its identity for as long as it is in the
 // list (list-view item data, WM_RUNTASK), so tasks are held by pointer.
