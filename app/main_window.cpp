@@ -8,6 +8,7 @@
 #include "app/tray_icon.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
+#include "common/working_set.h"
 #include "config/about_dialog.h"
 #include "config/settings_dialog.h"
 #include "libs/pirnel/pirnel.h"
@@ -31,12 +32,13 @@ namespace {
 // until the store is written.
 bool g_settingsOpen = false;
 
-bool RegisterPlainClass(const wchar_t* name, WNDPROC procedure, HBRUSH background) {
+bool RegisterPlainClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HCURSOR cursor,
+                        HBRUSH background) {
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = g_instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hInstance = instance;
+    windowClass.hCursor = cursor;
     windowClass.hbrBackground = background;
     windowClass.lpszClassName = name;
     return RegisterClassExW(&windowClass) != 0;
@@ -50,8 +52,6 @@ void AddTrayIcon(HWND window) {
     g_trayIcon.Create(window, TRAY_ICON_ID, WM_TRAYNOTIFY, icon, kMainWindowTitle, 1);
 }
 
-void TrimWorkingSet() { SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1)); }
-
 LRESULT MainOnCreate(HWND window) {
     g_mainWindow = window;
     InitCommonControls();
@@ -62,10 +62,11 @@ LRESULT MainOnCreate(HWND window) {
     // Without layering a white background would hide what lies under the text.
     HBRUSH nameBackground =
         g_dynCalls.setLayeredWindowAttributes ? static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)) : nullptr;
-    if (!RegisterPlainClass(kNameWindowClass, NameWindowProc, nameBackground)) {
+    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    if (!RegisterPlainClass(g_instance, kNameWindowClass, NameWindowProc, arrow, nameBackground)) {
         return -1;
     }
-    if (!RegisterPlainClass(kLauncherWindowClass, LauncherWindowProc,
+    if (!RegisterPlainClass(g_instance, kLauncherWindowClass, LauncherWindowProc, arrow,
                             reinterpret_cast<HBRUSH>(COLOR_BTNSHADOW + 1))) {
         return -1;
     }
@@ -82,7 +83,7 @@ LRESULT MainOnCreate(HWND window) {
     }
     RenewDisplayFont();
     DestroyTaskImageList();
-    TrimWorkingSet();
+    tessaly::TrimWorkingSet();
     return 0;
 }
 
@@ -283,12 +284,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance) {
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kMainWindowClass;
-    return RegisterClassExW(&windowClass) != 0;
+    // Never seen, so it needs neither cursor nor background.
+    return RegisterPlainClass(instance, kMainWindowClass, MainWindowProc, nullptr, nullptr);
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {

@@ -7,8 +7,9 @@
 #include <iterator>
 #include <memory>
 
-#include "common/program_state.h"
 #include "common/dyn_calls.h"
+#include "common/program_state.h"
+#include "common/working_set.h"
 #include "config/pickers.h"
 #include "config/task_editor.h"
 #include "model/command_search.h"
@@ -32,8 +33,6 @@ const wchar_t* const kLocations[] = {L"表示しない", L"左上に表示", L"�
 
 // The buttons that act on the selected row.
 const int kRowButtons[] = {IDC_CHANGE, IDC_DELETE, IDC_UP, IDC_DOWN, IDC_OPEN_LOCATION};
-
-HWND ListOf(HWND dialog) { return GetDlgItem(dialog, IDC_LIST); }
 
 void ApplyEnabling(HWND dialog) {
     HWND list = ListOf(dialog);
@@ -227,15 +226,8 @@ void SettingsOnInitDialog(HWND dialog) {
     ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     BuildTaskImageList();
     ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
-    LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = 400;
-    column.pszText = const_cast<wchar_t*>(L"タスク");
-    ListView_InsertColumn(list, 0, &column);
-    column.cx = 150;
-    column.pszText = const_cast<wchar_t*>(L"キー");
-    ListView_InsertColumn(list, 1, &column);
+    InsertListColumn(list, 0, 400, L"タスク");
+    InsertListColumn(list, 1, 150, L"キー");
     {
         CommandResolutionMemo memo;
         for (const auto& task : g_taskList) {
@@ -264,7 +256,7 @@ void SettingsOnDestroy(HWND dialog) {
     for (WPARAM size : {ICON_SMALL, ICON_BIG}) {
         tessaly::unique_hicon(reinterpret_cast<HICON>(SendMessageW(dialog, WM_SETICON, size, 0)));
     }
-    SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
+    tessaly::TrimWorkingSet();
 }
 
 // Hotkey conflicts are not announced; the row of a task whose combination is

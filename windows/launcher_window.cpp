@@ -5,6 +5,7 @@
 
 #include "common/dpi.h"
 #include "common/program_state.h"
+#include "common/working_set.h"
 #include "model/command_search.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -36,8 +37,6 @@ int g_rowHeight = kRowHeight;
 int g_menuDepth = 0;
 // The main window's command that waits for the launcher to close.
 UINT g_heldCommand = 0;
-
-HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
 
 bool IsClosing(HWND window) { return GetWindowLongPtrW(window, GWLP_USERDATA) == kClosing; }
 
@@ -210,12 +209,7 @@ void FillList(HWND window, HWND list) {
     CommandResolutionMemo memo;
     BuildTaskImageList();
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_taskImageList.get()));
-    LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = kInitialColumnWidth;
-    column.pszText = const_cast<wchar_t*>(L"タスク");
-    SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    InsertListColumn(list, 0, kInitialColumnWidth, L"タスク");
     for (const auto& task : g_taskList) {
         if (task->ShowLauncher) {
             InsertTaskRow(window, task.get(), 0, 0, -1);
@@ -269,7 +263,7 @@ void LauncherOnDestroy(HWND window) {
         PostMessageW(g_mainWindow, WM_COMMAND, MAKEWPARAM(g_heldCommand, 0), 0);
         g_heldCommand = 0;
     }
-    SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
+    tessaly::TrimWorkingSet();
 }
 
 // Keeps the rectangle inside [low, high) along one axis, its start edge winning.

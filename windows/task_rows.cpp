@@ -35,8 +35,6 @@ void Append(wchar_t* buffer, size_t& length, size_t capacity, const wchar_t* tex
     buffer[length] = L'\0';
 }
 
-HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
-
 int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 bool RowIsSelected(HWND list, int row) {
@@ -196,6 +194,15 @@ int FindSelectedRow(HWND list, int after) {
         }
     }
     return -1;
+}
+
+void InsertListColumn(HWND list, int index, int width, const wchar_t* title) {
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = width;
+    column.pszText = const_cast<wchar_t*>(title);
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
 }
 
 Task* GetRowTask(HWND window, int row) { return RowData(ListOf(window), row); }

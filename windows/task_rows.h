@@ -6,12 +6,19 @@
 #include <commctrl.h>
 
 #include "common/unique_handles.h"
+#include "resources/resource.h"
 
 struct Task;
 
 // The icons of the tasks, shown by every task list. Only BuildTaskImageList
 // and DestroyTaskImageList make and destroy it.
 extern tessaly::unique_himagelist g_taskImageList;
+
+// The task list view of a window that shows one.
+inline HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
+
+// Adds a left-aligned column with a title at `index`.
+void InsertListColumn(HWND list, int index, int width, const wchar_t* title);
 
 // Name, a blank, "[", File, a blank, Parameter and "]" at their longest,
 // with the terminator: a row text is never cut.
