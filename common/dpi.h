@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "common/unique_handles.h"
+
 namespace tessaly {
 
 constexpr int kBaseDpi = 96;
@@ -12,11 +14,8 @@ constexpr int kBaseDpi = 96;
 // program that is not per-monitor aware.
 inline int ScreenDpi() {
     static const int dpi = [] {
-        HDC screen = GetDC(nullptr);
-        int value = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
-        if (screen) {
-            ReleaseDC(nullptr, screen);
-        }
+        unique_hdc_window screen = WindowDC(nullptr);
+        int value = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kBaseDpi;
         return value > 0 ? value : kBaseDpi;
     }();
     return dpi;

@@ -90,7 +90,6 @@ inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseHandleValue(HANDLE handle) { CloseHandle(handle); }
 inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void DestroyMenuHandle(HMENU menu) { DestroyMenu(menu); }
-inline void FreeModuleHandle(HMODULE module) { FreeLibrary(module); }
 inline void DeleteFontHandle(HFONT font) { DeleteObject(font); }
 inline void DestroyImageListHandle(HIMAGELIST list) { ImageList_Destroy(list); }
 inline void UnhookHandle(HHOOK hook) { UnhookWindowsHookEx(hook); }
@@ -107,7 +106,6 @@ using unique_hkey = unique_any<HKEY, detail::CloseKey>;
 using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;
 using unique_hicon = unique_any<HICON, detail::DestroyIconHandle>;
 using unique_hmenu = unique_any<HMENU, detail::DestroyMenuHandle>;
-using unique_hmodule = unique_any<HMODULE, detail::FreeModuleHandle>;
 using unique_hfont = unique_any<HFONT, detail::DeleteFontHandle>;
 using unique_himagelist = unique_any<HIMAGELIST, detail::DestroyImageListHandle>;
 using unique_hhook = unique_any<HHOOK, detail::UnhookHandle>;
