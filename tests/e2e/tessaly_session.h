@@ -52,8 +52,19 @@ protected:
         e2e::DeleteStore();
     }
 
-    void Start(const std::wstring& words = L"") {
-        app = std::make_unique<e2e::Process>(L"Tessaly.exe", words);
+    // `locale`, when given, is the display language the program starts under
+    // (as LC_ALL names it); otherwise it has the suite's.
+    void Start(const std::wstring& words = L"", const wchar_t* locale = nullptr) {
+        if (locale) {
+            ASSERT_TRUE(e2e::StartUnderLocale(L"Tessaly.exe", locale));
+            HWND window = nullptr;
+            ASSERT_TRUE(harness::PumpUntil([&] { return (window = FindWindowW(kMainClass, L"Tessaly")) != nullptr; }));
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            app = std::make_unique<harness::Process>(pid);
+        } else {
+            app = std::make_unique<e2e::Process>(L"Tessaly.exe", words);
+        }
         ASSERT_TRUE(app->started());
         main = e2e::WaitForProcessWindow(app->id(), kMainClass, L"Tessaly", false);
         ASSERT_NE(nullptr, main);
@@ -99,7 +110,7 @@ protected:
     }
 
     e2e::TraySpy tray;
-    std::unique_ptr<e2e::Process> app;
+    std::unique_ptr<harness::Process> app;
     HWND main = nullptr;
 };
 
