@@ -208,7 +208,7 @@ TEST_F(TessalyTest, EveryWindowSpeaksTheDisplayLanguageOrTheStoredOne) {
         if (c.stored != kNotStored) {
             e2e::WriteSetting(L"Language", c.stored);
         }
-        Start(L"", c.locale);
+        ASSERT_NO_FATAL_FAILURE(Start(L"", c.locale));
 
         PostCommand(main, IDM_SETTINGS);
         HWND settings = WaitForDialog(L"Tessaly");
