@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/unique_handles.h"
 #include "model/display_settings.h"
 #include "resources/resource.h"
@@ -100,7 +101,7 @@ int CTrayIcon::Destroy() {
 }
 
 void ShowTrayMenu(HWND owner, POINT point) {
-    tessaly::unique_hmenu menu(LoadMenuW(g_instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
+    tessaly::unique_hmenu menu(tessaly::LoadUiMenu(g_instance, IDR_TRAYMENU));
     if (!menu) {
         return;
     }
