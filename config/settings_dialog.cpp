@@ -224,12 +224,13 @@ void SettingsOnInitDialog(HWND dialog) {
     HWND list = ListOf(dialog);
     DWORD styles = ListView_GetExtendedListViewStyle(list);
     ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    BuildTaskImageList();
-    ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
     InsertListColumn(list, 0, 400, L"タスク");
     InsertListColumn(list, 1, 150, L"キー");
     {
+        // The launcher's kept images and command searches serve here too.
         CommandResolutionMemo memo;
+        BuildTaskImageList();
+        ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
         for (const auto& task : g_taskList) {
             InsertTaskRow(dialog, task.get(), 0, 1, -1);
         }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "common/unique_handles.h"
 #include "resources/resource.h"
@@ -13,6 +14,15 @@ struct Task;
 // The icons of the tasks, shown by every task list. Only BuildTaskImageList
 // and DestroyTaskImageList make and destroy it.
 extern tessaly::unique_himagelist g_taskImageList;
+
+// The shell calls that take the tasks' icons and the icon size, replaceable
+// so a test can count what an opening takes and play a change of DPI.
+struct IconShell {
+    UINT(WINAPI* extractIconEx)(LPCWSTR file, int index, HICON* large, HICON* small, UINT icons);
+    DWORD_PTR(WINAPI* getFileInfo)(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags);
+    int(WINAPI* getSystemMetrics)(int index);
+};
+extern IconShell g_iconShell;
 
 // The task list view of a window that shows one.
 inline HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
@@ -24,9 +34,17 @@ void InsertListColumn(HWND list, int index, int width, const wchar_t* title);
 // with the terminator: a row text is never cut.
 constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
 
-// Destroys the old image list and takes one icon per task anew, renewing
-// every task's ImageIndex (-1 for a task without an icon).
+// Brings the image list up to date with the tasks and renews every task's
+// ImageIndex (-1 for a task without an icon). An icon is taken from its file
+// only when it is not kept already: the images, with the icon file and the
+// command each came from, are kept between openings and reused while both
+// files' last-write times and sizes hold. Tasks with the same icon share one
+// image; an image no task shows any more is removed, so the list holds no
+// more than the tasks show. A new icon size (the DPI changed) starts over.
+// Images may move: rows already in a list view must take their task's new
+// index.
 void BuildTaskImageList();
+// Also forgets the kept command searches.
 void DestroyTaskImageList();
 
 // The icon of a task with these values: the icon file's large icon, else its

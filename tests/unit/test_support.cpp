@@ -195,4 +195,35 @@ HotKeyOwner::~HotKeyOwner() {
     g_mainWindow = m_previous;
 }
 
+namespace {
+
+// Folders open only with the backup flag.
+HANDLE OpenForTimes(const std::wstring& path, DWORD access) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
+
+FILETIME WriteTime(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    EXPECT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+    return data.ftLastWriteTime;
+}
+
+void SetWriteTime(const std::wstring& path, FILETIME time) {
+    HANDLE file = OpenForTimes(path, FILE_WRITE_ATTRIBUTES);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    CloseHandle(file);
+}
+
+FILETIME LongAgo() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks = {{now.dwLowDateTime, now.dwHighDateTime}};
+    ticks.QuadPart -= 3600ull * 10000000ull;
+    return {ticks.LowPart, ticks.HighPart};
+}
+
 }  // namespace test
