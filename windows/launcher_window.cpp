@@ -210,11 +210,14 @@ void FillList(HWND window, HWND list) {
     BuildTaskImageList();
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_taskImageList.get()));
     InsertListColumn(list, 0, kInitialColumnWidth, L"タスク");
+    // Drawn once, when it is shown, not after every row.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const auto& task : g_taskList) {
         if (task->ShowLauncher) {
             InsertTaskRow(window, task.get(), 0, 0, -1);
         }
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 
 LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {

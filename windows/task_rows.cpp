@@ -20,12 +20,85 @@ namespace {
 // What a row without a name or a command says.
 const wchar_t kEmptyRowText[] = L"なし";
 
+using tessaly::FileStamp;
+using tessaly::KeepText;
+using tessaly::KeptText;
+using tessaly::StampHolds;
+using tessaly::TakeFileStamp;
+
+// One image and where it came from: the icon file (empty for none) and the
+// command's file as found ("" when it was not), each stamped before it was read.
+struct KeptImage {
+    KeptText iconPath;
+    int iconIndex = 0;
+    KeptText command;
+    FileStamp iconStamp;
+    FileStamp commandStamp;
+    bool fromIconFile = false;
+    // Still what a fresh look would take, at this build.
+    bool holds = false;
+    // Shown by a task at this build.
+    bool used = false;
+    int image = -1;
+};
+
+// The path an item ID list names, by the list's bytes: asking the shell binds
+// a folder for every row at every opening.
+struct KeptName {
+    std::unique_ptr<BYTE[]> list;
+    UINT size = 0;
+    KeptText path;
+    // By a row since the last build.
+    bool used = false;
+};
+
+struct KeptForRows {
+    // The list the images are in; another one in g_taskImageList starts over.
+    HIMAGELIST list = nullptr;
+    tessaly::GrowableArray<KeptImage> images;
+    tessaly::GrowableArray<KeptName> names;
+};
+
+KeptForRows g_kept;
+
+void KeepName(LPCITEMIDLIST list, const wchar_t* path) {
+    KeptName name;
+    name.size = CItemIDList::GetSize(list);
+    name.list.reset(new BYTE[name.size]);
+    memcpy(name.list.get(), list, name.size);
+    name.path = KeepText(path);
+    name.used = true;
+    g_kept.names.push_back(std::move(name));
+}
+
+const wchar_t* KeptNameOf(LPCITEMIDLIST list) {
+    const UINT size = CItemIDList::GetSize(list);
+    for (size_t i = 0; i < g_kept.names.size(); ++i) {
+        KeptName& name = g_kept.names[i];
+        if (name.size == size && memcmp(name.list.get(), list, size) == 0) {
+            name.used = true;
+            return name.path.get();
+        }
+    }
+    return nullptr;
+}
+
 // The list was built from the command found last time; a changed command
 // must not keep offering the old file's context menu.
 bool ListNamesPath(const CItemIDList& list, const wchar_t* path) {
+    if (!list.m_pidl) {
+        return false;
+    }
+    const wchar_t* named = KeptNameOf(list.m_pidl);
     wchar_t listed[MAX_PATH];
-    return list.m_pidl && SHGetPathFromIDListW(list.m_pidl, listed) &&
-           CompareStringOrdinal(listed, -1, path, -1, TRUE) == CSTR_EQUAL;
+    if (!named) {
+        if (!SHGetPathFromIDListW(list.m_pidl, listed)) {
+            return false;
+        }
+        KeepName(list.m_pidl, listed);
+        named = listed;
+    }
+    return CompareStringOrdinal(named, -1, path, -1, TRUE) == CSTR_EQUAL;
 }
 
 // Appends as much of `text` as fits, never splitting a surrogate pair.
@@ -105,36 +178,6 @@ HICON FindTaskIcon(const wchar_t* iconPath, int iconIndex, const wchar_t* comman
 }
 
 namespace {
-
-using tessaly::FileStamp;
-using tessaly::KeepText;
-using tessaly::KeptText;
-using tessaly::StampHolds;
-using tessaly::TakeFileStamp;
-
-// One image and where it came from: the icon file (empty for none) and the
-// command's file as found ("" when it was not), each stamped before it was read.
-struct KeptImage {
-    KeptText iconPath;
-    int iconIndex = 0;
-    KeptText command;
-    FileStamp iconStamp;
-    FileStamp commandStamp;
-    bool fromIconFile = false;
-    // Still what a fresh look would take, at this build.
-    bool holds = false;
-    // Shown by a task at this build.
-    bool used = false;
-    int image = -1;
-};
-
-struct KeptImages {
-    // The list the images are in; another one in g_taskImageList starts over.
-    HIMAGELIST list = nullptr;
-    tessaly::GrowableArray<KeptImage> images;
-};
-
-KeptImages g_kept;
 
 bool ImageHolds(const KeptImage& kept) {
     if (kept.iconPath[0] != L'\0' && !StampHolds(kept.iconStamp, TakeFileStamp(kept.iconPath.get()))) {
@@ -250,6 +293,11 @@ void BuildTaskImageList() {
         kept.used = false;
         kept.holds = ImageHolds(kept);
     }
+    // The names no row asked for since the last build are deleted tasks'.
+    g_kept.names.erase_if([](const KeptName& name) { return !name.used; });
+    for (size_t i = 0; i < g_kept.names.size(); ++i) {
+        g_kept.names[i].used = false;
+    }
     for (const auto& task : g_taskList) {
         task->ImageIndex = ImageOf(*task);
     }
@@ -262,7 +310,7 @@ void BuildTaskImageList() {
 
 void DestroyTaskImageList() {
     g_taskImageList.reset();
-    g_kept = KeptImages();
+    g_kept = KeptForRows();
     ForgetCommandSearches();
 }
 
@@ -308,8 +356,8 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row)
     bool found = ResolveCommand(task->File, resolved) != 0;
     if (!found) {
         task->ItemIDList.Free();
-    } else if (!ListNamesPath(task->ItemIDList, resolved)) {
-        task->ItemIDList.SetPath(resolved);
+    } else if (!ListNamesPath(task->ItemIDList, resolved) && task->ItemIDList.SetPath(resolved).m_pidl) {
+        KeepName(task->ItemIDList.m_pidl, resolved);
     }
 
     wchar_t text[kRowTextLength];
