@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -267,7 +268,9 @@ void Stop(Program& program) {
 }
 
 // The resident size of the Linux process behind a Windows program, from
-// /proc through Wine's view of the root folder; 0 where there is none.
+// /proc through Wine's view of the root folder; 0 where there is none. Known
+// by its full path, case aside: other copies of the program may be running
+// on the machine.
 double ResidentKilobytes(const std::wstring& exe) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
@@ -275,7 +278,9 @@ double ResidentKilobytes(const std::wstring& exe) {
         return 0;
     }
     double result = 0;
-    const std::string wanted(exe.begin(), exe.end());
+    const std::wstring path = g_bin + L"\\" + exe;
+    std::string wanted(path.begin(), path.end());
+    std::transform(wanted.begin(), wanted.end(), wanted.begin(), ::tolower);
     do {
         if (found.cFileName[0] < L'0' || found.cFileName[0] > L'9') {
             continue;
@@ -297,6 +302,7 @@ double ResidentKilobytes(const std::wstring& exe) {
         };
         std::string commandLine = read(folder + L"\\cmdline");
         std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+        std::transform(commandLine.begin(), commandLine.end(), commandLine.begin(), ::tolower);
         if (commandLine.find(wanted) == std::string::npos) {
             continue;
         }

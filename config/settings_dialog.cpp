@@ -9,6 +9,7 @@
 
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
+#include "common/ui_libraries.h"
 #include "common/working_set.h"
 #include "config/pickers.h"
 #include "config/task_editor.h"
@@ -392,5 +393,6 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 INT_PTR RunSettingsDialog() {
+    tessaly::PrepareListsAndDialogs();
     return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr, SettingsDialogProc, 0);
 }

@@ -5,6 +5,7 @@
 
 #include "common/dpi.h"
 #include "common/program_state.h"
+#include "common/ui_libraries.h"
 #include "common/working_set.h"
 #include "model/command_search.h"
 #include "model/task.h"
@@ -406,6 +407,7 @@ bool HoldUntilLauncherCloses(UINT command) {
 }
 
 bool ShowLauncherWindow(POINT point) {
+    tessaly::PrepareListsAndDialogs();
     // Not from inside the old one's handlers (the main window opens none while
     // its menu runs): the two would share the list's saved procedure.
     if (g_launcher) {

@@ -3,10 +3,12 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "common/dyn_calls.h"
 #include "common/file_stamp.h"
 #include "common/growable_array.h"
 #include "common/kept_text.h"
 #include "common/program_state.h"
+#include "common/ui_libraries.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
 #include "model/task.h"
@@ -218,7 +220,7 @@ KeptImage TakeImage(const Task& task, const wchar_t* command) {
     kept.holds = true;
     // The list keeps a copy of the icon.
     if (icon && g_taskImageList) {
-        kept.image = ImageList_ReplaceIcon(g_taskImageList.get(), -1, icon.get());
+        kept.image = g_dynCalls.imageListReplaceIcon(g_taskImageList.get(), -1, icon.get());
     }
     return kept;
 }
@@ -258,7 +260,7 @@ bool DropUnusedImages() {
         if (!highest) {
             break;
         }
-        ImageList_Remove(g_taskImageList.get(), highest->image);
+        g_dynCalls.imageListRemove(g_taskImageList.get(), highest->image);
         for (size_t i = 0; i < g_kept.images.size(); ++i) {
             if (g_kept.images[i].image > highest->image) {
                 --g_kept.images[i].image;
@@ -275,17 +277,22 @@ bool DropUnusedImages() {
 }  // namespace
 
 void BuildTaskImageList() {
+    tessaly::PrepareListsAndDialogs();
+    const DynCalls& calls = BindDynCalls(SystemLibrary::Comctl32);
+    if (!calls.imageListCreate) {
+        return;
+    }
     CommandResolutionMemo memo;
     // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
     const int width = g_iconShell.getSystemMetrics(SM_CXICON);
     const int height = g_iconShell.getSystemMetrics(SM_CYICON);
     int keptWidth = 0, keptHeight = 0;
     if (!g_taskImageList || g_taskImageList.get() != g_kept.list ||
-        !ImageList_GetIconSize(g_taskImageList.get(), &keptWidth, &keptHeight) || keptWidth != width ||
+        !g_dynCalls.imageListGetIconSize(g_taskImageList.get(), &keptWidth, &keptHeight) || keptWidth != width ||
         keptHeight != height) {
         g_kept.images.clear();
         g_taskImageList.reset(
-            ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, static_cast<int>(g_taskList.Count()), 0));
+            calls.imageListCreate(width, height, ILC_COLOR32 | ILC_MASK, static_cast<int>(g_taskList.Count()), 0));
         g_kept.list = g_taskImageList.get();
     }
     for (size_t i = 0; i < g_kept.images.size(); ++i) {

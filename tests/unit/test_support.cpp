@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/tray_icon.h"
 #include "common/program_state.h"
+#include "common/ui_libraries.h"
 #include "model/display_settings.h"
 #include "windows/launcher_window.h"
 #include "windows/name_window.h"
@@ -169,8 +170,7 @@ void MainWindowSession::Destroy() {
     }
     // As the process entry does once its loop has ended.
     if (created) {
-        OleUninitialize();
-        CoUninitialize();
+        tessaly::EndShellUse();
     }
     UnregisterClassW(kNameWindowClass, g_instance);
     UnregisterClassW(kLauncherWindowClass, g_instance);
