@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,13 +29,6 @@ const wchar_t kMainClass[] = L"Tessaly_MainWindowClass";
 
 std::wstring g_bin;
 
-std::wstring BinDir() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *wcsrchr(path, L'\\') = L'\0';
-    return path;
-}
-
 double Now() {
     static LARGE_INTEGER frequency = [] {
         LARGE_INTEGER f;
@@ -47,15 +41,16 @@ double Now() {
 }
 
 using e2e::PressKeys;
+using harness::kStorePath;
 using harness::PumpUntil;
 
-PROCESS_INFORMATION Start(const std::wstring& program, const std::wstring& words) {
-    std::wstring line = L"\"" + g_bin + L"\\" + program + L"\" " + words;
-    STARTUPINFOW startup = {sizeof(startup)};
-    PROCESS_INFORMATION info = {};
-    CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, g_bin.c_str(), &startup, &info);
-    return info;
+// A program of the bin folder, started there; ended when its owner goes if it
+// still runs.
+std::unique_ptr<harness::Process> Start(const std::wstring& program, const std::wstring& words) {
+    return std::make_unique<e2e::Process>(program, words);
 }
+
+std::wstring StoreKey(const wchar_t* subkey) { return std::wstring(kStorePath) + L"\\" + subkey; }
 
 // One program of its own for each task, as a user's tasks are: 200 names in a
 // folder put on the search path of both programs, so each command is found
@@ -113,9 +108,9 @@ void SetDword(HKEY key, const wchar_t* name, DWORD value) {
 // command; with `keys` each has a hotkey of its own, else none.
 template <typename File>
 void WriteStore(int tasks, bool keys, File file, const std::wstring& parameter = L"") {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath);
     HKEY root = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks", 0, nullptr, 0, KEY_ALL_ACCESS,
+    RegCreateKeyExW(HKEY_CURRENT_USER, StoreKey(L"Tasks").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                     nullptr, &root, nullptr);
     SetDword(root, L"Count", static_cast<DWORD>(tasks));
     for (int i = 0; i < tasks; ++i) {
@@ -146,7 +141,7 @@ void WriteStore(int tasks, bool keys, File file, const std::wstring& parameter =
 
 void WriteSetting(const wchar_t* name, DWORD value) {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Setting", 0, nullptr, 0, KEY_ALL_ACCESS,
+    RegCreateKeyExW(HKEY_CURRENT_USER, StoreKey(L"Setting").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                     nullptr, &key, nullptr);
     SetDword(key, name, value);
     RegCloseKey(key);
@@ -228,7 +223,7 @@ DWORD FileSize(const wchar_t* name) {
 struct Program {
     std::wstring exe, words, windowClass, atomPrefix;
     int tasks;  // whose atoms tell it is ready, and are cleared after it
-    PROCESS_INFORMATION process = {};
+    std::unique_ptr<harness::Process> process;
     HWND window = nullptr;
 };
 
@@ -251,19 +246,16 @@ double StartAndWait(Program& program) {
     return Now() - start;
 }
 
+// Each program is asked to end, and removes its tray icon on the way out;
+// one that does not end is ended.
 void Stop(Program& program) {
-    // Each removes its tray icon on the way out.
     if (IsTessaly(program)) {
         PostMessageW(program.window, WM_COMMAND, MAKEWPARAM(kExit, 0), 0);
     } else {
         PostMessageW(program.window, WM_CLOSE, 0, 0);
     }
-    if (WaitForSingleObject(program.process.hProcess, 30000) != WAIT_OBJECT_0) {
-        TerminateProcess(program.process.hProcess, 0);
-        WaitForSingleObject(program.process.hProcess, 30000);
-    }
-    CloseHandle(program.process.hProcess);
-    CloseHandle(program.process.hThread);
+    program.process->WaitForExitUndisturbed(30000);
+    program.process.reset();
     ClearAtoms(program.atomPrefix.c_str(), program.tasks);
 }
 
@@ -360,17 +352,17 @@ void MeasureHotKeyRun(int rounds) {
     HANDLE theirStarted = CreateEventW(nullptr, FALSE, FALSE, theirEvent);
     WriteStore(1, false, [](int) { return std::wstring(L"bench_target"); }, ourEvent);
     HKEY task = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks\\Task0", 0, KEY_ALL_ACCESS, &task);
+    RegOpenKeyExW(HKEY_CURRENT_USER, StoreKey(L"Tasks\\Task0").c_str(), 0, KEY_ALL_ACCESS, &task);
     SetDword(task, L"fsModifiers", MOD_CONTROL | MOD_ALT);
     SetDword(task, L"vk", 'B');
     RegCloseKey(task);
     WriteSetting(L"Time", 500);
     WriteSetting(L"Fade", 0);
-    PROCESS_INFORMATION ours = Start(L"Tessaly.exe", L"");
-    PROCESS_INFORMATION theirs = Start(L"bench_bare_window.exe", std::wstring(L"run ") + theirEvent);
+    auto ours = Start(L"Tessaly.exe", L"");
+    auto theirs = Start(L"bench_bare_window.exe", std::wstring(L"run ") + theirEvent);
     PumpUntil([] { return GlobalFindAtomW(L"Tessaly00030042") && GlobalFindAtomW(L"Bare00030056"); });
-    WaitForInputIdle(ours.hProcess, 30000);
-    WaitForInputIdle(theirs.hProcess, 30000);
+    ours->WaitForInputIdle(30000);
+    theirs->WaitForInputIdle(30000);
     std::vector<double> ourTimes, theirTimes;
     for (int round = 0; round < rounds; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
@@ -387,9 +379,8 @@ void MeasureHotKeyRun(int rounds) {
         }
     }
     PostMessageW(FindWindowW(kMainClass, L"Tessaly"), WM_COMMAND, MAKEWPARAM(kExit, 0), 0);
-    WaitForSingleObject(ours.hProcess, 30000);
-    TerminateProcess(theirs.hProcess, 0);
-    WaitForSingleObject(theirs.hProcess, 30000);
+    ours->WaitForExitUndisturbed(30000);
+    theirs.reset();
     ClearAtoms(L"Bare", 0);
     while (ATOM atom = GlobalFindAtomW(L"Bare00030056")) {
         GlobalDeleteAtom(atom);
@@ -400,7 +391,7 @@ void MeasureHotKeyRun(int rounds) {
 // A launcher program started and ready for its command: its main window
 // there and idle.
 struct LauncherProgram {
-    PROCESS_INFORMATION process = {};
+    std::unique_ptr<harness::Process> process;
     HWND main = nullptr;
 };
 
@@ -411,20 +402,17 @@ LauncherProgram StartLauncher(bool ours, const std::wstring& commands) {
         return (program.main = ours ? FindWindowW(kMainClass, L"Tessaly") : FindWindowW(L"BareLauncherMain", nullptr)) !=
                nullptr;
     });
-    WaitForInputIdle(program.process.hProcess, 30000);
+    program.process->WaitForInputIdle(30000);
     return program;
 }
 
+// Tessaly is asked to exit; the bare program is ended.
 void StopLauncher(bool ours, LauncherProgram& program) {
     if (ours) {
         PostMessageW(program.main, WM_COMMAND, MAKEWPARAM(kExit, 0), 0);
-        WaitForSingleObject(program.process.hProcess, 30000);
-    } else {
-        TerminateProcess(program.process.hProcess, 0);
-        WaitForSingleObject(program.process.hProcess, 30000);
+        program.process->WaitForExitUndisturbed(30000);
     }
-    CloseHandle(program.process.hProcess);
-    CloseHandle(program.process.hThread);
+    program.process.reset();
 }
 
 double OpenLauncher(bool ours, HWND main) {
@@ -498,7 +486,7 @@ void MeasureStore(int rounds) {
         save[s] = Median(saves);
     }
     DestroyWindow(owner);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath);
     wprintf(L"store load at 10 / 100 / 1,000 tasks: %.1f / %.1f / %.1f ms; save: %.1f / %.1f / %.1f ms\n", load[0],
             load[1], load[2], save[0], save[1], save[2]);
     // Against a bare program that is ten times as fast per task: the ratio
@@ -524,7 +512,7 @@ int wmain(int argc, wchar_t** argv) {
             only = argv[++i];
         }
     }
-    g_bin = BinDir();
+    g_bin = e2e::BinDir();
     auto measures = [only](const wchar_t* group) { return !only || wcscmp(only, group) == 0; };
 
     if (measures(L"start")) {
@@ -546,7 +534,7 @@ int wmain(int argc, wchar_t** argv) {
     if (measures(L"store")) {
         MeasureStore(rounds);
     }
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath);
 
     bool missed = false;
     wprintf(L"| Measure | Tessaly | Bare program | Ratio | Goal |\n|---|---|---|---|---|\n");

@@ -25,7 +25,7 @@ int RegisterTaskHotKey(UINT modifiers, UINT vk) {
     if (!RegisterHotKey(g_mainWindow, atom.get(), modifiers, vk)) {
         return 0;
     }
-    // From here the task holds it, until UnregisterTaskHotKey.
+    // From here the task holds it, and the task list releases it.
     return atom.release();
 }
 
