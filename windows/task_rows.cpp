@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
+
+#include <initializer_list>
 
 #include "common/dyn_calls.h"
 #include "common/file_stamp.h"
@@ -37,6 +40,8 @@ struct KeptImage {
     FileStamp iconStamp;
     FileStamp commandStamp;
     bool fromIconFile = false;
+    // The shell's picture of the command is the file's own, not its type's.
+    bool ownPicture = false;
     // Still what a fresh look would take, at this build.
     bool holds = false;
     // Shown by a task at this build.
@@ -181,12 +186,25 @@ HICON FindTaskIcon(const wchar_t* iconPath, int iconIndex, const wchar_t* comman
 
 namespace {
 
+// A program's picture is in its file; a document's, a folder's or a
+// shortcut's comes from its type's program, a desktop.ini or a target, whose
+// changes no stamp of the command's file shows: those are taken every time.
+bool HasOwnPicture(const wchar_t* file) {
+    const wchar_t* extension = PathFindExtensionW(file);
+    for (const wchar_t* own : {L".exe", L".dll", L".ico", L".cpl", L".scr"}) {
+        if (CompareStringOrdinal(extension, -1, own, -1, TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ImageHolds(const KeptImage& kept) {
     if (kept.iconPath[0] != L'\0' && !StampHolds(kept.iconStamp, TakeFileStamp(kept.iconPath.get()))) {
         return false;
     }
     return kept.fromIconFile || kept.command[0] == L'\0' ||
-           StampHolds(kept.commandStamp, TakeFileStamp(kept.command.get()));
+           (kept.ownPicture && StampHolds(kept.commandStamp, TakeFileStamp(kept.command.get())));
 }
 
 KeptImage* FindImage(const Task& task, const wchar_t* command) {
@@ -215,6 +233,7 @@ KeptImage TakeImage(const Task& task, const wchar_t* command) {
     kept.fromIconFile = icon.get() != nullptr;
     if (!icon && command[0] != L'\0') {
         kept.commandStamp = TakeFileStamp(command);
+        kept.ownPicture = HasOwnPicture(command);
         icon.reset(ShellIcon(command));
     }
     kept.holds = true;

@@ -38,7 +38,8 @@ constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
 // ImageIndex (-1 for a task without an icon). An icon is taken from its file
 // only when it is not kept already: the images, with the icon file and the
 // command each came from, are kept between openings and reused while both
-// files' last-write times and sizes hold. Tasks with the same icon share one
+// files' last-write times and sizes hold (a document's, folder's or
+// shortcut's picture is its type's or target's, and is taken every time). Tasks with the same icon share one
 // image; an image no task shows any more is removed, so the list holds no
 // more than the tasks show. A new icon size (the DPI changed) starts over.
 // Images may move: rows already in a list view must take their task's new
