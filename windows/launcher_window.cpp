@@ -148,7 +148,9 @@ void LauncherOnContextMenu(HWND window, LPARAM lParam) {
     HWND list = ListOf(window);
     int row = FindSelectedRow(list, -1);
     Task* task = GetRowTask(window, row);
-    if (!task || !task->ItemIDList.m_pidl) {
+    // A grey row offers no menu, as it runs nothing.
+    if (!task || (SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_CUT) & LVIS_CUT) ||
+        !RefreshItemIDList(task)) {
         return;
     }
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};

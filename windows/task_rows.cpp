@@ -49,63 +49,20 @@ struct KeptImage {
     int image = -1;
 };
 
-// The path an item ID list names, by the list's bytes: asking the shell binds
-// a folder for every row at every opening.
-struct KeptName {
-    std::unique_ptr<BYTE[]> list;
-    UINT size = 0;
-    KeptText path;
-    // By a row since the last build.
-    bool used = false;
-};
-
 struct KeptForRows {
     // The list the images are in; another one in g_taskImageList starts over.
     HIMAGELIST list = nullptr;
     tessaly::GrowableArray<KeptImage> images;
-    tessaly::GrowableArray<KeptName> names;
 };
 
 KeptForRows g_kept;
 
-void KeepName(LPCITEMIDLIST list, const wchar_t* path) {
-    KeptName name;
-    name.size = CItemIDList::GetSize(list);
-    name.list.reset(new BYTE[name.size]);
-    memcpy(name.list.get(), list, name.size);
-    name.path = KeepText(path);
-    name.used = true;
-    g_kept.names.push_back(std::move(name));
-}
-
-const wchar_t* KeptNameOf(LPCITEMIDLIST list) {
-    const UINT size = CItemIDList::GetSize(list);
-    for (size_t i = 0; i < g_kept.names.size(); ++i) {
-        KeptName& name = g_kept.names[i];
-        if (name.size == size && memcmp(name.list.get(), list, size) == 0) {
-            name.used = true;
-            return name.path.get();
-        }
-    }
-    return nullptr;
-}
-
 // The list was built from the command found last time; a changed command
 // must not keep offering the old file's context menu.
 bool ListNamesPath(const CItemIDList& list, const wchar_t* path) {
-    if (!list.m_pidl) {
-        return false;
-    }
-    const wchar_t* named = KeptNameOf(list.m_pidl);
     wchar_t listed[MAX_PATH];
-    if (!named) {
-        if (!SHGetPathFromIDListW(list.m_pidl, listed)) {
-            return false;
-        }
-        KeepName(list.m_pidl, listed);
-        named = listed;
-    }
-    return CompareStringOrdinal(named, -1, path, -1, TRUE) == CSTR_EQUAL;
+    return list.m_pidl && SHGetPathFromIDListW(list.m_pidl, listed) &&
+           CompareStringOrdinal(listed, -1, path, -1, TRUE) == CSTR_EQUAL;
 }
 
 // Appends as much of `text` as fits, never splitting a surrogate pair.
@@ -319,11 +276,6 @@ void BuildTaskImageList() {
         kept.used = false;
         kept.holds = ImageHolds(kept);
     }
-    // The names no row asked for since the last build are deleted tasks'.
-    g_kept.names.erase_if([](const KeptName& name) { return !name.used; });
-    for (size_t i = 0; i < g_kept.names.size(); ++i) {
-        g_kept.names[i].used = false;
-    }
     for (const auto& task : g_taskList) {
         task->ImageIndex = ImageOf(*task);
     }
@@ -380,11 +332,6 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row)
     HWND list = ListOf(window);
     wchar_t resolved[MAX_PATH];
     bool found = ResolveCommand(task->File, resolved) != 0;
-    if (!found) {
-        task->ItemIDList.Free();
-    } else if (!ListNamesPath(task->ItemIDList, resolved) && task->ItemIDList.SetPath(resolved).m_pidl) {
-        KeepName(task->ItemIDList.m_pidl, resolved);
-    }
 
     wchar_t text[kRowTextLength];
     FormatTaskRowText(*task, showCommand != 0, text);
@@ -416,6 +363,16 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row)
     key.pszText = keyText;
     SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&key));
     return index;
+}
+
+bool RefreshItemIDList(Task* task) {
+    wchar_t resolved[MAX_PATH];
+    if (!ResolveCommand(task->File, resolved)) {
+        task->ItemIDList.Free();
+    } else if (!ListNamesPath(task->ItemIDList, resolved)) {
+        task->ItemIDList.SetPath(resolved);
+    }
+    return task->ItemIDList.m_pidl != nullptr;
 }
 
 int FindSelectedRow(HWND list, int after) {

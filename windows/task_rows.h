@@ -60,11 +60,15 @@ LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw);
 // has no name.
 void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowTextLength]);
 
-// Inserts a task's row at `row` (-1 appends); the row's index, or -1. Also
-// keeps the task's item ID list in step with its command: emptied when the
-// command cannot be found, rebuilt when it names another file than the one
-// found now.
+// Inserts a task's row at `row` (-1 appends); the row's index, or -1.
 int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row);
+
+// Brings the task's item ID list in step with its command as found now:
+// emptied when the command cannot be found, rebuilt when it names another
+// file. The list serves the shell's menu of one row, so it is made when the
+// menu is asked for, not for every row at every opening. True when the task
+// has one.
+bool RefreshItemIDList(Task* task);
 
 // The first selected row after `after` (-1 searches from the top), or -1.
 int FindSelectedRow(HWND list, int after);

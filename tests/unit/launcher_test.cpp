@@ -139,19 +139,24 @@ TEST(TaskRows, RowsFollowTheCommandAndItsItemIDList) {
     EXPECT_EQ(L"メモ帳 [notepad]", host.Text(0, 0));
     EXPECT_EQ(L"なし", host.Text(0, 1));
     EXPECT_EQ(UINT(LVIS_SELECTED | LVIS_FOCUSED), host.State(0) & (LVIS_SELECTED | LVIS_FOCUSED | LVIS_CUT));
+    // Made for the shell's menu when it is asked for, not with the row.
+    EXPECT_EQ(nullptr, task->ItemIDList.m_pidl);
+    EXPECT_TRUE(RefreshItemIDList(task));
     wchar_t path[MAX_PATH] = {};
     ASSERT_TRUE(SHGetPathFromIDListW(task->ItemIDList.m_pidl, path));
     EXPECT_EQ(0, lstrcmpiW(SystemFile(L"notepad.exe").c_str(), path));
 
-    // Built again with the command unchanged: the same list is kept.
+    // Asked again with the command unchanged: the same list is kept.
     LPITEMIDLIST kept = task->ItemIDList.m_pidl;
     EXPECT_EQ(1, InsertTaskRow(host.window(), task, 0, 1, -1));
+    EXPECT_TRUE(RefreshItemIDList(task));
     EXPECT_EQ(kept, task->ItemIDList.m_pidl);
     // The command changed: the list follows it.
     lstrcpynW(task->File, L"regedit", kTextFieldLength);
     task->fsModifiers = MOD_CONTROL;
     task->vk = 'R';
     EXPECT_EQ(2, InsertTaskRow(host.window(), task, 0, 0, -1));
+    EXPECT_TRUE(RefreshItemIDList(task));
     ASSERT_TRUE(SHGetPathFromIDListW(task->ItemIDList.m_pidl, path));
     EXPECT_EQ(0, lstrcmpiW(L"regedit.exe", PathFindFileNameW(path)));
     EXPECT_NE(L"なし", host.Text(2, 1));
@@ -160,6 +165,7 @@ TEST(TaskRows, RowsFollowTheCommandAndItsItemIDList) {
     lstrcpynW(task->File, L"tessaly-missing-command", kTextFieldLength);
     EXPECT_EQ(0, InsertTaskRow(host.window(), task, 0, 0, 0));
     EXPECT_EQ(UINT(LVIS_CUT), host.State(0) & (LVIS_SELECTED | LVIS_CUT));
+    EXPECT_FALSE(RefreshItemIDList(task));
     EXPECT_EQ(nullptr, task->ItemIDList.m_pidl);
 }
 
@@ -569,6 +575,27 @@ TEST_F(LauncherTest, DeactivationClosesItOnce) {
     test::PumpUntil([&] { return !IsWindow(launcher); });
     EXPECT_FALSE(IsWindow(launcher));
     EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList.get()));
+}
+
+int g_menusAsked = 0;
+HRESULT CountingGetMenu(HWND, const CItemIDList& list, IContextMenu**) {
+    g_menusAsked += list.m_pidl ? 1 : 100;
+    return E_FAIL;
+}
+
+TEST_F(LauncherTest, OnlyARowWhoseCommandIsFoundOffersTheShellsMenu) {
+    AddTask(L"notepad");
+    AddTask(L"tessaly-missing-command");
+    Open();
+    const ContextMenuShell saved = g_contextMenuShell;
+    g_contextMenuShell.getContextMenu = CountingGetMenu;
+    for (int row : {0, 1}) {
+        g_menusAsked = 0;
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        SendMessageW(launcher, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+        EXPECT_EQ(row == 0 ? 1 : 0, g_menusAsked) << row;
+    }
+    g_contextMenuShell = saved;
 }
 
 int g_dialogsInMenu = -1;
