@@ -195,24 +195,10 @@ HotKeyOwner::~HotKeyOwner() {
     g_mainWindow = m_previous;
 }
 
-namespace {
-
-// Folders open only with the backup flag.
-HANDLE OpenForTimes(const std::wstring& path, DWORD access) {
-    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-}  // namespace
-
-FILETIME WriteTime(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    EXPECT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
-    return data.ftLastWriteTime;
-}
-
 void SetWriteTime(const std::wstring& path, FILETIME time) {
-    HANDLE file = OpenForTimes(path, FILE_WRITE_ATTRIBUTES);
+    // Folders open only with the backup flag.
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
     CloseHandle(file);

@@ -106,9 +106,8 @@ private:
     HWND m_previous;
 };
 
-// A file's or folder's last-write time, and setting it: what is kept between
-// launcher openings trusts only times older than the file system's time step.
-FILETIME WriteTime(const std::wstring& path);
+// Sets a file's or folder's last-write time: what is kept between launcher
+// openings trusts only times older than the file system's time step.
 void SetWriteTime(const std::wstring& path, FILETIME time);
 // An hour before now.
 FILETIME LongAgo();
