@@ -1,7 +1,6 @@
 // Process entry: one instance per logon session. A later start forwards its
 // command to the running one and ends.
 #include <windows.h>
-#include <ole2.h>
 
 #include <cstdlib>
 
@@ -10,6 +9,7 @@
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
+#include "common/ui_libraries.h"
 #include "common/unique_handles.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
@@ -76,11 +76,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     if (!RegisterMainWindowClass(instance) || !CreateMainWindow(instance)) {
         return 0;
     }
-    // Started by the main window's creation; ended only once the message loop
-    // has, when no shell dialog can still be running on this thread: OLE
-    // first, then COM.
-    tessaly::unique_couninitialize_call comEnd;
-    tessaly::unique_oleuninitialize_call oleEnd;
+    // COM and OLE, if the program came to start them, end once the message
+    // loop has, when no shell dialog can still be running on this thread.
+    tessaly::unique_call<tessaly::EndShellUse> shellEnd;
     // The main window quits with 0: the program always ends with exit code 0.
     return RunMessageLoop();
 }

@@ -1,8 +1,6 @@
 #include "app/main_window.h"
 
 #include <commctrl.h>
-#include <objbase.h>
-#include <ole2.h>
 
 #include "app/run_task.h"
 #include "app/tray_icon.h"
@@ -55,9 +53,6 @@ void AddTrayIcon(HWND window) {
 
 LRESULT MainOnCreate(HWND window) {
     g_mainWindow = window;
-    InitCommonControls();
-    CoInitialize(nullptr);
-    OleInitialize(nullptr);
     BindDynCalls(SystemLibrary::User32);
 
     // Without layering a white background would hide what lies under the text.
@@ -103,9 +98,10 @@ void MainOnDestroy() {
     g_trayIcon.Destroy();
     DeleteDisplayFont();
     QuilletUninitialize();
-    // COM and OLE end with the message loop, not here: a shell dialog opened
-    // from the launcher's menu or the editor's folder browser may still be on
-    // the stack, and would return into a handler already unloaded.
+    // COM and OLE, started by the first list, dialog or run, end with the
+    // message loop, not here: a shell dialog opened from the launcher's menu
+    // or the editor's folder browser may still be on the stack, and would
+    // return into a handler already unloaded.
     PostQuitMessage(0);
 }
 

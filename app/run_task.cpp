@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 
 #include "common/program_state.h"
+#include "common/ui_libraries.h"
 #include "model/command_search.h"
 #include "model/display_settings.h"
 #include "model/task.h"
@@ -60,6 +61,7 @@ void RunTask(Task* task) {
         g_runShell.playSound(task->Sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
     }
     ShowNameWindow(*task);
+    tessaly::PrepareShellUse();
     g_runShell.execute(nullptr, task->RunAs ? L"runas" : nullptr, resolved, task->Parameter,
                        directory, task->Show);
 }

@@ -1,8 +1,10 @@
 // The bare programs Tessaly is measured against: the least a resident hotkey
-// program does, written plainly.
-//   one            registers one hotkey under a global atom
-//   store          reads every task key of Tessaly's store (its 12 values)
-//                  and registers each task's hotkey under an atom
+// program in the notification area does, written plainly.
+//   one            adds its tray icon and registers one hotkey under a
+//                  global atom
+//   store          adds its tray icon, reads every task key of Tessaly's store
+//                  (its 12 values) and registers each task's hotkey under an
+//                  atom
 //   run <event>    on Ctrl+Alt+V shows a top-most translucent popup, finds
 //                  bench_target along the search path (each extension of
 //                  PATHEXT in turn) and opens it with the event's name
@@ -96,9 +98,32 @@ LRESULT CALLBACK PopupProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The icon every tray program shows: a round trip to the taskbar.
+void AddTrayIcon(HWND window) {
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = window;
+    data.uID = 1;
+    data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+    data.uCallbackMessage = WM_APP;
+    data.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    lstrcpynW(data.szTip, L"Bare", 128);
+    Shell_NotifyIconW(NIM_ADD, &data);
+}
+
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_HOTKEY) {
         RunCommand();
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        // Closed by the benchmark: no icon left behind in the tray.
+        NOTIFYICONDATAW data = {};
+        data.cbSize = sizeof(data);
+        data.hWnd = window;
+        data.uID = 1;
+        Shell_NotifyIconW(NIM_DELETE, &data);
+        PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -121,11 +146,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     RegisterClassW(&windowClass);
     HWND window = CreateWindowExW(0, L"BareWindow", L"Bare", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
     if (lstrcmpW(mode, L"store") == 0) {
+        AddTrayIcon(window);
         RegisterStoredTasks(window);
     } else if (lstrcmpW(mode, L"run") == 0 && argc > 2) {
         lstrcpynW(g_event, argv[2], MAX_PATH);
         Register(window, MOD_CONTROL | MOD_ALT, 'V');
     } else {
+        AddTrayIcon(window);
         Register(window, MOD_CONTROL | MOD_ALT, '9');
     }
     MSG message;

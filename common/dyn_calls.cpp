@@ -4,6 +4,8 @@ DynCalls g_dynCalls = {};
 
 namespace {
 
+// A library by name: the version the manifest names of a side-by-side one
+// (comctl32 6) comes before the search.
 HMODULE LoadSystemLibrary(const wchar_t* name) {
     if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         return module;
@@ -26,8 +28,8 @@ void Bind(HMODULE module, Function& function, const char* name) {
     function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll",   L"advapi32.dll",
-                                        L"shell32.dll",  L"comdlg32.dll", L"winmm.dll"};
+const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll",
+                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll"};
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
@@ -65,6 +67,14 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         break;
     case SystemLibrary::Winmm:
         Bind(module, calls.playSound, "PlaySoundW");
+        break;
+    case SystemLibrary::Comctl32:
+        Bind(module, calls.initCommonControlsEx, "InitCommonControlsEx");
+        Bind(module, calls.imageListCreate, "ImageList_Create");
+        Bind(module, calls.imageListDestroy, "ImageList_Destroy");
+        Bind(module, calls.imageListReplaceIcon, "ImageList_ReplaceIcon");
+        Bind(module, calls.imageListRemove, "ImageList_Remove");
+        Bind(module, calls.imageListGetIconSize, "ImageList_GetIconSize");
         break;
     case SystemLibrary::Count:
         break;

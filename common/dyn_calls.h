@@ -2,15 +2,17 @@
 // missing from older systems, some from the SDK's headers, and importing
 // comdlg32 or winmm would load a library of that name planted beside the
 // program before any of our code runs. Every library comes from the system
-// folder alone. A library's functions are bound the first time it is asked
-// for, not at start: loading comdlg32 and winmm would cost every start.
+// folder alone (comctl32 from the version the manifest names). A library's
+// functions are bound the first time it is asked for, not at start: loading
+// comdlg32, winmm and the common controls would cost every start.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 
-enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Count };
+enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Count };
 
 // Null where the system lacks the function or its library.
 struct DynCalls {
@@ -30,6 +32,14 @@ struct DynCalls {
     BOOL(WINAPI* chooseFont)(CHOOSEFONTW* choose);
     // winmm
     BOOL(WINAPI* playSound)(LPCWSTR sound, HMODULE module, DWORD flags);
+    // comctl32: its start (the visual styles) and its pages come with the
+    // first list or dialog.
+    BOOL(WINAPI* initCommonControlsEx)(const INITCOMMONCONTROLSEX* classes);
+    HIMAGELIST(WINAPI* imageListCreate)(int width, int height, UINT flags, int initial, int grow);
+    BOOL(WINAPI* imageListDestroy)(HIMAGELIST list);
+    int(WINAPI* imageListReplaceIcon)(HIMAGELIST list, int index, HICON icon);
+    BOOL(WINAPI* imageListRemove)(HIMAGELIST list, int index);
+    BOOL(WINAPI* imageListGetIconSize)(HIMAGELIST list, int* width, int* height);
 };
 
 // Read as it stands by code that runs only after its library was bound.

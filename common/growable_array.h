@@ -75,6 +75,25 @@ public:
         m_items[--m_count] = T();
     }
 
+    // Destroys every item `remove` picks, keeping the order of the others.
+    template <typename Pick>
+    void erase_if(Pick remove) {
+        size_t kept = 0;
+        for (size_t i = 0; i < m_count; ++i) {
+            if (!remove(m_items[i])) {
+                if (kept != i) {
+                    m_items[kept] = std::move(m_items[i]);
+                }
+                ++kept;
+            }
+        }
+        for (size_t i = kept; i < m_count; ++i) {
+            m_items[i] = T();
+        }
+        m_count = kept;
+    }
+    void clear() { erase_if([](const T&) { return true; }); }
+
 private:
     T* m_items = nullptr;
     size_t m_count = 0;

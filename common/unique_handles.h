@@ -8,6 +8,8 @@
 #include <objbase.h>
 #include <utility>
 
+#include "common/dyn_calls.h"
+
 namespace tessaly {
 
 // Owns one handle of type T, closed by Close(); Invalid is the "no handle" value.
@@ -91,13 +93,12 @@ inline void CloseHandleValue(HANDLE handle) { CloseHandle(handle); }
 inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void DestroyMenuHandle(HMENU menu) { DestroyMenu(menu); }
 inline void DeleteFontHandle(HFONT font) { DeleteObject(font); }
-inline void DestroyImageListHandle(HIMAGELIST list) { ImageList_Destroy(list); }
+// Only lists made through the bound comctl32 exist.
+inline void DestroyImageListHandle(HIMAGELIST list) { g_dynCalls.imageListDestroy(list); }
 inline void UnhookHandle(HHOOK hook) { UnhookWindowsHookEx(hook); }
 inline void ReleaseWindowDC(HWND window, HDC dc) { ReleaseDC(window, dc); }
 inline void SelectPrevious(HDC dc, HGDIOBJ previous) { SelectObject(dc, previous); }
 inline void EndPaintCall(HWND window, PAINTSTRUCT* paint) { EndPaint(window, paint); }
-inline void CoUninitializeCall() { CoUninitialize(); }
-inline void OleUninitializeCall() { OleUninitialize(); }
 inline void DeleteGlobalAtom(ATOM atom) { GlobalDeleteAtom(atom); }
 inline void FreeTaskMemory(void* memory) { CoTaskMemFree(memory); }
 }  // namespace detail
@@ -115,8 +116,6 @@ using unique_cotaskmem = unique_any<void*, detail::FreeTaskMemory>;
 using unique_hdc_window = unique_context_any<HWND, HDC, detail::ReleaseWindowDC>;
 using unique_select_object = unique_context_any<HDC, HGDIOBJ, detail::SelectPrevious>;
 using unique_hdc_paint = unique_context_any<HWND, PAINTSTRUCT*, detail::EndPaintCall>;
-using unique_couninitialize_call = unique_call<detail::CoUninitializeCall>;
-using unique_oleuninitialize_call = unique_call<detail::OleUninitializeCall>;
 
 // The window's DC, released to it when the owner goes.
 inline unique_hdc_window WindowDC(HWND window) { return unique_hdc_window(window, GetDC(window)); }

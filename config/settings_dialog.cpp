@@ -10,6 +10,7 @@
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
+#include "common/ui_libraries.h"
 #include "common/working_set.h"
 #include "config/pickers.h"
 #include "config/task_editor.h"
@@ -227,15 +228,16 @@ void SettingsOnInitDialog(HWND dialog) {
     HWND list = ListOf(dialog);
     DWORD styles = ListView_GetExtendedListViewStyle(list);
     ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    BuildTaskImageList();
-    ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
     wchar_t title[32];
     tessaly::LoadUiString(g_instance, IDS_TASK_COLUMN, title);
     InsertListColumn(list, 0, 400, title);
     tessaly::LoadUiString(g_instance, IDS_KEY_COLUMN, title);
     InsertListColumn(list, 1, 150, title);
     {
+        // The launcher's kept images and command searches serve here too.
         CommandResolutionMemo memo;
+        BuildTaskImageList();
+        ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
         for (const auto& task : g_taskList) {
             InsertTaskRow(dialog, task.get(), 0, 1, -1);
         }
@@ -400,5 +402,6 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 INT_PTR RunSettingsDialog() {
+    tessaly::PrepareListsAndDialogs();
     return tessaly::UiDialogBox(g_instance, IDD_SETTINGS, nullptr, SettingsDialogProc, 0);
 }

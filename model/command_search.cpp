@@ -6,9 +6,13 @@
 #include <cwchar>
 #include <memory>
 
+#include "common/file_stamp.h"
+#include "common/growable_array.h"
+#include "common/kept_text.h"
 #include "common/sound.h"
 
 RunShell g_runShell = {ShellExecuteW, PlaySystemSound};
+DWORD(WINAPI* g_searchPath)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPWSTR, LPWSTR*) = SearchPathW;
 
 const wchar_t kDefaultExtensions[] = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH";
 
@@ -27,7 +31,7 @@ bool FindFile(const wchar_t* folders, const wchar_t* command, const wchar_t* ext
         if (*folders == L'\0') {
             return false;
         }
-        DWORD length = SearchPathW(folders, command, extension, MAX_PATH, resolved, nullptr);
+        DWORD length = g_searchPath(folders, command, extension, MAX_PATH, resolved, nullptr);
         return length != 0 && length < MAX_PATH;
     }
     size_t commandLength = wcslen(command);
@@ -174,29 +178,69 @@ int SearchCommand(const wchar_t* command, wchar_t* resolved) {
 
 // Windows' own shortcuts keep targets such as %SystemRoot%\system32\...:
 // taken as written, that names a folder "%SystemRoot%" below the current one,
-// so the variables are expanded before the look. An expansion that does not
-// fit a path is no find: cut short, it would name another file.
-int SearchExpanded(const wchar_t* command, wchar_t* resolved) {
+// so the variables are expanded before the look. The command as it is looked
+// for, or null when its expansion does not fit a path: cut short, it would
+// name another file.
+const wchar_t* ExpandCommand(const wchar_t* command, wchar_t (&expanded)[MAX_PATH]) {
     if (!wcschr(command, L'%')) {
-        return SearchCommand(command, resolved);
+        return command;
     }
-    wchar_t expanded[MAX_PATH];
     DWORD length = ExpandEnvironmentStringsW(command, expanded, MAX_PATH);
-    return length != 0 && length <= MAX_PATH ? SearchCommand(expanded, resolved) : 0;
+    return length != 0 && length <= MAX_PATH ? expanded : nullptr;
 }
 
-}  // namespace
+// The folder whose entries decide what a command written with a full path
+// finds; false for one relative to the current folder, whose meaning moves.
+bool CommandFolder(const wchar_t* command, wchar_t (&folder)[MAX_PATH]) {
+    size_t length = wcslen(command);
+    if (length >= MAX_PATH || !IsAbsoluteFolder(command, length)) {
+        return false;
+    }
+    wmemcpy(folder, command, length + 1);
+    // C:\Tools\ is an entry of C:\, as C:\Tools is.
+    while (length > 3 && IsSlash(folder[length - 1])) {
+        folder[--length] = L'\0';
+    }
+    return PathRemoveFileSpecW(folder) != FALSE;
+}
 
-struct CommandResolutionMemo::Entry {
-    UINT hash;
-    int found;
-    wchar_t command[MAX_PATH];
-    wchar_t resolved[MAX_PATH];
+using tessaly::KeepText;
+using tessaly::KeptText;
+
+struct KeptFolder {
+    KeptText path;
+    tessaly::FileStamp stamp;
+    bool keepsTimes = false;
+    // At the last check.
+    bool changed = false;
 };
 
-namespace {
+struct KeptAnswer {
+    UINT hash = 0;
+    int found = 0;
+    // Looked up since the last check: an answer no listing asked for is a
+    // deleted task's, and goes.
+    bool used = false;
+    // The kept folder it rests on; kSearchFolders for a bare name.
+    int folder = 0;
+    KeptText command;
+    KeptText resolved;
+};
 
-CommandResolutionMemo* g_memo = nullptr;
+constexpr int kSearchFolders = -1;
+
+struct KeptSearches {
+    // The search folders and PATHEXT the answers were found with.
+    KeptText searchPath;
+    KeptText extensions;
+    // The search folders first, then the folders of commands written with one.
+    tessaly::GrowableArray<KeptFolder> folders;
+    size_t searchFolderCount = 0;
+    tessaly::GrowableArray<KeptAnswer, 16> answers;
+};
+
+KeptSearches g_kept;
+bool g_memoActive = false;
 
 UINT HashText(const wchar_t* text) {
     UINT hash = 2166136261u;
@@ -206,57 +250,139 @@ UINT HashText(const wchar_t* text) {
     return hash;
 }
 
-}  // namespace
+void AddFolder(const wchar_t* path) {
+    KeptFolder folder;
+    folder.path = KeepText(path);
+    folder.stamp = tessaly::TakeFileStamp(path);
+    folder.keepsTimes = tessaly::KeepsFolderTimes(path);
+    g_kept.folders.push_back(std::move(folder));
+}
 
-CommandResolutionMemo::CommandResolutionMemo() {
-    if (!g_memo) {
-        g_memo = this;
-        m_active = true;
+// The kept folder of that path, added (and stamped before it is searched) when new.
+int FolderIndex(const wchar_t* path) {
+    for (size_t i = g_kept.searchFolderCount; i < g_kept.folders.size(); ++i) {
+        if (CompareStringOrdinal(g_kept.folders[i].path.get(), -1, path, -1, TRUE) == CSTR_EQUAL) {
+            return static_cast<int>(i);
+        }
+    }
+    AddFolder(path);
+    return static_cast<int>(g_kept.folders.size() - 1);
+}
+
+bool SameText(const KeptText& kept, const wchar_t* text) { return kept && wcscmp(kept.get(), text) == 0; }
+
+// Starts over with the search folders and extensions of now.
+void KeepSearchOrder(const wchar_t* searchPath, const wchar_t* extensions) {
+    g_kept.answers.clear();
+    g_kept.folders.clear();
+    g_kept.searchPath = KeepText(searchPath);
+    g_kept.extensions = KeepText(extensions);
+    for (const wchar_t* entry = searchPath; *entry;) {
+        const wchar_t* end = wcschr(entry, L';');
+        size_t length = end ? static_cast<size_t>(end - entry) : wcslen(entry);
+        wchar_t folder[MAX_PATH];
+        // A folder too long to name has nothing to find in it, but keeps its place.
+        lstrcpynW(folder, entry, static_cast<int>(length < MAX_PATH ? length + 1 : 1));
+        AddFolder(folder);
+        entry += length + (end ? 1 : 0);
+    }
+    g_kept.searchFolderCount = g_kept.folders.size();
+}
+
+// Keeps the answers that still hold: one attribute read per folder, however
+// many tasks there are.
+void CheckKeptSearches() {
+    std::unique_ptr<wchar_t[]> searchPath = SearchFolders();
+    std::unique_ptr<wchar_t[]> copy;
+    const wchar_t* extensions = ExtensionList(copy);
+    if (!SameText(g_kept.searchPath, searchPath.get()) || !SameText(g_kept.extensions, extensions)) {
+        KeepSearchOrder(searchPath.get(), extensions);
+        return;
+    }
+    bool searchFolderChanged = false;
+    for (size_t i = 0; i < g_kept.folders.size(); ++i) {
+        KeptFolder& folder = g_kept.folders[i];
+        tessaly::FileStamp now = tessaly::TakeFileStamp(folder.path.get());
+        folder.changed = !folder.keepsTimes || !tessaly::StampHolds(folder.stamp, now);
+        folder.stamp = now;
+        searchFolderChanged = searchFolderChanged || (folder.changed && i < g_kept.searchFolderCount);
+    }
+    g_kept.answers.erase_if([searchFolderChanged](const KeptAnswer& answer) {
+        bool changed = answer.folder == kSearchFolders ? searchFolderChanged
+                                                       : g_kept.folders[static_cast<size_t>(answer.folder)].changed;
+        return changed || !answer.used;
+    });
+    for (size_t i = 0; i < g_kept.answers.size(); ++i) {
+        g_kept.answers[i].used = false;
     }
 }
 
-CommandResolutionMemo::~CommandResolutionMemo() {
-    if (m_active) {
-        g_memo = nullptr;
-    }
-}
-
-const CommandResolutionMemo::Entry* CommandResolutionMemo::Find(const wchar_t* command, UINT hash) const {
-    for (const Entry& entry : m_entries) {
-        if (entry.hash == hash && CompareStringOrdinal(entry.command, -1, command, -1, FALSE) == CSTR_EQUAL) {
-            return &entry;
+const KeptAnswer* FindAnswer(const wchar_t* command, UINT hash) {
+    for (size_t i = 0; i < g_kept.answers.size(); ++i) {
+        KeptAnswer& answer = g_kept.answers[i];
+        if (answer.hash == hash && wcscmp(answer.command.get(), command) == 0) {
+            answer.used = true;
+            return &answer;
         }
     }
     return nullptr;
 }
 
-void CommandResolutionMemo::Add(const wchar_t* command, UINT hash, int found, const wchar_t* resolved) {
-    // A command longer than any field is simply not remembered.
-    if (lstrlenW(command) >= MAX_PATH) {
-        return;
+int SearchAndKeep(const wchar_t* command, UINT hash, wchar_t* resolved) {
+    int folder = kSearchFolders;
+    if (HasFolderPart(command)) {
+        wchar_t path[MAX_PATH];
+        if (!CommandFolder(command, path)) {
+            return SearchCommand(command, resolved);
+        }
+        folder = FolderIndex(path);
     }
-    m_entries.push_back(Entry());
-    Entry& entry = m_entries[m_entries.size() - 1];
-    entry.hash = hash;
-    entry.found = found;
-    lstrcpynW(entry.command, command, MAX_PATH);
-    lstrcpynW(entry.resolved, found ? resolved : L"", MAX_PATH);
+    KeptAnswer answer;
+    answer.hash = hash;
+    answer.found = SearchCommand(command, resolved);
+    answer.used = true;
+    answer.folder = folder;
+    answer.command = KeepText(command);
+    answer.resolved = KeepText(answer.found ? resolved : L"");
+    g_kept.answers.push_back(std::move(answer));
+    return g_kept.answers[g_kept.answers.size() - 1].found;
 }
 
-int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
-    if (!g_memo) {
-        return SearchExpanded(command, resolved);
+}  // namespace
+
+CommandResolutionMemo::CommandResolutionMemo() {
+    if (!g_memoActive) {
+        g_memoActive = true;
+        m_active = true;
+        CheckKeptSearches();
     }
-    UINT hash = HashText(command);
-    if (const CommandResolutionMemo::Entry* known = g_memo->Find(command, hash)) {
+}
+
+CommandResolutionMemo::~CommandResolutionMemo() {
+    if (m_active) {
+        g_memoActive = false;
+    }
+}
+
+void ForgetCommandSearches() { g_kept = KeptSearches(); }
+
+int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
+    wchar_t expanded[MAX_PATH];
+    const wchar_t* query = ExpandCommand(command, expanded);
+    if (!query) {
+        return 0;
+    }
+    if (!g_memoActive) {
+        return SearchCommand(query, resolved);
+    }
+    UINT hash = HashText(query);
+    if (const KeptAnswer* known = FindAnswer(query, hash)) {
         if (known->found) {
-            lstrcpynW(resolved, known->resolved, MAX_PATH);
+            lstrcpynW(resolved, known->resolved.get(), MAX_PATH);
         }
         return known->found;
     }
-    int found = SearchExpanded(command, resolved);
-    g_memo->Add(command, hash, found, resolved);
-    return found;
+    return SearchAndKeep(query, hash, resolved);
 }
 
 void PrepareCommandSearch() {

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include "common/growable_array.h"
-
 // The shell and sound calls a run makes (the task editor's sound test too),
 // replaceable so a test can see the verb and arguments (Wine runs "runas"
 // without elevation) and hear nothing.
@@ -29,10 +27,19 @@ extern const wchar_t kDefaultExtensions[];
 // (%SystemRoot%) are expanded first: a command too long once expanded fails.
 int ResolveCommand(const wchar_t* command, wchar_t* resolved);
 
-// While one lives, a command resolved again gets the answer it got a moment
-// ago: the windows that list tasks resolve each one twice, for its icon and
-// for its row, and the search is the slow part of either. Running a task
-// always searches afresh. Nested ones leave the outer one in charge.
+// The system's search along a list of folders; a test counts the searches a
+// listing makes through it.
+extern DWORD(WINAPI* g_searchPath)(LPCWSTR folders, LPCWSTR name, LPCWSTR extension, DWORD size,
+                                   LPWSTR found, LPWSTR* filePart);
+
+// While one lives, a command resolved again gets the answer it got before,
+// at this listing or an earlier one, for as long as what the answer rested on
+// holds: PATH and PATHEXT as they were, and the entries of the folders
+// searched (a file that comes or goes changes its folder's last-write time),
+// checked once as the outermost one begins. The windows that list tasks
+// resolve every task at each opening, for its icon and for its row, and the
+// search is the slow part of either. Running a task always searches afresh.
+// Nested ones leave the outer one in charge.
 class CommandResolutionMemo {
 public:
     CommandResolutionMemo();
@@ -41,14 +48,11 @@ public:
     CommandResolutionMemo& operator=(const CommandResolutionMemo&) = delete;
 
 private:
-    friend int ResolveCommand(const wchar_t* command, wchar_t* resolved);
-    struct Entry;
-    const Entry* Find(const wchar_t* command, UINT hash) const;
-    void Add(const wchar_t* command, UINT hash, int found, const wchar_t* resolved);
-
     bool m_active = false;
-    tessaly::GrowableArray<Entry, 16> m_entries;
 };
+
+// Drops every kept answer, at the program's end.
+void ForgetCommandSearches();
 
 // Puts the system's own search by name into safe mode for the whole process;
 // ResolveCommand does not depend on it.

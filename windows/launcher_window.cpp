@@ -6,6 +6,7 @@
 #include "common/dpi.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
+#include "common/ui_libraries.h"
 #include "common/working_set.h"
 #include "model/command_search.h"
 #include "model/task.h"
@@ -148,7 +149,9 @@ void LauncherOnContextMenu(HWND window, LPARAM lParam) {
     HWND list = ListOf(window);
     int row = FindSelectedRow(list, -1);
     Task* task = GetRowTask(window, row);
-    if (!task || !task->ItemIDList.m_pidl) {
+    // A grey row offers no menu, as it runs nothing.
+    if (!task || (SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_CUT) & LVIS_CUT) ||
+        !RefreshItemIDList(task)) {
         return;
     }
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -213,11 +216,14 @@ void FillList(HWND window, HWND list) {
     wchar_t title[32];
     tessaly::LoadUiString(g_instance, IDS_TASK_COLUMN, title);
     InsertListColumn(list, 0, kInitialColumnWidth, title);
+    // Drawn once, when it is shown, not after every row.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const auto& task : g_taskList) {
         if (task->ShowLauncher) {
             InsertTaskRow(window, task.get(), 0, 0, -1);
         }
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 
 LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
@@ -406,6 +412,7 @@ bool HoldUntilLauncherCloses(UINT command) {
 }
 
 bool ShowLauncherWindow(POINT point) {
+    tessaly::PrepareListsAndDialogs();
     // Not from inside the old one's handlers (the main window opens none while
     // its menu runs): the two would share the list's saved procedure.
     if (g_launcher) {

@@ -2,17 +2,58 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
+#include <initializer_list>
+
+#include "common/dyn_calls.h"
+#include "common/file_stamp.h"
+#include "common/growable_array.h"
+#include "common/kept_text.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
+#include "common/ui_libraries.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
 #include "model/task.h"
 #include "resources/resource.h"
 
 tessaly::unique_himagelist g_taskImageList;
+IconShell g_iconShell = {ExtractIconExW, SHGetFileInfoW, GetSystemMetrics};
 
 namespace {
+
+using tessaly::FileStamp;
+using tessaly::KeepText;
+using tessaly::KeptText;
+using tessaly::StampHolds;
+using tessaly::TakeFileStamp;
+
+// One image and where it came from: the icon file (empty for none) and the
+// command's file as found ("" when it was not), each stamped before it was read.
+struct KeptImage {
+    KeptText iconPath;
+    int iconIndex = 0;
+    KeptText command;
+    FileStamp iconStamp;
+    FileStamp commandStamp;
+    bool fromIconFile = false;
+    // The shell's picture of the command is the file's own, not its type's.
+    bool ownPicture = false;
+    // Still what a fresh look would take, at this build.
+    bool holds = false;
+    // Shown by a task at this build.
+    bool used = false;
+    int image = -1;
+};
+
+struct KeptForRows {
+    // The list the images are in; another one in g_taskImageList starts over.
+    HIMAGELIST list = nullptr;
+    tessaly::GrowableArray<KeptImage> images;
+};
+
+KeptForRows g_kept;
 
 // The list was built from the command found last time; a changed command
 // must not keep offering the old file's context menu.
@@ -65,46 +106,188 @@ void MoveTask(HWND window, Task* task, int step) {
 
 }  // namespace
 
-void BuildTaskImageList() {
-    DestroyTaskImageList();
-    // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
-    g_taskImageList.reset(ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                           ILC_COLOR32 | ILC_MASK, static_cast<int>(g_taskList.Count()), 0));
-    for (const auto& task : g_taskList) {
-        task->ImageIndex = -1;
-        // The list keeps a copy of the icon.
-        tessaly::unique_hicon icon(FindTaskIcon(task->IconPath, task->IconIndex, task->File));
-        if (icon && g_taskImageList) {
-            task->ImageIndex = ImageList_ReplaceIcon(g_taskImageList.get(), -1, icon.get());
-        }
-    }
-}
-
-void DestroyTaskImageList() { g_taskImageList.reset(); }
-
 // ExtractIconExW may leave junk in the handle when it fails, so only its
 // count says whether an icon came out.
 static HICON ExtractOneIcon(const wchar_t* path, int index, bool large) {
     HICON icon = nullptr;
-    UINT extracted = large ? ExtractIconExW(path, index, &icon, nullptr, 1) : ExtractIconExW(path, index, nullptr, &icon, 1);
+    UINT extracted = large ? g_iconShell.extractIconEx(path, index, &icon, nullptr, 1)
+                           : g_iconShell.extractIconEx(path, index, nullptr, &icon, 1);
     return extracted == 1 ? icon : nullptr;
 }
 
+static HICON IconFromFile(const wchar_t* iconPath, int iconIndex) {
+    if (iconPath[0] == L'\0') {
+        return nullptr;
+    }
+    if (HICON icon = ExtractOneIcon(iconPath, iconIndex, true)) {
+        return icon;
+    }
+    return ExtractOneIcon(iconPath, iconIndex, false);
+}
+
+// The shell's large icon of a found command's file, folder or program.
+static HICON ShellIcon(const wchar_t* resolved) {
+    SHFILEINFOW info = {};
+    return g_iconShell.getFileInfo(resolved, 0, &info, sizeof(info), SHGFI_ICON) ? info.hIcon : nullptr;
+}
+
 HICON FindTaskIcon(const wchar_t* iconPath, int iconIndex, const wchar_t* command) {
-    if (iconPath[0] != L'\0') {
-        if (HICON icon = ExtractOneIcon(iconPath, iconIndex, true)) {
-            return icon;
-        }
-        if (HICON icon = ExtractOneIcon(iconPath, iconIndex, false)) {
-            return icon;
-        }
+    if (HICON icon = IconFromFile(iconPath, iconIndex)) {
+        return icon;
     }
     wchar_t resolved[MAX_PATH];
-    SHFILEINFOW info = {};
-    if (ResolveCommand(command, resolved) && SHGetFileInfoW(resolved, 0, &info, sizeof(info), SHGFI_ICON)) {
-        return info.hIcon;
+    return ResolveCommand(command, resolved) ? ShellIcon(resolved) : nullptr;
+}
+
+namespace {
+
+// A program's picture is in its file; a document's, a folder's or a
+// shortcut's comes from its type's program, a desktop.ini or a target, whose
+// changes no stamp of the command's file shows: those are taken every time.
+bool HasOwnPicture(const wchar_t* file) {
+    const wchar_t* extension = PathFindExtensionW(file);
+    for (const wchar_t* own : {L".exe", L".dll", L".ico", L".cpl", L".scr"}) {
+        if (CompareStringOrdinal(extension, -1, own, -1, TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ImageHolds(const KeptImage& kept) {
+    if (kept.iconPath[0] != L'\0' && !StampHolds(kept.iconStamp, TakeFileStamp(kept.iconPath.get()))) {
+        return false;
+    }
+    return kept.fromIconFile || kept.command[0] == L'\0' ||
+           (kept.ownPicture && StampHolds(kept.commandStamp, TakeFileStamp(kept.command.get())));
+}
+
+KeptImage* FindImage(const Task& task, const wchar_t* command) {
+    for (size_t i = 0; i < g_kept.images.size(); ++i) {
+        KeptImage& kept = g_kept.images[i];
+        // An icon file's picture is the same whatever the command.
+        if (kept.holds && kept.iconIndex == task.IconIndex && wcscmp(kept.iconPath.get(), task.IconPath) == 0 &&
+            (kept.fromIconFile || wcscmp(kept.command.get(), command) == 0)) {
+            return &kept;
+        }
     }
     return nullptr;
+}
+
+// The stamps come first, so a file rewritten while it is read is read again
+// next time.
+KeptImage TakeImage(const Task& task, const wchar_t* command) {
+    KeptImage kept;
+    kept.iconPath = KeepText(task.IconPath);
+    kept.iconIndex = task.IconIndex;
+    kept.command = KeepText(command);
+    if (task.IconPath[0] != L'\0') {
+        kept.iconStamp = TakeFileStamp(task.IconPath);
+    }
+    tessaly::unique_hicon icon(IconFromFile(task.IconPath, task.IconIndex));
+    kept.fromIconFile = icon.get() != nullptr;
+    if (!icon && command[0] != L'\0') {
+        kept.commandStamp = TakeFileStamp(command);
+        kept.ownPicture = HasOwnPicture(command);
+        icon.reset(ShellIcon(command));
+    }
+    kept.holds = true;
+    // The list keeps a copy of the icon.
+    if (icon && g_taskImageList) {
+        kept.image = g_dynCalls.imageListReplaceIcon(g_taskImageList.get(), -1, icon.get());
+    }
+    return kept;
+}
+
+// Where the task's command is found now, "" when nowhere.
+void FoundCommand(const Task& task, wchar_t (&resolved)[MAX_PATH]) {
+    if (!ResolveCommand(task.File, resolved)) {
+        resolved[0] = L'\0';
+    }
+}
+
+// The image of a task: the kept one while it holds, else a new one.
+int ImageOf(const Task& task) {
+    wchar_t command[MAX_PATH];
+    FoundCommand(task, command);
+    KeptImage* kept = FindImage(task, command);
+    if (!kept) {
+        g_kept.images.push_back(TakeImage(task, command));
+        kept = &g_kept.images[g_kept.images.size() - 1];
+    }
+    kept->used = true;
+    return kept->image;
+}
+
+// Removes the images no task shows, the highest first, so that each removal
+// moves only images that stay. True when any went.
+bool DropUnusedImages() {
+    bool dropped = false;
+    for (;;) {
+        KeptImage* highest = nullptr;
+        for (size_t i = 0; i < g_kept.images.size(); ++i) {
+            KeptImage& kept = g_kept.images[i];
+            if (!kept.used && kept.image >= 0 && (!highest || kept.image > highest->image)) {
+                highest = &kept;
+            }
+        }
+        if (!highest) {
+            break;
+        }
+        g_dynCalls.imageListRemove(g_taskImageList.get(), highest->image);
+        for (size_t i = 0; i < g_kept.images.size(); ++i) {
+            if (g_kept.images[i].image > highest->image) {
+                --g_kept.images[i].image;
+            }
+        }
+        highest->image = -1;
+        dropped = true;
+    }
+    size_t before = g_kept.images.size();
+    g_kept.images.erase_if([](const KeptImage& kept) { return !kept.used; });
+    return dropped || g_kept.images.size() != before;
+}
+
+}  // namespace
+
+void BuildTaskImageList() {
+    tessaly::PrepareListsAndDialogs();
+    const DynCalls& calls = BindDynCalls(SystemLibrary::Comctl32);
+    if (!calls.imageListCreate) {
+        return;
+    }
+    CommandResolutionMemo memo;
+    // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
+    const int width = g_iconShell.getSystemMetrics(SM_CXICON);
+    const int height = g_iconShell.getSystemMetrics(SM_CYICON);
+    int keptWidth = 0, keptHeight = 0;
+    if (!g_taskImageList || g_taskImageList.get() != g_kept.list ||
+        !g_dynCalls.imageListGetIconSize(g_taskImageList.get(), &keptWidth, &keptHeight) || keptWidth != width ||
+        keptHeight != height) {
+        g_kept.images.clear();
+        g_taskImageList.reset(
+            calls.imageListCreate(width, height, ILC_COLOR32 | ILC_MASK, static_cast<int>(g_taskList.Count()), 0));
+        g_kept.list = g_taskImageList.get();
+    }
+    for (size_t i = 0; i < g_kept.images.size(); ++i) {
+        KeptImage& kept = g_kept.images[i];
+        kept.used = false;
+        kept.holds = ImageHolds(kept);
+    }
+    for (const auto& task : g_taskList) {
+        task->ImageIndex = ImageOf(*task);
+    }
+    if (DropUnusedImages()) {
+        for (const auto& task : g_taskList) {
+            task->ImageIndex = ImageOf(*task);
+        }
+    }
+}
+
+void DestroyTaskImageList() {
+    g_taskImageList.reset();
+    g_kept = KeptForRows();
+    ForgetCommandSearches();
 }
 
 LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw) {
@@ -148,11 +331,6 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row)
     HWND list = ListOf(window);
     wchar_t resolved[MAX_PATH];
     bool found = ResolveCommand(task->File, resolved) != 0;
-    if (!found) {
-        task->ItemIDList.Free();
-    } else if (!ListNamesPath(task->ItemIDList, resolved)) {
-        task->ItemIDList.SetPath(resolved);
-    }
 
     wchar_t text[kRowTextLength];
     FormatTaskRowText(*task, showCommand != 0, text);
@@ -184,6 +362,16 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row)
     key.pszText = keyText;
     SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&key));
     return index;
+}
+
+bool RefreshItemIDList(Task* task) {
+    wchar_t resolved[MAX_PATH];
+    if (!ResolveCommand(task->File, resolved)) {
+        task->ItemIDList.Free();
+    } else if (!ListNamesPath(task->ItemIDList, resolved)) {
+        task->ItemIDList.SetPath(resolved);
+    }
+    return task->ItemIDList.m_pidl != nullptr;
 }
 
 int FindSelectedRow(HWND list, int after) {

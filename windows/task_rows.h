@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "common/unique_handles.h"
 #include "resources/resource.h"
@@ -13,6 +14,15 @@ struct Task;
 // The icons of the tasks, shown by every task list. Only BuildTaskImageList
 // and DestroyTaskImageList make and destroy it.
 extern tessaly::unique_himagelist g_taskImageList;
+
+// The shell calls that take the tasks' icons and the icon size, replaceable
+// so a test can count what an opening takes and play a change of DPI.
+struct IconShell {
+    UINT(WINAPI* extractIconEx)(LPCWSTR file, int index, HICON* large, HICON* small, UINT icons);
+    DWORD_PTR(WINAPI* getFileInfo)(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags);
+    int(WINAPI* getSystemMetrics)(int index);
+};
+extern IconShell g_iconShell;
 
 // The task list view of a window that shows one.
 inline HWND ListOf(HWND window) { return GetDlgItem(window, IDC_LIST); }
@@ -24,9 +34,18 @@ void InsertListColumn(HWND list, int index, int width, const wchar_t* title);
 // with the terminator: a row text is never cut.
 constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
 
-// Destroys the old image list and takes one icon per task anew, renewing
-// every task's ImageIndex (-1 for a task without an icon).
+// Brings the image list up to date with the tasks and renews every task's
+// ImageIndex (-1 for a task without an icon). An icon is taken from its file
+// only when it is not kept already: the images, with the icon file and the
+// command each came from, are kept between openings and reused while both
+// files' last-write times and sizes hold (a document's, folder's or
+// shortcut's picture is its type's or target's, and is taken every time). Tasks with the same icon share one
+// image; an image no task shows any more is removed, so the list holds no
+// more than the tasks show. A new icon size (the DPI changed) starts over.
+// Images may move: rows already in a list view must take their task's new
+// index.
 void BuildTaskImageList();
+// Also forgets the kept command searches.
 void DestroyTaskImageList();
 
 // The icon of a task with these values: the icon file's large icon, else its
@@ -41,11 +60,15 @@ LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw);
 // has no name.
 void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowTextLength]);
 
-// Inserts a task's row at `row` (-1 appends); the row's index, or -1. Also
-// keeps the task's item ID list in step with its command: emptied when the
-// command cannot be found, rebuilt when it names another file than the one
-// found now.
+// Inserts a task's row at `row` (-1 appends); the row's index, or -1.
 int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row);
+
+// Brings the task's item ID list in step with its command as found now:
+// emptied when the command cannot be found, rebuilt when it names another
+// file. The list serves the shell's menu of one row, so it is made when the
+// menu is asked for, not for every row at every opening. True when the task
+// has one.
+bool RefreshItemIDList(Task* task);
 
 // The first selected row after `after` (-1 searches from the top), or -1.
 int FindSelectedRow(HWND list, int after);

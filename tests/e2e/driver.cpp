@@ -507,4 +507,25 @@ void Screenshot(const std::wstring& name, HWND window, HWND alsoShown) {
     }, 30000);
 }
 
+std::wstring LoadedModulePath(DWORD pid, const wchar_t* name) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    HMODULE modules[512];
+    DWORD needed = 0;
+    std::wstring found;
+    if (process && K32EnumProcessModules(process, modules, sizeof(modules), &needed)) {
+        for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 512 && found.empty(); ++i) {
+            wchar_t path[MAX_PATH] = {};
+            if (K32GetModuleFileNameExW(process, modules[i], path, MAX_PATH) &&
+                lstrcmpiW(PathFindFileNameW(path), name) == 0) {
+                CharLowerW(path);
+                found = path;
+            }
+        }
+    }
+    if (process) {
+        CloseHandle(process);
+    }
+    return found;
+}
+
 }  // namespace e2e

@@ -38,6 +38,10 @@ std::wstring WindowText(HWND window);
 // The first child with this text, searched at any depth.
 HWND FindChildWithText(HWND parent, const std::wstring& text);
 
+// The full path of the module of this name (comctl32.dll, say) loaded in a
+// process, lower-case; empty while it has none.
+std::wstring LoadedModulePath(DWORD pid, const wchar_t* name);
+
 // The registry store of the program, HKCU\Software\Norv\Tessaly.
 void DeleteStore();
 struct StoredTask {

@@ -265,6 +265,44 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     EXPECT_NE(nullptr, NameWindow(L"記録"));
 }
 
+// What the launcher keeps from one opening to the next never hides a change:
+// a command that appeared on PATH meanwhile is no longer grey.
+TEST_F(RunTaskTest, LauncherShowsACommandThatAppearedOnThePathSinceItsLastOpening) {
+    const std::wstring folder = TempFolder(L"tessaly-late");
+    const std::wstring late = folder + L"\\tessaly-late.exe";
+    DeleteFileW(late.c_str());
+    wchar_t path[32767];
+    const std::wstring saved(path, GetEnvironmentVariableW(L"PATH", path, 32767));
+    // Tessaly inherits it.
+    SetEnvironmentVariableW(L"PATH", (saved + L";" + folder).c_str());
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, '1', L"tessaly-late", L"後から"},
+                     {MOD_CONTROL | MOD_ALT, '3', L"notepad", L"メモ帳"}},
+                    2);
+    Start();
+    SetEnvironmentVariableW(L"PATH", saved.c_str());
+    SetCursorPos(640, 400);
+    for (bool present : {false, true}) {
+        SCOPED_TRACE(present);
+        if (present) {
+            ASSERT_TRUE(CopyFileW((e2e::BinDir() + L"\\tessaly_recorder.exe").c_str(), late.c_str(), FALSE));
+        }
+        e2e::Process second(L"Tessaly.exe", L"launcher");
+        EXPECT_EQ(0u, second.WaitForExit());
+        HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+        ASSERT_NE(nullptr, launcher);
+        HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 2; }));
+        EXPECT_EQ(present ? 0u : UINT(LVIS_CUT), UINT(SendMessageW(list, LVM_GETITEMSTATE, 0, LVIS_CUT)));
+        if (present) {
+            e2e::Screenshot(L"launcher-after-path-change", launcher);
+        }
+        ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == launcher; }));
+        e2e::PressKeys({VK_ESCAPE});
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(launcher); }));
+    }
+    DeleteFileW(late.c_str());
+}
+
 // The screen's DPI as Wine reads it at a program's start.
 class ScreenDpi {
 public:

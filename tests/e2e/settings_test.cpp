@@ -69,6 +69,21 @@ TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
     EXPECT_EQ(UINT(MOD_CONTROL), value);
 }
 
+// The common controls cost a start nothing: they come with the first list
+// or dialog, in the version the manifest names.
+TEST_F(TessalyTest, CommonControlsLoadWithTheFirstDialogInTheManifestsVersion) {
+    e2e::WriteStore({{0, 0xFFFFFFFF, L"notepad", L"メモ帳"}}, 1);
+    Start();
+    EXPECT_EQ(L"", e2e::LoadedModulePath(app->id(), L"comctl32.dll"));
+    PostCommand(main, IDM_SETTINGS);
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    EXPECT_EQ(1, Rows(settings));
+    const std::wstring controls = e2e::LoadedModulePath(app->id(), L"comctl32.dll");
+    EXPECT_NE(std::wstring::npos, controls.find(L"common-controls_6595b64144ccf1df_6.")) << controls;
+    CloseWithCloseBox(settings);
+}
+
 TEST_F(TessalyTest, SigningOutWithTheSettingsOpenKeepsTheirEdits) {
     e2e::WriteStore({{0, 0xFFFFFFFF, L"notepad", L"メモ帳"}}, 1);
     Start();

@@ -7,6 +7,8 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -105,14 +107,14 @@ TEST(TaskRows, IconsComeFromTheIconFileThenTheCommandElseNone) {
     const struct {
         const wchar_t* file;
         std::wstring iconPath;
-        bool hasImage;
+        int image;
     } cases[] = {
-        {L"notepad", L"", true},
-        {L"notepad", noIcons, true},  // falls through to the program's icon
-        {L"tessaly-missing-command", SystemFile(L"shell32.dll"), true},
-        {L"tessaly-missing-command", SystemFile(L"shell32.dll"), true},  // its own image
-        {L"tessaly-missing-command", L"", false},
-        {L"tessaly-missing-command", noIcons, false},
+        {L"notepad", L"", 0},
+        {L"notepad", noIcons, 1},  // falls through to the program's icon
+        {L"tessaly-missing-command", SystemFile(L"shell32.dll"), 2},
+        {L"regedit", SystemFile(L"shell32.dll"), 2},  // the same picture, shared
+        {L"tessaly-missing-command", L"", -1},
+        {L"tessaly-missing-command", noIcons, -1},
     };
     for (const auto& c : cases) {
         Task* task = AddTask(c.file);
@@ -122,11 +124,10 @@ TEST(TaskRows, IconsComeFromTheIconFileThenTheCommandElseNone) {
     }
     BuildTaskImageList();
     ASSERT_NE(nullptr, g_taskImageList.get());
-    int next = 0;
     for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(cases[i].hasImage ? next++ : -1, g_taskList.At(i)->ImageIndex) << i;
+        EXPECT_EQ(cases[i].image, g_taskList.At(i)->ImageIndex) << i;
     }
-    EXPECT_EQ(next, ImageList_GetImageCount(g_taskImageList.get()));
+    EXPECT_EQ(3, ImageList_GetImageCount(g_taskImageList.get()));
     g_taskImageList.reset();
     DeleteFileW(noIcons.c_str());
 }
@@ -139,19 +140,24 @@ TEST(TaskRows, RowsFollowTheCommandAndItsItemIDList) {
     EXPECT_EQ(L"メモ帳 [notepad]", host.Text(0, 0));
     EXPECT_EQ(L"なし", host.Text(0, 1));
     EXPECT_EQ(UINT(LVIS_SELECTED | LVIS_FOCUSED), host.State(0) & (LVIS_SELECTED | LVIS_FOCUSED | LVIS_CUT));
+    // Made for the shell's menu when it is asked for, not with the row.
+    EXPECT_EQ(nullptr, task->ItemIDList.m_pidl);
+    EXPECT_TRUE(RefreshItemIDList(task));
     wchar_t path[MAX_PATH] = {};
     ASSERT_TRUE(SHGetPathFromIDListW(task->ItemIDList.m_pidl, path));
     EXPECT_EQ(0, lstrcmpiW(SystemFile(L"notepad.exe").c_str(), path));
 
-    // Built again with the command unchanged: the same list is kept.
+    // Asked again with the command unchanged: the same list is kept.
     LPITEMIDLIST kept = task->ItemIDList.m_pidl;
     EXPECT_EQ(1, InsertTaskRow(host.window(), task, 0, 1, -1));
+    EXPECT_TRUE(RefreshItemIDList(task));
     EXPECT_EQ(kept, task->ItemIDList.m_pidl);
     // The command changed: the list follows it.
     lstrcpynW(task->File, L"regedit", kTextFieldLength);
     task->fsModifiers = MOD_CONTROL;
     task->vk = 'R';
     EXPECT_EQ(2, InsertTaskRow(host.window(), task, 0, 0, -1));
+    EXPECT_TRUE(RefreshItemIDList(task));
     ASSERT_TRUE(SHGetPathFromIDListW(task->ItemIDList.m_pidl, path));
     EXPECT_EQ(0, lstrcmpiW(L"regedit.exe", PathFindFileNameW(path)));
     EXPECT_NE(L"なし", host.Text(2, 1));
@@ -160,6 +166,7 @@ TEST(TaskRows, RowsFollowTheCommandAndItsItemIDList) {
     lstrcpynW(task->File, L"tessaly-missing-command", kTextFieldLength);
     EXPECT_EQ(0, InsertTaskRow(host.window(), task, 0, 0, 0));
     EXPECT_EQ(UINT(LVIS_CUT), host.State(0) & (LVIS_SELECTED | LVIS_CUT));
+    EXPECT_FALSE(RefreshItemIDList(task));
     EXPECT_EQ(nullptr, task->ItemIDList.m_pidl);
 }
 
@@ -512,11 +519,12 @@ TEST_F(LauncherTest, UpAndDownWrapAtBothEnds) {
         EXPECT_EQ(step.focused, Focused());
         EXPECT_EQ(step.focused, FindSelectedRow(list, -1));
     }
-    // Escape closes it; the shared image list outlives it.
+    // Escape closes it; the shared image list outlives it, with the one
+    // picture the four tasks share.
     SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
     test::PumpMessages();
     EXPECT_FALSE(IsWindow(launcher));
-    EXPECT_EQ(4, ImageList_GetImageCount(g_taskImageList.get()));
+    EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList.get()));
 }
 
 TEST_F(LauncherTest, AButtonReleasedOverARowRunsItOnce) {
@@ -571,6 +579,27 @@ TEST_F(LauncherTest, DeactivationClosesItOnce) {
     EXPECT_EQ(1, ImageList_GetImageCount(g_taskImageList.get()));
 }
 
+int g_menusAsked = 0;
+HRESULT CountingGetMenu(HWND, const CItemIDList& list, IContextMenu**) {
+    g_menusAsked += list.m_pidl ? 1 : 100;
+    return E_FAIL;
+}
+
+TEST_F(LauncherTest, OnlyARowWhoseCommandIsFoundOffersTheShellsMenu) {
+    AddTask(L"notepad");
+    AddTask(L"tessaly-missing-command");
+    Open();
+    const ContextMenuShell saved = g_contextMenuShell;
+    g_contextMenuShell.getContextMenu = CountingGetMenu;
+    for (int row : {0, 1}) {
+        g_menusAsked = 0;
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        SendMessageW(launcher, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+        EXPECT_EQ(row == 0 ? 1 : 0, g_menusAsked) << row;
+    }
+    g_contextMenuShell = saved;
+}
+
 int g_dialogsInMenu = -1;
 bool g_imagesKeptInMenu = false;
 test::ModalBlocker* g_menuBlocker = nullptr;
@@ -604,6 +633,226 @@ TEST_F(LauncherTest, SettingsAskedForDuringTheShellMenuOpenOnceTheLauncherHasClo
     EXPECT_EQ(0, g_dialogsInMenu);
     EXPECT_TRUE(g_imagesKeptInMenu);
     EXPECT_TRUE(test::PumpUntil([&] { return blocker.dialogs == 1 && !IsWindow(launcher); }));
+}
+
+// What openings asked of the shell: the names searched for along the
+// folders, and the files icons were taken from.
+std::set<std::wstring> g_searched, g_taken;
+int g_iconSize = 0;  // 0: the system's
+
+DWORD WINAPI CountedSearchPath(LPCWSTR folders, LPCWSTR name, LPCWSTR extension, DWORD size, LPWSTR found,
+                               LPWSTR* filePart) {
+    g_searched.insert(name);
+    return SearchPathW(folders, name, extension, size, found, filePart);
+}
+
+UINT WINAPI CountedExtractIconEx(LPCWSTR file, int index, HICON* large, HICON* small, UINT icons) {
+    g_taken.insert(PathFindFileNameW(file));
+    return ExtractIconExW(file, index, large, small, icons);
+}
+
+DWORD_PTR WINAPI CountedFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags) {
+    g_taken.insert(PathFindFileNameW(path));
+    return SHGetFileInfoW(path, attributes, info, size, flags);
+}
+
+int WINAPI IconMetrics(int index) {
+    return g_iconSize && (index == SM_CXICON || index == SM_CYICON) ? g_iconSize : GetSystemMetrics(index);
+}
+
+// One row as the user sees it: its text, whether it is grey, its picture.
+struct ShownRow {
+    std::wstring text;
+    bool cut;
+    std::vector<DWORD> picture;
+    bool operator==(const ShownRow& other) const {
+        return text == other.text && cut == other.cut && picture == other.picture;
+    }
+};
+
+std::vector<DWORD> Picture(HIMAGELIST images, int index) {
+    int width = 0, height = 0;
+    if (index < 0 || !ImageList_GetIconSize(images, &width, &height)) {
+        return {};
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    PatBlt(dc, 0, 0, width, height, WHITENESS);
+    ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
+    GdiFlush();
+    std::vector<DWORD> picture(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return picture;
+}
+
+// Commands of their own in a folder put on PATH, their files, and an icon file.
+class CommandFolder {
+public:
+    CommandFolder() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        path = std::wstring(temp) + L"tessaly-kept";
+        CreateDirectoryW(path.c_str(), nullptr);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((path + L"\\*.exe").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+            DeleteFileW(File(found.cFileName).c_str());
+        }
+        FindClose(search);
+        wchar_t saved[32767];
+        m_path.assign(saved, GetEnvironmentVariableW(L"PATH", saved, 32767));
+        SetEnvironmentVariableW(L"PATH", (m_path + L";" + path).c_str());
+    }
+    ~CommandFolder() { SetEnvironmentVariableW(L"PATH", m_path.c_str()); }
+    std::wstring File(const std::wstring& name) const { return path + L"\\" + name; }
+    // A copy of a system program: notepad and winemine have pictures of their own.
+    void Copy(const wchar_t* program, const std::wstring& name) const {
+        EXPECT_TRUE(CopyFileW(SystemFile(program).c_str(), File(name).c_str(), FALSE)) << name;
+    }
+    // Changed long ago, as far as the file times tell: the files, and with
+    // `folderToo` the folder's entries.
+    void Settle(const std::vector<std::wstring>& names, bool folderToo = true) const {
+        for (const auto& name : names) {
+            test::SetWriteTime(File(name), test::LongAgo());
+        }
+        if (folderToo) {
+            test::SetWriteTime(path, test::LongAgo());
+        }
+    }
+    std::wstring path;
+
+private:
+    std::wstring m_path;
+};
+
+// The shell calls the launcher's openings make, counted, with an icon size of
+// the test's choosing; the shell's own calls and a fresh start come back after.
+class CountedShell {
+public:
+    CountedShell() {
+        g_searchPath = CountedSearchPath;
+        g_iconShell = {CountedExtractIconEx, CountedFileInfo, IconMetrics};
+    }
+    ~CountedShell() {
+        g_iconSize = 0;
+        g_searchPath = m_search;
+        g_iconShell = m_icons;
+        DestroyTaskImageList();
+    }
+
+private:
+    decltype(g_searchPath) m_search = g_searchPath;
+    IconShell m_icons = g_iconShell;
+};
+
+TEST_F(LauncherTest, AnOpeningTakesAgainOnlyWhatChangedAndShowsWhatAFreshOneWould) {
+    CommandFolder folder;
+    for (const wchar_t* name : {L"kepta.exe", L"keptb.exe", L"keptc.exe", L"icon.exe"}) {
+        folder.Copy(L"notepad.exe", name);
+    }
+    // A document's picture is its type's: no stamp of its own file tells
+    // when that changes, so it is taken at every opening.
+    CloseHandle(CreateFileW(folder.File(L"keptdoc.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    folder.Settle({L"kepta.exe", L"keptb.exe", L"keptc.exe", L"icon.exe", L"keptdoc.txt"});
+    AddTask(L"kepta", L"a");
+    AddTask(L"keptb", L"b");
+    AddTask(L"keptlate", L"late");
+    lstrcpynW(AddTask(L"kepta", L"icon")->IconPath, folder.File(L"icon.exe").c_str(), kTextFieldLength);
+    AddTask(L"keptsame", L"same");
+    AddTask(folder.File(L"keptdoc.txt").c_str(), L"doc");
+    CountedShell counted;
+    auto openAndLook = [&] {
+        std::vector<ShownRow> rows;
+        Open();
+        for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) {
+            wchar_t text[kRowTextLength] = {};
+            LVITEMW item = {};
+            item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
+            item.iItem = row;
+            item.stateMask = LVIS_CUT;
+            item.pszText = text;
+            item.cchTextMax = kRowTextLength;
+            ListView_GetItem(list, &item);
+            rows.push_back({text, (item.state & LVIS_CUT) != 0, Picture(g_taskImageList.get(), item.iImage)});
+        }
+        DestroyWindow(launcher);
+        return rows;
+    };
+    std::vector<ShownRow> shown = openAndLook();
+    FILETIME recent = {};
+    const std::set<std::wstring> everyName = {L"kepta", L"keptb", L"keptc", L"keptlate", L"keptsame"};
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        std::set<std::wstring> searched, taken;
+        int row;  // whose greyness and picture the change decides
+        bool cut, pictureChanged;
+    } steps[] = {
+        {"nothing changed", [] {}, {}, {}, 0, false, false},
+        {"a task added", [&] { AddTask(L"keptc", L"c"); }, {L"keptc"}, {L"keptc.exe"}, 6, false, true},
+        {"a command's file deleted",
+         [&] {
+             DeleteFileW(folder.File(L"keptb.exe").c_str());
+             folder.Settle({});
+         },
+         everyName, {}, 1, true, true},
+        {"a file appearing on PATH",
+         [&] {
+             folder.Copy(L"winemine.exe", L"keptlate.exe");
+             folder.Settle({L"keptlate.exe"});
+         },
+         everyName, {L"keptlate.exe"}, 2, false, true},
+        {"an icon file rewritten",
+         [&] {
+             folder.Copy(L"winemine.exe", L"icon.exe");
+             folder.Settle({L"icon.exe"}, false);
+         },
+         {}, {L"icon.exe"}, 3, false, true},
+        {"the DPI changed", [] { g_iconSize = 48; }, {},
+         {L"kepta.exe", L"keptc.exe", L"keptlate.exe", L"icon.exe"}, 0, false, true},
+        // The folder's time alone cannot tell: the last look came within the
+        // file system's time step of the folder's change.
+        {"a file appearing within the folder's time step",
+         [&] {
+             GetSystemTimeAsFileTime(&recent);
+             test::SetWriteTime(folder.path, recent);
+             openAndLook();
+             folder.Copy(L"notepad.exe", L"keptsame.exe");
+             test::SetWriteTime(folder.File(L"keptsame.exe"), test::LongAgo());
+             test::SetWriteTime(folder.path, recent);
+         },
+         everyName, {L"keptsame.exe"}, 4, false, true},
+        {"PATH without the folder", [&] { SetEnvironmentVariableW(L"PATH", SystemFile(L"").c_str()); }, everyName,
+         {}, 0, true, true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.change);
+        step.make();
+        g_searched.clear();
+        g_taken.clear();
+        std::vector<ShownRow> kept = openAndLook();
+        EXPECT_EQ(step.searched, g_searched);
+        std::set<std::wstring> taken = step.taken;
+        taken.insert(L"keptdoc.txt");
+        EXPECT_EQ(taken, g_taken);
+        // Everything taken afresh: the user sees the same.
+        DestroyTaskImageList();
+        EXPECT_TRUE(kept == openAndLook());
+        ASSERT_GT(kept.size(), static_cast<size_t>(step.row));
+        EXPECT_EQ(step.cut, kept[step.row].cut);
+        EXPECT_EQ(step.pictureChanged,
+                  step.row >= static_cast<int>(shown.size()) || !(kept[step.row].picture == shown[step.row].picture));
+        shown = kept;
+    }
+    int width = 0, height = 0;
+    ImageList_GetIconSize(g_taskImageList.get(), &width, &height);
+    EXPECT_EQ(48, width);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "app/tray_icon.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
+#include "common/ui_libraries.h"
 #include "model/display_settings.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -41,12 +42,17 @@ bool StoreWritten() {
 }
 
 TEST(MainWindowCreation, SetsUpTheProgram) {
+    // As at a start: nothing an earlier test's list started.
+    tessaly::EndShellUse();
     test::MainWindowSession session;
     ASSERT_NE(nullptr, session.window());
     EXPECT_EQ(session.window(), g_mainWindow);
     EXPECT_NE(nullptr, g_dynCalls.setLayeredWindowAttributes);
     EXPECT_NE(nullptr, g_fontHandle.get());
     EXPECT_EQ(nullptr, g_taskImageList.get());
+    // OLE waits for the first list, dialog or run.
+    EXPECT_EQ(S_OK, OleInitialize(nullptr));
+    OleUninitialize();
     WNDCLASSEXW info = {sizeof(info)};
     EXPECT_TRUE(GetClassInfoExW(g_instance, kNameWindowClass, &info));
     EXPECT_EQ(GetStockObject(WHITE_BRUSH), info.hbrBackground);
@@ -264,6 +270,8 @@ TEST_F(MainWindowTest, RunRequestForATaskNoLongerListedIsIgnored) {
 }
 
 TEST_F(MainWindowTest, ExitReleasesEverythingAndQuitsWithZero) {
+    // As the first list or dialog does.
+    tessaly::PrepareShellUse();
     session.tray.calls.clear();
     EXPECT_EQ(0, Command(window(), IDM_EXIT));
     EXPECT_FALSE(IsWindow(window()));

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/tray_icon.h"
 #include "common/program_state.h"
+#include "common/ui_libraries.h"
 #include "model/display_settings.h"
 #include "windows/launcher_window.h"
 #include "windows/name_window.h"
@@ -169,8 +170,7 @@ void MainWindowSession::Destroy() {
     }
     // As the process entry does once its loop has ended.
     if (created) {
-        OleUninitialize();
-        CoUninitialize();
+        tessaly::EndShellUse();
     }
     UnregisterClassW(kNameWindowClass, g_instance);
     UnregisterClassW(kLauncherWindowClass, g_instance);
@@ -193,6 +193,23 @@ HotKeyOwner::~HotKeyOwner() {
     g_taskList.Clear();
     DestroyWindow(m_window);
     g_mainWindow = m_previous;
+}
+
+void SetWriteTime(const std::wstring& path, FILETIME time) {
+    // Folders open only with the backup flag.
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    CloseHandle(file);
+}
+
+FILETIME LongAgo() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks = {{now.dwLowDateTime, now.dwHighDateTime}};
+    ticks.QuadPart -= 3600ull * 10000000ull;
+    return {ticks.LowPart, ticks.HighPart};
 }
 
 }  // namespace test

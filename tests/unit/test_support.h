@@ -106,4 +106,10 @@ private:
     HWND m_previous;
 };
 
+// Sets a file's or folder's last-write time: what is kept between launcher
+// openings trusts only times older than the file system's time step.
+void SetWriteTime(const std::wstring& path, FILETIME time);
+// An hour before now.
+FILETIME LongAgo();
+
 }  // namespace test

@@ -1,0 +1,64 @@
+#include "common/file_stamp.h"
+
+namespace tessaly {
+
+namespace {
+
+// Two seconds: FAT's write-time step, and far beyond the coarse clock other
+// file systems stamp with. A change within it of the last one may keep the
+// time.
+constexpr ULONGLONG kGranularity = 2 * 10000000ull;
+
+ULONGLONG Ticks(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+bool IsAbsolutePath(const wchar_t* path) {
+    auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    return (path[0] != L'\0' && path[1] == L':' && slash(path[2])) || (slash(path[0]) && slash(path[1]));
+}
+
+}  // namespace
+
+// NTFS, ReFS and the file systems of other systems write a folder's time
+// whenever an entry comes or goes; FAT and exFAT keep the time the folder was
+// made. A share's folder times come through the client's cache, seconds late:
+// never trusted. A drive that does not name its file system (Wine's view of
+// the Unix root) is taken to keep them.
+bool KeepsFolderTimes(const wchar_t* folder) {
+    if (folder[0] == L'\\' || folder[0] == L'/' || folder[1] != L':') {
+        return false;
+    }
+    const wchar_t root[] = {folder[0], L':', L'\\', L'\0'};
+    wchar_t system[16];
+    if (!GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, system, 16)) {
+        return true;
+    }
+    return CompareStringOrdinal(system, 3, L"FAT", 3, TRUE) != CSTR_EQUAL &&
+           CompareStringOrdinal(system, -1, L"exFAT", -1, TRUE) != CSTR_EQUAL;
+}
+
+FileStamp TakeFileStamp(const wchar_t* path) {
+    FileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    stamp.present = GetFileAttributesExW(path, GetFileExInfoStandard, &data) != 0;
+    if (!stamp.present) {
+        // A missing file shows at once when it comes.
+        stamp.settled = IsAbsolutePath(path);
+        return stamp;
+    }
+    stamp.written = data.ftLastWriteTime;
+    stamp.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    // A time ahead of the clock (a share's server, say) is not trusted either.
+    stamp.settled = IsAbsolutePath(path) && Ticks(now) > Ticks(stamp.written) + kGranularity;
+    return stamp;
+}
+
+bool StampHolds(const FileStamp& before, const FileStamp& now) {
+    return before.settled && before.present == now.present && before.size == now.size &&
+           CompareFileTime(&before.written, &now.written) == 0;
+}
+
+}  // namespace tessaly
