@@ -27,7 +27,8 @@ void Bind(HMODULE module, Function& function, const char* name) {
 }
 
 const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll",   L"advapi32.dll",
-                                        L"shell32.dll",  L"comdlg32.dll", L"winmm.dll"};
+                                        L"shell32.dll",  L"comdlg32.dll", L"winmm.dll",
+                                        L"oleacc.dll"};
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
@@ -65,6 +66,9 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         break;
     case SystemLibrary::Winmm:
         Bind(module, calls.playSound, "PlaySoundW");
+        break;
+    case SystemLibrary::Oleacc:
+        Bind(module, calls.lresultFromObject, "LresultFromObject");
         break;
     case SystemLibrary::Count:
         break;

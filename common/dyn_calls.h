@@ -10,7 +10,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Count };
+enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Oleacc, Count };
 
 // Null where the system lacks the function or its library.
 struct DynCalls {
@@ -30,6 +30,8 @@ struct DynCalls {
     BOOL(WINAPI* chooseFont)(CHOOSEFONTW* choose);
     // winmm
     BOOL(WINAPI* playSound)(LPCWSTR sound, HMODULE module, DWORD flags);
+    // oleacc: only once a screen reader asks a window of ours
+    LRESULT(WINAPI* lresultFromObject)(REFIID iid, WPARAM wParam, LPUNKNOWN object);
 };
 
 // Read as it stands by code that runs only after its library was bound.

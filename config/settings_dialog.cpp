@@ -80,7 +80,7 @@ void AddAcceptedTask(HWND dialog, const Task& copy) {
 
 void SettingsOnAdd(HWND dialog) {
     Task copy;
-    if (g_settingsDialogHooks.runEditor(dialog, &copy) == IDOK) {
+    if (g_settingsDialogHooks.runEditor(dialog, &copy, nullptr) == IDOK) {
         AddAcceptedTask(dialog, copy);
     }
 }
@@ -91,7 +91,7 @@ void SettingsOnChange(HWND dialog) {
         return;
     }
     Task copy(*old);
-    if (g_settingsDialogHooks.runEditor(dialog, &copy) != IDOK || !g_taskList.Contains(old)) {
+    if (g_settingsDialogHooks.runEditor(dialog, &copy, old) != IDOK || !g_taskList.Contains(old)) {
         return;
     }
     HWND list = ListOf(dialog);
@@ -205,7 +205,7 @@ void SettingsOnDropFiles(HWND dialog, HDROP drop) {
         }
         Task copy;
         ReadShortcut(path, copy.File, copy.Parameter, copy.WorkingFolder, &copy.Show, copy.Name);
-        if (g_settingsDialogHooks.runEditor(dialog, &copy) == IDOK) {
+        if (g_settingsDialogHooks.runEditor(dialog, &copy, nullptr) == IDOK) {
             AddAcceptedTask(dialog, copy);
         }
     }
@@ -263,7 +263,9 @@ void SettingsOnDestroy(HWND dialog) {
 // held elsewhere says so when the mouse rests on it.
 void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
     Task* task = GetRowTask(dialog, tip->iItem);
-    if (task && task->vk != kNoKey && task->Atom == 0 && tip->pszText && tip->cchTextMax > 0) {
+    // While the hotkeys are paused none is registered, and none is taken.
+    if (task && task->vk != kNoKey && task->Atom == 0 && !HotKeysPaused() && tip->pszText &&
+        tip->cchTextMax > 0) {
         lstrcpynW(tip->pszText, L"このキーはほかのプログラムかタスクが使用しているため、働きません。",
                   tip->cchTextMax);
     }

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 #include <map>
 #include <random>
@@ -94,7 +95,8 @@ constexpr DWORD kEdges[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF
 void* FieldOf(Task& task, size_t field) {
     void* fields[] = {&task.fsModifiers,  &task.vk,      task.File,       task.Parameter,
                       task.WorkingFolder, &task.Show,    &task.RunAs,     task.Name,
-                      task.Sound,         task.IconPath, &task.IconIndex, &task.ShowLauncher};
+                      task.Sound,         task.IconPath, &task.IconIndex, &task.ShowLauncher,
+                      &task.Activate};
     return fields[field];
 }
 std::wstring FieldText(Task& task, size_t field) {
