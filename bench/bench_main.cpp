@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,13 +28,6 @@ const wchar_t kMainClass[] = L"Tessaly_MainWindowClass";
 
 std::wstring g_bin;
 
-std::wstring BinDir() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *wcsrchr(path, L'\\') = L'\0';
-    return path;
-}
-
 double Now() {
     static LARGE_INTEGER frequency = [] {
         LARGE_INTEGER f;
@@ -46,15 +40,16 @@ double Now() {
 }
 
 using e2e::PressKeys;
+using harness::kStorePath;
 using harness::PumpUntil;
 
-PROCESS_INFORMATION Start(const std::wstring& program, const std::wstring& words) {
-    std::wstring line = L"\"" + g_bin + L"\\" + program + L"\" " + words;
-    STARTUPINFOW startup = {sizeof(startup)};
-    PROCESS_INFORMATION info = {};
-    CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, g_bin.c_str(), &startup, &info);
-    return info;
+// A program of the bin folder, started there; ended when its owner goes if it
+// still runs.
+std::unique_ptr<harness::Process> Start(const std::wstring& program, const std::wstring& words) {
+    return std::make_unique<e2e::Process>(program, words);
 }
+
+std::wstring StoreKey(const wchar_t* subkey) { return std::wstring(kStorePath) + L"\\" + subkey; }
 
 // One program of its own for each task, as a user's tasks are: 200 names in a
 // folder put on the search path of both programs, so each command is found
@@ -112,9 +107,9 @@ void SetDword(HKEY key, const wchar_t* name, DWORD value) {
 // command; with `keys` each has a hotkey of its own, else none.
 template <typename File>
 void WriteStore(int tasks, bool keys, File file, const std::wstring& parameter = L"") {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath);
     HKEY root = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks", 0, nullptr, 0, KEY_ALL_ACCESS,
+    RegCreateKeyExW(HKEY_CURRENT_USER, StoreKey(L"Tasks").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                     nullptr, &root, nullptr);
     SetDword(root, L"Count", static_cast<DWORD>(tasks));
     for (int i = 0; i < tasks; ++i) {
@@ -145,7 +140,7 @@ void WriteStore(int tasks, bool keys, File file, const std::wstring& parameter =
 
 void WriteSetting(const wchar_t* name, DWORD value) {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Setting", 0, nullptr, 0, KEY_ALL_ACCESS,
+    RegCreateKeyExW(HKEY_CURRENT_USER, StoreKey(L"Setting").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                     nullptr, &key, nullptr);
     SetDword(key, name, value);
     RegCloseKey(key);
@@ -227,7 +222,7 @@ DWORD FileSize(const wchar_t* name) {
 struct Program {
     std::wstring exe, words, windowClass, atomPrefix;
     int tasks;  // whose atoms tell it is ready, and are cleared after it
-    PROCESS_INFORMATION process = {};
+    std::unique_ptr<harness::Process> process;
     HWND window = nullptr;
 };
 
@@ -250,18 +245,14 @@ double StartAndWait(Program& program) {
     return Now() - start;
 }
 
+// Tessaly is asked to exit; a bare program, or a Tessaly that does not
+// exit, is ended.
 void Stop(Program& program) {
     if (IsTessaly(program)) {
         PostMessageW(program.window, WM_COMMAND, MAKEWPARAM(kExit, 0), 0);
-        if (WaitForSingleObject(program.process.hProcess, 30000) != WAIT_OBJECT_0) {
-            TerminateProcess(program.process.hProcess, 0);
-        }
-    } else {
-        TerminateProcess(program.process.hProcess, 0);
-        WaitForSingleObject(program.process.hProcess, 30000);
+        program.process->WaitForExitUndisturbed(30000);
     }
-    CloseHandle(program.process.hProcess);
-    CloseHandle(program.process.hThread);
+    program.process.reset();
     ClearAtoms(program.atomPrefix.c_str(), program.tasks);
 }
 
@@ -353,17 +344,17 @@ void MeasureHotKeyRun(int rounds) {
     HANDLE theirStarted = CreateEventW(nullptr, FALSE, FALSE, theirEvent);
     WriteStore(1, false, [](int) { return std::wstring(L"bench_target"); }, ourEvent);
     HKEY task = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks\\Task0", 0, KEY_ALL_ACCESS, &task);
+    RegOpenKeyExW(HKEY_CURRENT_USER, StoreKey(L"Tasks\\Task0").c_str(), 0, KEY_ALL_ACCESS, &task);
     SetDword(task, L"fsModifiers", MOD_CONTROL | MOD_ALT);
     SetDword(task, L"vk", 'B');
     RegCloseKey(task);
     WriteSetting(L"Time", 500);
     WriteSetting(L"Fade", 0);
-    PROCESS_INFORMATION ours = Start(L"Tessaly.exe", L"");
-    PROCESS_INFORMATION theirs = Start(L"bench_bare_window.exe", std::wstring(L"run ") + theirEvent);
+    auto ours = Start(L"Tessaly.exe", L"");
+    auto theirs = Start(L"bench_bare_window.exe", std::wstring(L"run ") + theirEvent);
     PumpUntil([] { return GlobalFindAtomW(L"Tessaly00030042") && GlobalFindAtomW(L"Bare00030056"); });
-    WaitForInputIdle(ours.hProcess, 30000);
-    WaitForInputIdle(theirs.hProcess, 30000);
+    ours->WaitForInputIdle(30000);
+    theirs->WaitForInputIdle(30000);
     std::vector<double> ourTimes, theirTimes;
     for (int round = 0; round < rounds; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
@@ -380,9 +371,8 @@ void MeasureHotKeyRun(int rounds) {
         }
     }
     PostMessageW(FindWindowW(kMainClass, L"Tessaly"), WM_COMMAND, MAKEWPARAM(kExit, 0), 0);
-    WaitForSingleObject(ours.hProcess, 30000);
-    TerminateProcess(theirs.hProcess, 0);
-    WaitForSingleObject(theirs.hProcess, 30000);
+    ours->WaitForExitUndisturbed(30000);
+    theirs.reset();
     ClearAtoms(L"Bare", 0);
     while (ATOM atom = GlobalFindAtomW(L"Bare00030056")) {
         GlobalDeleteAtom(atom);
@@ -394,13 +384,13 @@ void MeasureLauncher(int rounds) {
     MakeCommands(kLauncherTasks);
     WriteStore(kLauncherTasks, false, Command);
     std::wstring commands = WriteCommandFile(kLauncherTasks);
-    PROCESS_INFORMATION tessaly = Start(L"Tessaly.exe", L"");
-    PROCESS_INFORMATION bare = Start(L"bench_bare_launcher.exe", L"\"" + commands + L"\"");
+    auto tessaly = Start(L"Tessaly.exe", L"");
+    auto bare = Start(L"bench_bare_launcher.exe", L"\"" + commands + L"\"");
     HWND tessalyMain = nullptr, bareMain = nullptr;
     PumpUntil([&] { return (tessalyMain = FindWindowW(kMainClass, L"Tessaly")) != nullptr; });
     PumpUntil([&] { return (bareMain = FindWindowW(L"BareLauncherMain", nullptr)) != nullptr; });
-    WaitForInputIdle(tessaly.hProcess, 30000);
-    WaitForInputIdle(bare.hProcess, 30000);
+    tessaly->WaitForInputIdle(30000);
+    bare->WaitForInputIdle(30000);
     std::vector<double> ours, theirs;
     for (int round = 0; round < rounds && tessalyMain && bareMain; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
@@ -413,9 +403,8 @@ void MeasureLauncher(int rounds) {
         }
     }
     PostMessageW(tessalyMain, WM_COMMAND, MAKEWPARAM(kExit, 0), 0);
-    WaitForSingleObject(tessaly.hProcess, 30000);
-    TerminateProcess(bare.hProcess, 0);
-    WaitForSingleObject(bare.hProcess, 30000);
+    tessaly->WaitForExitUndisturbed(30000);
+    bare.reset();
     AddRow(L"launcher, 200 listed tasks, command to list shown", ours, theirs, L"ms", 1.3);
 }
 
@@ -445,7 +434,7 @@ void MeasureStore(int rounds) {
         save[s] = Median(saves);
     }
     DestroyWindow(owner);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath);
     wprintf(L"store load at 10 / 100 / 1,000 tasks: %.1f / %.1f / %.1f ms; save: %.1f / %.1f / %.1f ms\n", load[0],
             load[1], load[2], save[0], save[1], save[2]);
     // Against a bare program that is ten times as fast per task: the ratio
@@ -467,7 +456,7 @@ int wmain(int argc, wchar_t** argv) {
             rounds = std::max(2, _wtoi(argv[++i]));
         }
     }
-    g_bin = BinDir();
+    g_bin = e2e::BinDir();
 
     WriteStore(2, true, [](int) { return std::wstring(L"notepad"); });
     MeasureStartUp(L"start-up to the last hotkey registered, 2 tasks",
@@ -480,7 +469,7 @@ int wmain(int argc, wchar_t** argv) {
     MeasureHotKeyRun(rounds);
     MeasureLauncher(rounds);
     MeasureStore(rounds);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath);
 
     bool missed = false;
     wprintf(L"| Measure | Tessaly | Bare program | Ratio | Goal |\n|---|---|---|---|---|\n");

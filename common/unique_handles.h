@@ -136,6 +136,26 @@ inline unique_hdc_paint PaintDC(HWND window, PAINTSTRUCT& paint) {
     return unique_hdc_paint(window, &paint);
 }
 
+namespace detail {
+inline void DestroyReplacedIcon(LRESULT previous, HICON shown) {
+    // Given the icon it already shows, a control hands that same one back.
+    auto replaced = reinterpret_cast<HICON>(previous);
+    unique_hicon destroyed(replaced != shown ? replaced : nullptr);
+}
+}  // namespace detail
+
+// A static control shows the icon it is given without owning it, and hands
+// back the one it showed before: that one was ours, and goes here. A null
+// icon takes the last one back, as the control's dialog must when it goes.
+inline void ShowControlIcon(HWND control, HICON icon) {
+    detail::DestroyReplacedIcon(SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0), icon);
+}
+
+// The same for a window's caption icon of `size` (ICON_SMALL or ICON_BIG).
+inline void SetCaptionIcon(HWND window, WPARAM size, HICON icon) {
+    detail::DestroyReplacedIcon(SendMessageW(window, WM_SETICON, size, reinterpret_cast<LPARAM>(icon)), icon);
+}
+
 // A COM interface pointer released when the owner goes.
 template <typename I>
 class com_ptr {

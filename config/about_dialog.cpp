@@ -34,8 +34,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         }
         return FALSE;
     case WM_DESTROY:
-        // The control does not own the icon it was given.
-        tessaly::unique_hicon(reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_ABOUT_ICON, STM_GETICON, 0, 0)));
+        tessaly::ShowControlIcon(GetDlgItem(dialog, IDC_ABOUT_ICON), nullptr);
         return FALSE;
     default:
         return FALSE;

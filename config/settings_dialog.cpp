@@ -254,7 +254,7 @@ void SettingsOnDestroy(HWND dialog) {
     // The image list belongs to the task rows and outlives the dialog.
     ListView_SetImageList(ListOf(dialog), nullptr, LVSIL_SMALL);
     for (WPARAM size : {ICON_SMALL, ICON_BIG}) {
-        tessaly::unique_hicon(reinterpret_cast<HICON>(SendMessageW(dialog, WM_SETICON, size, 0)));
+        tessaly::SetCaptionIcon(dialog, size, nullptr);
     }
     tessaly::TrimWorkingSet();
 }

@@ -177,11 +177,7 @@ HICON PreviewIcon(HWND dialog) {
 }
 
 void RefreshIcon(HWND dialog) {
-    HICON icon = PreviewIcon(dialog);
-    auto previous = reinterpret_cast<HICON>(
-        SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
-    // The control hands back the icon it showed, which is ours to destroy.
-    tessaly::unique_hicon replaced(previous != icon ? previous : nullptr);
+    tessaly::ShowControlIcon(GetDlgItem(dialog, IDC_TASK_ICON), PreviewIcon(dialog));
 }
 
 // Says in the dialog whether the combination will work: nothing for a free
@@ -420,7 +416,7 @@ INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     case WM_DESTROY:
-        tessaly::unique_hicon(reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_SETICON, 0, 0)));
+        tessaly::ShowControlIcon(GetDlgItem(dialog, IDC_TASK_ICON), nullptr);
         ForgetScreenReaderNames(dialog);
         return FALSE;
     default:

@@ -1,5 +1,7 @@
 #include "model/hotkey.h"
 
+#include <utility>
+
 #include "common/program_state.h"
 #include "common/unique_handles.h"
 #include "model/task.h"
@@ -34,7 +36,7 @@ int RegisterTaskHotKey(UINT modifiers, UINT vk) {
     if (!RegisterHotKey(g_mainWindow, atom.get(), modifiers, vk)) {
         return 0;
     }
-    // From here the task holds it, until UnregisterTaskHotKey.
+    // From here the task holds it, and the task list releases it.
     return atom.release();
 }
 
@@ -63,8 +65,7 @@ void SetHotKeysPaused(bool paused) {
     g_hotKeysPaused = paused;
     for (const auto& task : g_taskList) {
         if (paused) {
-            UnregisterTaskHotKey(task->Atom);
-            task->Atom = 0;
+            unique_task_hotkey(std::exchange(task->Atom, 0));
         } else {
             task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
         }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "common/unique_handles.h"
+
 // "Tessaly" followed by the low 16 bits of the modifiers and of the key, as
 // four lower-case hex digits each: Windows+N is "Tessaly0008004e".
 constexpr size_t kAtomNameLength = 16;
@@ -15,6 +17,8 @@ void FormatHotKeyAtomName(UINT modifiers, UINT vk, wchar_t (&name)[kAtomNameLeng
 int RegisterTaskHotKey(UINT modifiers, UINT vk);
 // Does nothing for atom 0.
 void UnregisterTaskHotKey(int atom);
+// Owns a registration: the hotkey is unregistered and its atom given back.
+using unique_task_hotkey = tessaly::unique_any<int, UnregisterTaskHotKey>;
 
 // Whether `window` could register the combination now: it is registered for
 // a moment and released at once. False while anyone holds it, this program

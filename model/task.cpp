@@ -6,6 +6,11 @@
 
 TaskList g_taskList;
 
+void ListedTaskDeleter::operator()(Task* task) const {
+    unique_task_hotkey registration(task->Atom);
+    delete task;
+}
+
 int TaskList::IndexOf(const Task* task) const {
     for (size_t i = 0; i < m_tasks.size(); ++i) {
         if (m_tasks[i].get() == task) {
@@ -33,14 +38,12 @@ bool TaskList::Remove(Task* task) {
     if (index < 0) {
         return false;
     }
-    UnregisterTaskHotKey(task->Atom);
     m_tasks.erase(static_cast<size_t>(index));
     return true;
 }
 
 void TaskList::Clear() {
     while (!m_tasks.empty()) {
-        UnregisterTaskHotKey(m_tasks[0]->Atom);
         m_tasks.erase(0);
     }
 }

@@ -37,7 +37,17 @@ struct Task {
     CItemIDList ItemIDList;
 };
 
-using TaskArray = tessaly::GrowableArray<std::unique_ptr<Task>>;
+// A task in the list owns its hotkey's registration, released when the task
+// leaves the list. A copy of a task (the editor's working copy) carries the
+// atom's value without it, so copies stay plain values.
+struct ListedTaskDeleter {
+    ListedTaskDeleter() = default;
+    // A task made apart enters the list with the registration it holds.
+    ListedTaskDeleter(std::default_delete<Task>) {}
+    void operator()(Task* task) const;
+};
+
+using TaskArray = tessaly::GrowableArray<std::unique_ptr<Task, ListedTaskDeleter>>;
 
 // Owns its tasks. A task's address is its identity for as long as it is in the
 // list (list-view item data, WM_RUNTASK), so tasks are held by pointer.

@@ -159,31 +159,14 @@ void WriteSetting(const wchar_t* name, DWORD value) {
 }
 
 bool ReadStoreDword(const std::wstring& subkey, const wchar_t* name, DWORD& value) {
-    DWORD size = sizeof(value);
-    return RegGetValueW(HKEY_CURRENT_USER, StorePath(subkey).c_str(), name, RRF_RT_DWORD, nullptr,
-                        &value, &size) == ERROR_SUCCESS;
+    return harness::ReadDword(StorePath(subkey).c_str(), name, value);
 }
 
 bool ReadStoreString(const std::wstring& subkey, const wchar_t* name, std::wstring& value) {
-    wchar_t text[600] = {};
-    DWORD size = sizeof(text);
-    if (RegGetValueW(HKEY_CURRENT_USER, StorePath(subkey).c_str(), name, RRF_RT_REG_SZ, nullptr,
-                     text, &size) != ERROR_SUCCESS) {
-        return false;
-    }
-    value = text;
-    return true;
+    return harness::ReadString(StorePath(subkey).c_str(), name, value);
 }
 
-bool StoreKeyExists(const std::wstring& subkey) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, StorePath(subkey).c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
+bool StoreKeyExists(const std::wstring& subkey) { return harness::KeyExists(StorePath(subkey).c_str()); }
 
 namespace {
 
@@ -462,22 +445,15 @@ void Screenshot(const std::wstring& name, HWND window, HWND alsoShown) {
     Sleep(500);
     // Under Wine the test can start the Linux side's ImageMagick directly; on
     // Windows there is no such helper and no shot is taken.
-    using UnixFileNameFn = char*(CDECL*)(LPCWSTR);
-    auto unixFileName = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixFileName) {
-        return;
-    }
     std::wstring folder = BinDir();
     PathRemoveFileSpecW(&folder[0]);
     folder = folder.c_str() + std::wstring(L"\\screenshots");
     CreateDirectoryW(folder.c_str(), nullptr);
-    char* unixFolder = unixFileName(folder.c_str());
-    if (!unixFolder) {
+    const std::string unixFolder = harness::UnixPath(folder);
+    if (unixFolder.empty()) {
         return;
     }
-    std::string target = std::string(unixFolder) + "/" + std::string(name.begin(), name.end()) + ".png";
-    HeapFree(GetProcessHeap(), 0, unixFolder);
+    std::string target = unixFolder + "/" + std::string(name.begin(), name.end()) + ".png";
     std::wstring shot = folder + L"\\" + name + L".png";
     DeleteFileW(shot.c_str());
     // A window is shown with a little of the desktop about it (and the other

@@ -94,4 +94,16 @@ private:
     DWORD m_startError = ERROR_SUCCESS;
 };
 
+// Under Wine, the Linux side's name of a Windows path, for the Linux programs
+// a test starts (they cannot read Windows paths); empty elsewhere.
+inline std::string UnixPath(const std::wstring& path) {
+    using UnixFileNameFn = char*(CDECL*)(LPCWSTR);
+    auto unixFileName = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixFileName ? unixFileName(path.c_str()) : nullptr;
+    std::string result = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
 }  // namespace harness

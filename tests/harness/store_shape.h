@@ -67,4 +67,30 @@ inline std::vector<ValueShape> TaskShapes(const std::wstring& key,
     return shapes;
 }
 
+// Readers of values below HKEY_CURRENT_USER: the store's, and the entries an
+// installer leaves. False when the key or value is missing or of another type.
+inline bool ReadString(const wchar_t* key, const wchar_t* name, std::wstring& value) {
+    wchar_t text[1024] = {};
+    DWORD size = sizeof(text);
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    value = text;
+    return true;
+}
+
+inline bool ReadDword(const wchar_t* key, const wchar_t* name, DWORD& value) {
+    DWORD size = sizeof(value);
+    return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_DWORD, nullptr, &value, &size) == ERROR_SUCCESS;
+}
+
+inline bool KeyExists(const wchar_t* key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(handle);
+    return true;
+}
+
 }  // namespace harness

@@ -19,8 +19,12 @@
 
 namespace {
 
+using harness::KeyExists;
 using harness::Process;
 using harness::PumpUntil;
+using harness::ReadDword;
+using harness::ReadString;
+using harness::UnixPath;
 
 // The installer and uninstaller may take longer than a program starting.
 constexpr DWORD kInstallerWaitMs = 60000;
@@ -72,30 +76,6 @@ std::string ReadFileBytes(const std::wstring& path) {
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out << bytes;
-}
-
-bool ReadString(const wchar_t* key, const wchar_t* name, std::wstring& value) {
-    wchar_t text[1024] = {};
-    DWORD size = sizeof(text);
-    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) {
-        return false;
-    }
-    value = text;
-    return true;
-}
-
-bool ReadDword(const wchar_t* key, const wchar_t* name, DWORD& value) {
-    DWORD size = sizeof(value);
-    return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_DWORD, nullptr, &value, &size) == ERROR_SUCCESS;
-}
-
-bool KeyExists(const wchar_t* key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(handle);
-    return true;
 }
 
 bool RunValueExists() {
@@ -442,16 +422,12 @@ TEST_F(InstallTest, SilentUninstallRemovesTheInstallClosesTheProgramAndKeepsTheS
 // programs but cannot wait on them, so the shell leaves its exit status in a
 // file. Empty when this is not Wine.
 std::string RunLinuxShell(const std::string& command, const std::wstring& statusFile) {
-    using UnixFileNameFn = char*(CDECL*)(LPCWSTR);
-    auto unixFileName = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixFileName) {
+    DeleteFileW(statusFile.c_str());
+    const std::string unixStatus = UnixPath(statusFile);
+    if (unixStatus.empty()) {
         return "";
     }
-    DeleteFileW(statusFile.c_str());
-    char* unixStatus = unixFileName(statusFile.c_str());
     std::string commandLine = "/bin/sh -c \"" + command + "; echo $? > '" + unixStatus + "'\"";
-    HeapFree(GetProcessHeap(), 0, unixStatus);
     STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION info = {};
     if (!CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -466,16 +442,6 @@ std::string RunLinuxShell(const std::string& command, const std::wstring& status
         return !status.empty() && status.back() == '\n';
     });
     return status;
-}
-
-std::string UnixPath(const std::wstring& path) {
-    using UnixFileNameFn = char*(CDECL*)(LPCWSTR);
-    auto unixFileName = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* name = unixFileName ? unixFileName(path.c_str()) : nullptr;
-    std::string result = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
 }
 
 TEST_F(InstallTest, PortableZipUnpacksAndItsProgramStarts) {
