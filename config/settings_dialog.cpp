@@ -7,6 +7,7 @@
 #include <iterator>
 #include <memory>
 
+#include "common/accessible_names.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "common/working_set.h"
@@ -222,6 +223,11 @@ void SettingsOnInitDialog(HWND dialog) {
     DragAcceptFiles(dialog, TRUE);
 
     HWND list = ListOf(dialog);
+    // Its label is the frame around it, which screen readers do not take
+    // for one.
+    wchar_t name[32];
+    LoadStringW(g_instance, IDS_ACC_TASK_LIST, name, 32);
+    tessaly::AccessibleNames().Set(list, name);
     DWORD styles = ListView_GetExtendedListViewStyle(list);
     ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     BuildTaskImageList();
@@ -253,6 +259,7 @@ void SettingsOnInitDialog(HWND dialog) {
 void SettingsOnDestroy(HWND dialog) {
     // The image list belongs to the task rows and outlives the dialog.
     ListView_SetImageList(ListOf(dialog), nullptr, LVSIL_SMALL);
+    tessaly::AccessibleNames().Clear(ListOf(dialog));
     for (WPARAM size : {ICON_SMALL, ICON_BIG}) {
         tessaly::SetCaptionIcon(dialog, size, nullptr);
     }

@@ -67,6 +67,7 @@
 #define IDS_ACC_FOLDER_BROWSE 206
 #define IDS_ACC_SOUND_BROWSE 207
 #define IDS_ACC_SOUND_PLAY 208
+#define IDS_ACC_TASK_LIST 209
 
 // Commands of the main window: tray menu items, and what a second start forwards
 #define IDM_EXIT 32772
