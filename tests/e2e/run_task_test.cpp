@@ -198,12 +198,7 @@ class SwitchTest : public RunTaskTest {
 protected:
     void TearDown() override {
         for (HWND window : RecorderWindows()) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-            TerminateProcess(process, 0);
-            WaitForSingleObject(process, 10000);
-            CloseHandle(process);
+            EndProcessOf(window);
         }
         SetEnvironmentVariableW(L"TESSALY_RECORDER_WINDOWS", nullptr);
         RunTaskTest::TearDown();

@@ -22,6 +22,16 @@ inline void PostCommand(HWND window, UINT command) {
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
+// Ends the process of the window, and waits until it has gone.
+inline void EndProcessOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+}
+
 // Ends a Tessaly left running by an earlier, failed test.
 inline void EndStrayInstances() {
     for (int i = 0; i < 5; ++i) {
@@ -29,12 +39,7 @@ inline void EndStrayInstances() {
         if (!stray) {
             return;
         }
-        DWORD pid = 0;
-        GetWindowThreadProcessId(stray, &pid);
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 10000);
-        CloseHandle(process);
+        EndProcessOf(stray);
     }
 }
 
