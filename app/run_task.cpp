@@ -1,10 +1,9 @@
 #include "app/run_task.h"
 
-#include "app/running_program.h"
-
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "app/running_program.h"
 #include "common/program_state.h"
 #include "model/command_search.h"
 #include "model/display_settings.h"

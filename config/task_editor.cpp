@@ -196,11 +196,13 @@ void ShowKeyWarning(HWND dialog) {
     }
     const bool ownKey = edit.original && edit.original->Atom != 0 && edit.original->vk == vk &&
                         edit.original->fsModifiers == modifiers;
-    if (key != -1 && user) {
+    if (key == -1) {
+        // No key, nothing to hold.
+    } else if (user) {
         wchar_t format[64];
         LoadStringW(g_instance, IDS_KEY_USED_BY_TASK, format, 64);
         wsprintfW(warning, format, user->Name[0] ? user->Name : user->File);
-    } else if (key != -1 && !ownKey && !CanRegisterHotKey(dialog, modifiers, vk)) {
+    } else if (!ownKey && !CanRegisterHotKey(dialog, modifiers, vk)) {
         LoadStringW(g_instance, IDS_KEY_HELD, warning, 64);
     }
     SetDlgItemTextW(dialog, IDC_KEY_WARNING, warning);
