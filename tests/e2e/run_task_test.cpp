@@ -203,12 +203,6 @@ protected:
         SetEnvironmentVariableW(L"TESSALY_RECORDER_WINDOWS", nullptr);
         RunTaskTest::TearDown();
     }
-    void StartWithWindows(const wchar_t* count) {
-        SetEnvironmentVariableW(L"TESSALY_RECORDER_WINDOWS", count);
-        e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'W', L"tessaly_recorder", L"切り替え", L"", L"", SW_SHOWNORMAL, 1}},
-                        1);
-        Start();
-    }
     static std::vector<HWND> RecorderWindows() {
         std::vector<HWND> windows;
         for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"TessalyRecorderWindow", nullptr));) {
@@ -216,83 +210,63 @@ protected:
         }
         return windows;
     }
-    // The first press starts the program; it is then put behind a window of
-    // the test's own.
-    HWND FirstPressStartsIt(size_t windows) {
-        Record record;
-        EXPECT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'W'}, record));
-        EXPECT_TRUE(PumpUntil([&] { return RecorderWindows().size() == windows; }));
-        DeleteFileW(output.c_str());
-        HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 500, 200, 100,
-                                     nullptr, nullptr, nullptr, nullptr);
-        SetForegroundWindow(other);
-        EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == other; }));
-        return other;
-    }
     static DWORD ProcessOf(HWND window) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         return pid;
     }
+    // Presses the task's keys; true once `window` has come to the front.
+    static bool PressBrings(WORD key, HWND window) {
+        e2e::PressKeys({VK_CONTROL, VK_MENU, key});
+        return PumpUntil([&] { return GetForegroundWindow() == window && !IsIconic(window); });
+    }
 };
 
-TEST_F(SwitchTest, SecondPressBringsTheRunningProgramForwardInsteadOfStartingIt) {
-    StartWithWindows(L"1");
-    HWND other = FirstPressStartsIt(1);
-    HWND running = RecorderWindows()[0];
-    e2e::PressKeys({VK_CONTROL, VK_MENU, 'W'});
-    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == running; }));
-    e2e::Screenshot(L"switch-to-running", running);
-    // One process, one window: nothing was started again.
-    EXPECT_EQ(1u, RecorderWindows().size());
+TEST_F(SwitchTest, APressBringsTheRunningProgramForwardAndCyclesThroughItsWindows) {
+    SetEnvironmentVariableW(L"TESSALY_RECORDER_WINDOWS", L"2");
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'W', L"tessaly_recorder", L"切り替え", L"", L"", SW_SHOWNORMAL, 1}}, 1);
+    Start();
     Record record;
-    EXPECT_FALSE(ReadRecord(output, record));
-    // The name shows as for a run.
-    EXPECT_NE(nullptr, NameWindow(L"切り替え"));
-
-    // Minimised, it is restored.
+    ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'W'}, record));
+    ASSERT_TRUE(PumpUntil([&] { return RecorderWindows().size() == 2; }));
+    DeleteFileW(output.c_str());
+    const std::vector<HWND> windows = RecorderWindows();  // front first
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 500, 200, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(other);
-    ShowWindow(running, SW_MINIMIZE);
-    ASSERT_TRUE(PumpUntil([&] { return IsIconic(running) != FALSE; }));
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == other; }));
+
+    // From another program its front window comes; then the other, in turn.
+    EXPECT_TRUE(PressBrings('W', windows[0]));
+    e2e::Screenshot(L"switch-to-running", windows[0]);
+    EXPECT_TRUE(PressBrings('W', windows[1]));
+    EXPECT_TRUE(PressBrings('W', windows[0]));
+    // Minimised, it is restored: at once or, where it went to the back when
+    // minimised, at the next press.
+    ShowWindow(windows[0], SW_MINIMIZE);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(PumpUntil([&] { return IsIconic(windows[0]) && GetForegroundWindow() == other; }));
     e2e::PressKeys({VK_CONTROL, VK_MENU, 'W'});
-    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(running) && GetForegroundWindow() == running; }));
-    EXPECT_EQ(1u, RecorderWindows().size());
-    DestroyWindow(other);
-}
-
-TEST_F(SwitchTest, RepeatedPressesCycleThroughTheProgramsWindows) {
-    StartWithWindows(L"2");
-    HWND other = FirstPressStartsIt(2);
-    const std::vector<HWND> windows = RecorderWindows();
-    ASSERT_EQ(ProcessOf(windows[0]), ProcessOf(windows[1]));
-    // From another program: its front window; then each of the others in turn.
-    std::vector<HWND> forward;
-    for (int press = 0; press < 3; ++press) {
-        HWND before = GetForegroundWindow();
-        e2e::PressKeys({VK_CONTROL, VK_MENU, 'W'});
-        ASSERT_TRUE(PumpUntil([&] {
-            HWND now = GetForegroundWindow();
-            return now != before && (now == windows[0] || now == windows[1]);
-        })) << "press " << press;
-        forward.push_back(GetForegroundWindow());
-    }
-    EXPECT_NE(forward[0], forward[1]);
-    EXPECT_NE(forward[1], forward[2]);
-    EXPECT_EQ(2u, RecorderWindows().size());
-    Record record;
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() != other; }));
+    EXPECT_TRUE(GetForegroundWindow() == windows[0] || PressBrings('W', windows[0]));
+    EXPECT_FALSE(IsIconic(windows[0]));
+    // One process all along, and the name shown as for a run.
+    EXPECT_EQ(windows, RecorderWindows());
+    EXPECT_EQ(ProcessOf(windows[0]), ProcessOf(windows[1]));
     EXPECT_FALSE(ReadRecord(output, record));
+    EXPECT_NE(nullptr, NameWindow(L"切り替え"));
     DestroyWindow(other);
 }
 
-// A document is opened again at each press, switching or not: here a
-// document of a type the recorder opens, so each press starts one more.
+// A document is opened again at each press: here one of a type the recorder
+// opens, so each press starts one more.
 TEST_F(SwitchTest, ADocumentTaskRunsAsBefore) {
     // Written for the machine: Wine's shell did not find it under the user's classes.
     const std::wstring command = L"\"" + e2e::BinDir() + L"\\tessaly_recorder.exe\" \"%1\"";
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, L".tessalyswitch", nullptr, REG_SZ,
-                    L"TessalySwitchDocument", sizeof(L"TessalySwitchDocument"));
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"TessalySwitchDocument\\shell\\open\\command", nullptr,
-                    REG_SZ, command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, L".tessalyswitch", nullptr, REG_SZ, L"TessalySwitchDocument",
+                    sizeof(L"TessalySwitchDocument"));
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"TessalySwitchDocument\\shell\\open\\command", nullptr, REG_SZ,
+                    command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
     const std::wstring document = workFolder + L"\\switch.tessalyswitch";
     CloseHandle(CreateFileW(document.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     SetEnvironmentVariableW(L"TESSALY_RECORDER_WINDOWS", L"1");
@@ -314,16 +288,12 @@ TEST_F(SwitchTest, ADocumentTaskRunsAsBefore) {
 TEST_F(RunTaskTest, PauseFromASecondStartFreesTheKeysUntilItEnds) {
     e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'R', L"tessaly_recorder", L"recorded"}}, 1);
     Start();
-    ASSERT_FALSE(e2e::HotKeyIsFree(MOD_CONTROL | MOD_ALT, 'R'));
-    e2e::Process pause(L"Tessaly.exe", L"pause");
-    EXPECT_EQ(0u, pause.WaitForExit());
-    ASSERT_TRUE(PumpUntil([&] { return e2e::HotKeyIsFree(MOD_CONTROL | MOD_ALT, 'R'); }));
-    auto lastTip = [&] {
-        std::vector<e2e::TraySpy::Call> calls = tray.Calls();
-        return calls.empty() ? std::wstring() : calls.back().tip;
+    auto tipSays = [&](const std::wstring& tip) {
+        return PumpUntil([&] { return !tray.Calls().empty() && tray.Calls().back().tip == tip; });
     };
-    EXPECT_TRUE(PumpUntil([&] { return lastTip() == L"Tessaly (一時停止中)"; }));
-
+    e2e::Process(L"Tessaly.exe", L"pause").WaitForExit();
+    ASSERT_TRUE(PumpUntil([&] { return e2e::HotKeyIsFree(MOD_CONTROL | MOD_ALT, 'R'); }));
+    EXPECT_TRUE(tipSays(L"Tessaly (一時停止中)"));
     // The press goes to whoever holds the key now: this test, not Tessaly.
     ASSERT_TRUE(RegisterHotKey(nullptr, 0xB01, MOD_CONTROL | MOD_ALT, 'R'));
     e2e::PressKeys({VK_CONTROL, VK_MENU, 'R'});
@@ -333,18 +303,15 @@ TEST_F(RunTaskTest, PauseFromASecondStartFreesTheKeysUntilItEnds) {
     Record record;
     EXPECT_FALSE(ReadRecord(output, record));
 
-    // The tray menu offers the pause checked.
     PostCommand(main, IDM_SHOW_MENU);
-    HWND menu = Menu();
-    EXPECT_TRUE(PumpUntil([&] { return (menu = Menu()) != nullptr; }));
-    e2e::Screenshot(L"tray-menu-paused", menu);
+    ASSERT_TRUE(PumpUntil([&] { return Menu() != nullptr; }));
+    e2e::Screenshot(L"tray-menu-paused", Menu());
     e2e::PressKeys({VK_ESCAPE});
-    EXPECT_TRUE(PumpUntil([&] { return Menu() == nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return Menu() == nullptr; }));
 
-    e2e::Process resume(L"Tessaly.exe", L"PAUSE");
-    EXPECT_EQ(0u, resume.WaitForExit());
+    e2e::Process(L"Tessaly.exe", L"PAUSE").WaitForExit();
     ASSERT_TRUE(PumpUntil([&] { return !e2e::HotKeyIsFree(MOD_CONTROL | MOD_ALT, 'R'); }));
-    EXPECT_TRUE(PumpUntil([&] { return lastTip() == L"Tessaly"; }));
+    EXPECT_TRUE(tipSays(L"Tessaly"));
     EXPECT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'R'}, record));
 }
 

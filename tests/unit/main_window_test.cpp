@@ -330,13 +330,6 @@ bool IsGrey(HICON icon) {
     return grey;
 }
 
-bool KeyIsFree(UINT modifiers, UINT vk) {
-    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    bool free = CanRegisterHotKey(other, modifiers, vk);
-    DestroyWindow(other);
-    return free;
-}
-
 TEST_F(MainWindowTest, PauseReleasesEveryHotKeyGreysTheIconAndResumeRegistersThemAgain) {
     g_taskList.Clear();
     Task* kept = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'P', L"p"));
@@ -348,7 +341,8 @@ TEST_F(MainWindowTest, PauseReleasesEveryHotKeyGreysTheIconAndResumeRegistersThe
     Command(window(), IDM_PAUSE);
     EXPECT_TRUE(HotKeysPaused());
     EXPECT_EQ(0, kept->Atom);
-    EXPECT_TRUE(KeyIsFree(MOD_CONTROL | MOD_ALT, 'P'));
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(CanRegisterHotKey(other, MOD_CONTROL | MOD_ALT, 'P'));
     EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00030050"));
     ASSERT_EQ(1u, session.tray.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), session.tray.calls[0].message);
@@ -368,14 +362,13 @@ TEST_F(MainWindowTest, PauseReleasesEveryHotKeyGreysTheIconAndResumeRegistersThe
     EXPECT_EQ(L"Tessaly (一時停止中)", session.tray.calls[2].tip);
 
     // Meanwhile another program took one of the keys.
-    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, 'Q'));
     session.tray.calls.clear();
     Command(window(), IDM_PAUSE);
     EXPECT_FALSE(HotKeysPaused());
     EXPECT_EQ(GlobalFindAtomW(L"Tessaly00030050"), kept->Atom);
     EXPECT_NE(0, kept->Atom);
-    EXPECT_FALSE(KeyIsFree(MOD_CONTROL | MOD_ALT, 'P'));
+    EXPECT_FALSE(CanRegisterHotKey(other, MOD_CONTROL | MOD_ALT, 'P'));
     EXPECT_EQ(0, added->Atom);
     ASSERT_EQ(1u, session.tray.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), session.tray.calls[0].message);
