@@ -9,8 +9,11 @@
 #include "app/main_window.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/unique_handles.h"
+#include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
+#include "model/store.h"
 
 namespace {
 
@@ -67,6 +70,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         ForwardToRunningInstance();
         return 0;
     }
+    // Once, before anything is shown; the key library's dialogs follow.
+    tessaly::SetUiLanguage(tessaly::ChooseUiLanguage(StoredLanguage()));
+    PirnelSetLanguage(tessaly::UiLanguage());
     if (!RegisterMainWindowClass(instance) || !CreateMainWindow(instance)) {
         return 0;
     }

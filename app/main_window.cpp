@@ -8,6 +8,7 @@
 #include "app/tray_icon.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/working_set.h"
 #include "config/about_dialog.h"
 #include "config/settings_dialog.h"
@@ -75,8 +76,11 @@ LRESULT MainOnCreate(HWND window) {
     AddTrayIcon(window);
 
     SeedDisplaySettings();
-    CreateDefaultTask('N', L"notepad", L"メモ帳");
-    CreateDefaultTask('C', L"calc", L"電卓");
+    wchar_t name[kTextFieldLength];
+    tessaly::LoadUiString(g_instance, IDS_NOTEPAD, name);
+    CreateDefaultTask('N', L"notepad", name);
+    tessaly::LoadUiString(g_instance, IDS_CALCULATOR, name);
+    CreateDefaultTask('C', L"calc", name);
     if (!LoadStore()) {
         // First start: the settings open once the message loop runs, and
         // closing them writes the store.

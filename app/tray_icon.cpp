@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/unique_handles.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
@@ -113,7 +114,7 @@ void CTrayIcon::ShowPaused(bool paused) {
     if (paused) {
         m_pausedIcon.reset(GreyIcon(m_icon.get()));
         wchar_t suffix[64];
-        if (LoadStringW(g_instance, IDS_PAUSED_TIP, suffix, 64) > 0 &&
+        if (tessaly::LoadUiString(g_instance, IDS_PAUSED_TIP, suffix) > 0 &&
             m_tipLength + 1 + wcslen(suffix) <= kMaxTipLength) {
             m_nid.szTip[m_tipLength] = L' ';
             wcscpy(m_nid.szTip + m_tipLength + 1, suffix);
@@ -157,7 +158,7 @@ HICON GreyIcon(HICON icon) {
 }
 
 void ShowTrayMenu(HWND owner, POINT point) {
-    tessaly::unique_hmenu menu(LoadMenuW(g_instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
+    tessaly::unique_hmenu menu(tessaly::LoadUiMenu(g_instance, IDR_TRAYMENU));
     if (!menu) {
         return;
     }

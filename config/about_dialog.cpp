@@ -2,6 +2,7 @@
 
 #include "common/dpi.h"
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/unique_handles.h"
 #include "resources/resource.h"
 
@@ -42,5 +43,5 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 INT_PTR RunAboutDialog() {
-    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUT), nullptr, AboutDialogProc, 0);
+    return tessaly::UiDialogBox(g_instance, IDD_ABOUT, nullptr, AboutDialogProc, 0);
 }

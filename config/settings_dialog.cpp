@@ -10,6 +10,7 @@
 #include "common/accessible_names.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/working_set.h"
 #include "config/pickers.h"
 #include "config/task_editor.h"
@@ -29,8 +30,8 @@ constexpr int kOpaque = 255;
 constexpr int kTimeSteps = 50;
 constexpr int kTimeStep = 100;
 
-const wchar_t* const kLocations[] = {L"表示しない", L"左上に表示", L"右上に表示", L"左下に表示",
-                                     L"右下に表示", L"中央上に表示", L"中央下に表示", L"中央に表示"};
+// One entry for each Location value, Hidden to Center.
+constexpr int kLocationCount = 8;
 
 // The buttons that act on the selected row.
 const int kRowButtons[] = {IDC_CHANGE, IDC_DELETE, IDC_UP, IDC_DOWN, IDC_OPEN_LOCATION};
@@ -117,8 +118,10 @@ void SettingsOnDelete(HWND dialog) {
     if (!task) {
         return;
     }
-    int answer = g_settingsDialogHooks.messageBox(dialog, L"選択されたタスクを削除します。\nよろしいですか？",
-                                                 L"削除", MB_YESNO | MB_ICONQUESTION);
+    wchar_t question[128], caption[32];
+    tessaly::LoadUiString(g_instance, IDS_DELETE_QUESTION, question);
+    tessaly::LoadUiString(g_instance, IDS_DELETE_CAPTION, caption);
+    int answer = g_settingsDialogHooks.messageBox(dialog, question, caption, MB_YESNO | MB_ICONQUESTION);
     if (answer == IDYES && g_taskList.Contains(task)) {
         DeleteTaskRow(dialog, task);
         g_taskList.Remove(task);
@@ -226,14 +229,17 @@ void SettingsOnInitDialog(HWND dialog) {
     // Its label is the frame around it, which screen readers do not take
     // for one.
     wchar_t name[32];
-    LoadStringW(g_instance, IDS_ACC_TASK_LIST, name, 32);
+    tessaly::LoadUiString(g_instance, IDS_ACC_TASK_LIST, name);
     tessaly::AccessibleNames().Set(list, name);
     DWORD styles = ListView_GetExtendedListViewStyle(list);
     ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     BuildTaskImageList();
     ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
-    InsertListColumn(list, 0, 400, L"タスク");
-    InsertListColumn(list, 1, 150, L"キー");
+    wchar_t title[32];
+    tessaly::LoadUiString(g_instance, IDS_TASK_COLUMN, title);
+    InsertListColumn(list, 0, 400, title);
+    tessaly::LoadUiString(g_instance, IDS_KEY_COLUMN, title);
+    InsertListColumn(list, 1, 150, title);
     {
         CommandResolutionMemo memo;
         for (const auto& task : g_taskList) {
@@ -244,8 +250,10 @@ void SettingsOnInitDialog(HWND dialog) {
         ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
     }
 
-    for (const wchar_t* location : kLocations) {
-        SendDlgItemMessageW(dialog, IDC_LOCATION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(location));
+    for (int location = 0; location < kLocationCount; ++location) {
+        wchar_t text[32];
+        tessaly::LoadUiString(g_instance, IDS_LOCATION_FIRST + location, text);
+        SendDlgItemMessageW(dialog, IDC_LOCATION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
     SendDlgItemMessageW(dialog, IDC_LOCATION, CB_SETCURSEL, static_cast<WPARAM>(g_displaySettings.Location), 0);
     SetUpSlider(dialog, IDC_ALPHA, kAlphaSteps, AlphaToPosition(g_displaySettings.Alpha));
@@ -273,8 +281,7 @@ void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
     // While the hotkeys are paused none is registered, and none is taken.
     if (task && task->vk != kNoKey && task->Atom == 0 && !HotKeysPaused() && tip->pszText &&
         tip->cchTextMax > 0) {
-        lstrcpynW(tip->pszText, L"このキーはほかのプログラムかタスクが使用しているため、働きません。",
-                  tip->cchTextMax);
+        tessaly::LoadUiString(g_instance, IDS_KEY_IN_USE, tip->pszText, tip->cchTextMax);
     }
 }
 
@@ -369,7 +376,9 @@ int TimeToPosition(int milliseconds) { return milliseconds / kTimeStep; }
 int PositionToTime(int position) { return position * kTimeStep; }
 
 void FormatTime(int milliseconds, wchar_t (&text)[32]) {
-    wsprintfW(text, L"%d.%d 秒", milliseconds / 1000, (milliseconds % 1000) / 100);
+    wchar_t format[16];
+    tessaly::LoadUiString(g_instance, IDS_TIME_FORMAT, format);
+    wsprintfW(text, format, milliseconds / 1000, (milliseconds % 1000) / 100);
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -400,5 +409,5 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 INT_PTR RunSettingsDialog() {
-    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr, SettingsDialogProc, 0);
+    return tessaly::UiDialogBox(g_instance, IDD_SETTINGS, nullptr, SettingsDialogProc, 0);
 }

@@ -20,7 +20,7 @@ int AlphaToPosition(int alpha);
 int PositionToAlpha(int position);
 int TimeToPosition(int milliseconds);
 int PositionToTime(int position);
-// "1.5 秒"
+// "1.5 秒", "1.5 s"
 void FormatTime(int milliseconds, wchar_t (&text)[32]);
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -8,6 +8,7 @@
 #include "common/program_state.h"
 #include "common/accessible_names.h"
 #include "common/dyn_calls.h"
+#include "common/ui_text.h"
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
@@ -20,9 +21,7 @@ KeyCaptureDialogs g_keyCaptureDialogs = {PirnelDialogBox, PirnelReferDialogBox};
 
 namespace {
 
-const wchar_t kNoKeyCaption[] = L"キーの設定";
-const wchar_t kBrowseTitle[] = L"ファイル、またはフォルダを選択してください。";
-const wchar_t* const kShowEntries[] = {L"標準", L"最小化", L"最大化"};
+constexpr int kShowEntryCount = 3;
 constexpr int kNormalEntry = 0;
 constexpr int kMinimizedEntry = 1;
 constexpr int kMaximizedEntry = 2;
@@ -82,7 +81,7 @@ void NameButtonsForScreenReaders(HWND dialog) {
     tessaly::AccessibleNames names;
     for (const auto& button : kUnnamedButtons) {
         wchar_t name[64];
-        LoadStringW(g_instance, button.name, name, 64);
+        tessaly::LoadUiString(g_instance, button.name, name);
         names.Set(GetDlgItem(dialog, button.control), name);
     }
 }
@@ -100,7 +99,7 @@ void ShowKey(HWND dialog, LONG_PTR vk) {
     SetControlData(dialog, IDC_KEY, vk);
     wchar_t name[PIRNEL_VIRTUAL_KEY_NAME_LENGTH] = {};
     if (vk == -1) {
-        lstrcpynW(name, kNoKeyCaption, PIRNEL_VIRTUAL_KEY_NAME_LENGTH);
+        tessaly::LoadUiString(g_instance, IDS_SET_KEY, name);
     } else {
         PirnelGetVirtualKeyName(static_cast<UINT>(vk), name);
         name[PIRNEL_VIRTUAL_KEY_NAME_LENGTH - 1] = L'\0';
@@ -108,7 +107,7 @@ void ShowKey(HWND dialog, LONG_PTR vk) {
     SetDlgItemTextW(dialog, IDC_KEY, name);
     // The caption is only the key: a screen reader says what the button is for.
     wchar_t format[64], accessible[64 + PIRNEL_VIRTUAL_KEY_NAME_LENGTH];
-    LoadStringW(g_instance, IDS_ACC_KEY, format, 64);
+    tessaly::LoadUiString(g_instance, IDS_ACC_KEY, format);
     wsprintfW(accessible, format, name);
     tessaly::AccessibleNames().Set(GetDlgItem(dialog, IDC_KEY), accessible);
 }
@@ -129,7 +128,7 @@ void SetModifiers(HWND dialog, UINT modifiers) {
     }
 }
 
-// Every minimised state reads as "最小化": a shortcut set to "Minimized"
+// Every minimised state reads as "Minimized": a shortcut set to "Minimized"
 // holds SW_SHOWMINNOACTIVE, which must not open its program normally.
 int ShowEntry(int show) {
     if (show == SW_SHOWMINIMIZED || show == SW_MINIMIZE || show == SW_SHOWMINNOACTIVE) {
@@ -200,10 +199,10 @@ void ShowKeyWarning(HWND dialog) {
         // No key, nothing to hold.
     } else if (user) {
         wchar_t format[64];
-        LoadStringW(g_instance, IDS_KEY_USED_BY_TASK, format, 64);
+        tessaly::LoadUiString(g_instance, IDS_KEY_USED_BY_TASK, format);
         wsprintfW(warning, format, user->Name[0] ? user->Name : user->File);
     } else if (!ownKey && !CanRegisterHotKey(dialog, modifiers, vk)) {
-        LoadStringW(g_instance, IDS_KEY_HELD, warning, 64);
+        tessaly::LoadUiString(g_instance, IDS_KEY_HELD, warning);
     }
     SetDlgItemTextW(dialog, IDC_KEY_WARNING, warning);
 }
@@ -215,8 +214,10 @@ void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
     for (int box : kTextBoxes) {
         SendDlgItemMessageW(dialog, box, EM_LIMITTEXT, kTextFieldLength - 1, 0);
     }
-    for (const wchar_t* entry : kShowEntries) {
-        SendDlgItemMessageW(dialog, IDC_SHOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+    for (int entry = 0; entry < kShowEntryCount; ++entry) {
+        wchar_t text[32];
+        tessaly::LoadUiString(g_instance, IDS_SHOW_FIRST + entry, text);
+        SendDlgItemMessageW(dialog, IDC_SHOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
     ShowKey(dialog, task->vk == kNoKey ? -1 : static_cast<LONG_PTR>(task->vk));
     SetModifiers(dialog, task->fsModifiers);
@@ -230,7 +231,9 @@ void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     // Before elevation existed, the same choice ran the command as another user.
     if (GetVersionExW(&version) && version.dwMajorVersion <= 5) {
-        SetDlgItemTextW(dialog, IDC_RUNAS, L"別のユーザーとして実行(&R)");
+        wchar_t caption[64];
+        tessaly::LoadUiString(g_instance, IDS_RUN_AS_USER, caption);
+        SetDlgItemTextW(dialog, IDC_RUNAS, caption);
     }
 #pragma GCC diagnostic pop
     SetDlgItemTextW(dialog, IDC_NAME, task->Name);
@@ -259,7 +262,9 @@ void EditorOnCaptureKey(HWND dialog, bool fromList) {
 void EditorOnBrowseFile(HWND dialog) {
     wchar_t initial[MAX_PATH];
     ResolveFileText(dialog, initial);
-    CFolderDialog browse(kBrowseTitle, initial, BIF_BROWSEINCLUDEFILES | BIF_NOTRANSLATETARGETS | BIF_NEWDIALOGSTYLE,
+    wchar_t title[128];
+    tessaly::LoadUiString(g_instance, IDS_BROWSE_COMMAND, title);
+    CFolderDialog browse(title, initial, BIF_BROWSEINCLUDEFILES | BIF_NOTRANSLATETARGETS | BIF_NEWDIALOGSTYLE,
                          dialog);
     if (browse.DoModal() != 1) {
         return;
@@ -281,7 +286,9 @@ void EditorOnBrowseFolder(HWND dialog) {
     if (initial[0] != L'\0' && !PathIsDirectoryW(initial)) {
         PathRemoveFileSpecW(initial);
     }
-    CFolderDialog browse(kBrowseTitle, initial, BIF_NEWDIALOGSTYLE, dialog);
+    wchar_t title[128];
+    tessaly::LoadUiString(g_instance, IDS_BROWSE_FOLDER, title);
+    CFolderDialog browse(title, initial, BIF_NEWDIALOGSTYLE, dialog);
     if (browse.DoModal() == 1) {
         SetDlgItemTextW(dialog, IDC_FOLDER, browse.m_path);
     }
@@ -293,7 +300,15 @@ void EditorOnBrowseSound(HWND dialog) {
     OPENFILENAMEW open = {};
     open.lStructSize = sizeof(open);
     open.hwndOwner = dialog;
-    open.lpstrFilter = L"wave サウンド (*.wav)\0*.wav\0すべてのファイル (*.*)\0*.*\0";
+    // The table cannot hold the separating terminators: '|' stands for them.
+    wchar_t filter[128];
+    int length = tessaly::LoadUiString(g_instance, IDS_SOUND_FILTER, filter);
+    for (int i = 0; i < length; ++i) {
+        if (filter[i] == L'|') {
+            filter[i] = L'\0';
+        }
+    }
+    open.lpstrFilter = filter;
     open.nFilterIndex = 1;
     open.lpstrFile = path;
     open.nMaxFile = MAX_PATH;
@@ -428,6 +443,5 @@ INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR RunTaskEditor(HWND owner, Task* workingCopy, const Task* original) {
     TaskEdit edit = {workingCopy, original};
-    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_TASK), owner, TaskEditorProc,
-                           reinterpret_cast<LPARAM>(&edit));
+    return tessaly::UiDialogBox(g_instance, IDD_TASK, owner, TaskEditorProc, reinterpret_cast<LPARAM>(&edit));
 }

@@ -253,6 +253,18 @@ int LoadStore() {
     return 1;
 }
 
+DWORD StoredLanguage() {
+    DWORD language = 0;
+    unique_hkey software = registry::OpenKey(HKEY_CURRENT_USER, L"Software");
+    unique_hkey maker = software ? registry::OpenKey(software.get(), kMakerKey) : unique_hkey();
+    unique_hkey program = maker ? registry::OpenKey(maker.get(), kProgramKey) : unique_hkey();
+    unique_hkey setting = program ? registry::OpenKey(program.get(), kSettingKey) : unique_hkey();
+    if (!setting || !registry::ReadDword(setting.get(), L"Language", language)) {
+        return 0;
+    }
+    return language;
+}
+
 void SaveStore() {
     unique_hkey software = registry::OpenKey(HKEY_CURRENT_USER, L"Software");
     unique_hkey maker = software ? registry::CreateKey(software.get(), kMakerKey) : unique_hkey();

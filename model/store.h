@@ -2,6 +2,8 @@
 // settings, "Tasks" with "Count" and one "Task%d" key per task.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 
 // A damaged Count cannot make the load allocate without bound or use up the
@@ -13,6 +15,10 @@ constexpr size_t kMaxStoredTasks = 4096;
 // tasks are stored, registering their hotkeys; applies the stored tray choice.
 // A save that stopped part-way is first taken to its old or its new store.
 int LoadStore();
+// The "Language" value of "Setting", a language id the user may set to
+// choose the interface's language; 0 when there is none. Read alone, before
+// anything is shown, and kept by every save as a value this version leaves be.
+DWORD StoredLanguage();
 // Replaces the whole store with every setting and every task, or, when any
 // write fails, leaves it as it was. Values under "Setting" that this version
 // does not know stay; the rest of the old tree goes.

@@ -69,6 +69,26 @@
 #define IDS_ACC_SOUND_PLAY 208
 #define IDS_ACC_TASK_LIST 209
 
+// Texts of the string table. The eight locations and the three show states
+// run in the order of their settings' values.
+#define IDS_LOCATION_FIRST 256
+#define IDS_SHOW_FIRST 264
+#define IDS_TASK_COLUMN 267
+#define IDS_KEY_COLUMN 268
+#define IDS_NONE 269
+#define IDS_DELETE_QUESTION 270
+#define IDS_DELETE_CAPTION 271
+#define IDS_KEY_IN_USE 272
+#define IDS_TIME_FORMAT 273
+#define IDS_SET_KEY 274
+#define IDS_BROWSE_COMMAND 275
+#define IDS_BROWSE_FOLDER 276
+#define IDS_RUN_AS_USER 277
+// Pairs of a name and its patterns, each part ended by '|'
+#define IDS_SOUND_FILTER 278
+#define IDS_NOTEPAD 279
+#define IDS_CALCULATOR 280
+
 // Commands of the main window: tray menu items, and what a second start forwards
 #define IDM_EXIT 32772
 #define IDM_SETTINGS 32773

@@ -5,6 +5,7 @@
 
 #include "common/dpi.h"
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/working_set.h"
 #include "model/command_search.h"
 #include "model/task.h"
@@ -209,7 +210,9 @@ void FillList(HWND window, HWND list) {
     CommandResolutionMemo memo;
     BuildTaskImageList();
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_taskImageList.get()));
-    InsertListColumn(list, 0, kInitialColumnWidth, L"タスク");
+    wchar_t title[32];
+    tessaly::LoadUiString(g_instance, IDS_TASK_COLUMN, title);
+    InsertListColumn(list, 0, kInitialColumnWidth, title);
     for (const auto& task : g_taskList) {
         if (task->ShowLauncher) {
             InsertTaskRow(window, task.get(), 0, 0, -1);

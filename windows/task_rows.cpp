@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
 #include "model/task.h"
@@ -12,9 +13,6 @@
 tessaly::unique_himagelist g_taskImageList;
 
 namespace {
-
-// What a row without a name or a command says.
-const wchar_t kEmptyRowText[] = L"なし";
 
 // The list was built from the command found last time; a changed command
 // must not keep offering the old file's context menu.
@@ -140,8 +138,9 @@ void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowT
         }
         Append(text, length, kRowTextLength, L"]");
     }
+    // A row without a name or a command says so.
     if (length == 0) {
-        Append(text, length, kRowTextLength, kEmptyRowText);
+        tessaly::LoadUiString(g_instance, IDS_NONE, text);
     }
 }
 
@@ -172,7 +171,7 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row)
 
     wchar_t keyText[PIRNEL_KEY_NAME_LENGTH];
     if (task->vk == kNoKey) {
-        lstrcpynW(keyText, PIRNEL_NO_KEY_TEXT, PIRNEL_KEY_NAME_LENGTH);
+        tessaly::LoadUiString(g_instance, IDS_NONE, keyText);
     } else {
         keyText[0] = L'\0';
         PirnelGetKeyName(task->fsModifiers, task->vk, keyText);

@@ -2,6 +2,7 @@
 
 #include "pirnel_resource.h"
 
+#include "common/ui_text.h"
 #include "common/unique_handles.h"
 
 namespace {
@@ -178,20 +179,18 @@ bool HasKey(UINT value) {
     return vk != 0 && vk <= 0xFF;
 }
 
-const wchar_t kNoKeyText[] = PIRNEL_NO_KEY_TEXT;
+HINSTANCE g_module = nullptr;
 
-// What a dialog shows for a value: its combination, or "なし".
+// What a dialog shows for a value: its combination, or "None".
 void ShowValue(HWND dialog, int control, UINT value) {
     wchar_t text[PIRNEL_KEY_NAME_LENGTH];
     if (HasKey(value)) {
         PirnelGetKeyName(value >> kModifierShift, value & kKeyMask, text);
     } else {
-        CopyText(kNoKeyText, text, kKeyNameSize);
+        tessaly::LoadUiString(g_module, IDS_PIRNEL_NONE, text, kKeyNameSize);
     }
     SetDlgItemTextW(dialog, control, text);
 }
-
-HINSTANCE g_module = nullptr;
 
 // The capture each thread serves: on a dialog's thread the innermost capture
 // dialog open there, on a hook's thread the capture it takes keys for. A
@@ -494,7 +493,9 @@ UINT ReferValue(HWND dialog) {
 
 void FillKeyList(HWND dialog, UINT value) {
     HWND list = GetDlgItem(dialog, IDC_PIRNEL_KEYS);
-    LRESULT none = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"(なし)"));
+    wchar_t noKey[kKeyNameSize];
+    tessaly::LoadUiString(g_module, IDS_PIRNEL_NONE_LISTED, noKey);
+    LRESULT none = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(noKey));
     SendMessageW(list, LB_SETITEMDATA, none, PIRNEL_NO_KEY);
     for (UINT vk = 1; vk < 0xFF; ++vk) {
         wchar_t name[kKeyNameSize];
@@ -510,7 +511,7 @@ void FillKeyList(HWND dialog, UINT value) {
         }
         SendMessageW(list, LB_SETITEMDATA, item, vk);
     }
-    // A key the list lacks selects "(なし)", which is what OK would return.
+    // A key the list lacks selects "(None)", which is what OK would return.
     UINT vk = value & kKeyMask;
     LRESULT selected = none;
     LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
@@ -571,6 +572,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
+extern "C" PIRNEL_API void WINAPI PirnelSetLanguage(LANGID language) { tessaly::SetUiLanguage(language); }
+
 extern "C" PIRNEL_API int WINAPI PirnelGetKeyName(UINT modifiers, UINT vk, LPWSTR buffer) {
     if (buffer == nullptr) {
         return 0;
@@ -597,8 +600,7 @@ extern "C" PIRNEL_API UINT WINAPI PirnelDialogBox(HWND owner, UINT value) {
     if (!TlsSetValue(g_captureSlot, &capture)) {
         return value;
     }
-    DialogBoxParamW(g_module, MAKEINTRESOURCEW(IDD_PIRNEL_CAPTURE), owner, CaptureProc,
-                    reinterpret_cast<LPARAM>(&capture));
+    tessaly::UiDialogBox(g_module, IDD_PIRNEL_CAPTURE, owner, CaptureProc, reinterpret_cast<LPARAM>(&capture));
     TlsSetValue(g_captureSlot, capture.outer);
     return capture.result;
 }
@@ -612,7 +614,6 @@ extern "C" PIRNEL_API void WINAPI PirnelEndKeyCapture(void) {
 
 extern "C" PIRNEL_API UINT WINAPI PirnelReferDialogBox(HWND owner, UINT value) {
     UINT result = value;
-    DialogBoxParamW(g_module, MAKEINTRESOURCEW(IDD_PIRNEL_REFER), owner, ReferProc,
-                    reinterpret_cast<LPARAM>(&result));
+    tessaly::UiDialogBox(g_module, IDD_PIRNEL_REFER, owner, ReferProc, reinterpret_cast<LPARAM>(&result));
     return result;
 }

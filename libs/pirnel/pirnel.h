@@ -39,12 +39,15 @@ PIRNEL_API int WINAPI PirnelGetVirtualKeyName(UINT vk, LPWSTR buffer);
 #define PIRNEL_KEY_MASK 0xFFFFu
 #define PIRNEL_MODIFIER_SHIFT 16
 
-// What the dialogs show for no key; a caller listing keys shows the same.
-#define PIRNEL_NO_KEY_TEXT L"なし"
+// The language of the two dialogs: 0x0411 Japanese or 0x0409 English; any
+// other value leaves the choice to the display language (Japanese for
+// Japanese, English for any other), as before the first call. A program with
+// a language setting of its own calls this once, at start-up.
+PIRNEL_API void WINAPI PirnelSetLanguage(LANGID language);
 
 // Captures a key combination as the user presses it, in a modal dialog owned
-// by `owner`, which opens showing `value` ("なし" when its key is 0xFFFF, 0 or
-// above 0xFF). Returns the combination it holds on OK (other bits 0), and
+// by `owner`, which opens showing `value` ("None", or "なし" in Japanese, when
+// its key is 0xFFFF, 0 or above 0xFF). Returns the combination it holds on OK (other bits 0), and
 // `value` unchanged on Cancel, Esc, the close box or the owner's destruction.
 // - The combination shows as it is pressed and stays when the keys are
 //   released; the last one pressed wins. Modifiers alone capture nothing:
@@ -53,7 +56,7 @@ PIRNEL_API int WINAPI PirnelGetVirtualKeyName(UINT vk, LPWSTR buffer);
 // - Esc, Enter and Tab pressed alone keep their meaning in a dialog (Esc
 //   cancels, Enter presses the focused button, OK unless Tab moved the focus,
 //   Tab moves it); with a modifier held they are captured like any key.
-// - "クリア" sets the shown value to none (PIRNEL_NO_KEY, no modifiers) and
+// - "Clear" ("クリア") sets the shown value to none (PIRNEL_NO_KEY, no modifiers) and
 //   moves the focus to OK; OK returns it, Cancel still returns `value`.
 // - Every other key goes to the dialog alone, combinations with the Windows
 //   key and other programs' hotkeys included: a low-level keyboard hook, set
@@ -81,9 +84,9 @@ PIRNEL_API void WINAPI PirnelEndKeyCapture(void);
 // PirnelGetVirtualKeyName; not the modifier keys, mouse buttons, or codes only
 // named in hex; a name two codes share is listed once, for the later code),
 // with a check box for each modifier. Opens with the key of `value` selected,
-// or "(なし)" when the list lacks it, and its modifiers checked. OK (or a
-// double click on a key) returns the choice, PIRNEL_NO_KEY in the low bits
-// for "(なし)", modifiers as checked; Cancel, Esc and the close box return
+// or "(None)" ("(なし)") when the list lacks it, and its modifiers checked. OK
+// (or a double click on a key) returns the choice, PIRNEL_NO_KEY in the low
+// bits for "(None)", modifiers as checked; Cancel, Esc and the close box return
 // `value` unchanged.
 PIRNEL_API UINT WINAPI PirnelReferDialogBox(HWND owner, UINT value);
 

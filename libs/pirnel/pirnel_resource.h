@@ -4,6 +4,10 @@
 #define IDD_PIRNEL_CAPTURE 100
 #define IDD_PIRNEL_REFER 101
 
+// What the dialogs show for no key, alone and as the key list's first line.
+#define IDS_PIRNEL_NONE 16
+#define IDS_PIRNEL_NONE_LISTED 17
+
 // Key capture dialog
 #define IDC_PIRNEL_KEY 1000
 #define IDC_PIRNEL_CLEAR 1001

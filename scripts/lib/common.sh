@@ -7,7 +7,7 @@ WINE_DIR=$BUILD_DIR/wine
 TEMPLATE_PREFIX=$WINE_DIR/template
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-          wine64 xvfb googletest fonts-horai-umefont imagemagick nsis zip unzip)
+          wine64 fonts-wine xvfb googletest fonts-horai-umefont imagemagick nsis zip unzip)
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -49,9 +49,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv=d"
 export WINEARCH=win64
 
 # Shares one desktop with a taskbar and a notification area between every
-# program (without it each hidden window stalls two seconds), and maps the
-# dialogs' Japanese fonts onto Ume UI Gothic, drawn to the metrics of the
-# font the dialogs were laid out in, so their texts fit as on Windows.
+# program (without it each hidden window stalls two seconds), and gives the
+# fonts the dialogs ask for faces that exist here: the Japanese ones Ume UI
+# Gothic, drawn to the metrics of the font they were laid out in, so their
+# texts fit as on Windows; the English ones Liberation Sans, drawn to the
+# metrics of the one Windows draws English dialogs in. Wine rewrites "MS Shell
+# Dlg" whenever a program starts under another code page than the last one
+# (MS UI Gothic for Japanese, Tahoma for English): both are made to exist.
 write_wine_settings() {
     local reg=$1
     cat > "$reg" <<'REG'
@@ -65,14 +69,33 @@ REGEDIT4
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
 "MS UI Gothic"="Ume UI Gothic"
-"MS Shell Dlg"="Ume UI Gothic"
-"MS Shell Dlg 2"="Ume UI Gothic"
+"MS Shell Dlg"="Tahoma"
+"MS Shell Dlg 2"="Tahoma"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"MS UI Gothic"="Ume UI Gothic"
+"Tahoma"="Liberation Sans"
 REG
 }
 
-# Bumped whenever the settings above change: an older prefix gets them again
-# (and keeps everything else, the user's tasks of scripts/run included).
-PREFIX_VERSION=2
+# Bumped whenever the settings above or the fonts below change: an older
+# prefix gets them again (and keeps everything else, the user's tasks of
+# scripts/run included).
+PREFIX_VERSION=3
+
+# Wine draws the title bar's buttons with its Marlett font, which a prefix made
+# here does not find where Debian installs it: without a copy in the prefix's
+# own font folder a close box shows the letter "r".
+WINE_FONTS=(/usr/share/wine/fonts/marlett.ttf)
+
+install_wine_fonts() {
+    local fonts=$1/drive_c/windows/Fonts font
+    mkdir -p "$fonts"
+    for font in "${WINE_FONTS[@]}"; do
+        [ -f "$font" ] && cp -f "$font" "$fonts/"
+    done
+    return 0
+}
 
 # Creates a configured prefix at $1, or brings an older one's settings up to date.
 make_prefix() {
@@ -86,6 +109,7 @@ make_prefix() {
     local reg=$WINE_DIR/settings.reg
     mkdir -p "$WINE_DIR"
     write_wine_settings "$reg"
+    install_wine_fonts "$prefix"
     WINEPREFIX=$prefix wine regedit /S "$(winepath_of "$prefix" "$reg")" >/dev/null 2>&1 </dev/null
     # The registry reaches the prefix's files only when wineserver saves.
     WINEPREFIX=$prefix wineserver -w

@@ -21,6 +21,19 @@ Process::Process(const std::wstring& program, const std::wstring& words)
     : harness::Process(L"\"" + BinDir() + L"\\" + program + L"\"" + (words.empty() ? L"" : L" " + words),
                        BinDir(), BinDir() + L"\\" + program) {}
 
+bool StartUnderLocale(const std::wstring& program, const std::wstring& locale) {
+    std::wstring line = L"/usr/bin/env LC_ALL=" + locale + L" wine \"" + BinDir() + L"\\" + program + L"\"";
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(L"Z:\\usr\\bin\\env", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        BinDir().c_str(), &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    return true;
+}
+
 namespace {
 
 struct WindowSearch {

@@ -23,6 +23,12 @@ public:
     explicit Process(const std::wstring& program, const std::wstring& words = L"");
 };
 
+// Starts a program of the bin folder under the display language `locale`
+// names ("en_US.UTF-8"). Wine gives a program the locale of the Linux process
+// that started it, whatever its Windows environment says, so the start goes
+// through the Linux side and no handle comes back: find the program's window.
+bool StartUnderLocale(const std::wstring& program, const std::wstring& locale);
+
 // The top-level window of a process with this class (and title, if given).
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr,
                        bool visibleOnly = true);

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 
 #include "resources/resource.h"
@@ -71,30 +73,43 @@ TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
 // Opened on a task whose keys another task holds, the editor says so at
 // once; switching to the running program is kept with the task.
 TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
-    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'K', L"notepad", L"メモ帳"},
-                     {MOD_CONTROL | MOD_ALT, 'K', L"regedit", L"レジストリ"}},
-                    2);
-    Start();
-    PostCommand(main, IDM_SETTINGS);
-    HWND settings = WaitForDialog(L"Tessaly");
-    ASSERT_NE(nullptr, settings);
-    HWND list = GetDlgItem(settings, IDC_LIST);
-    e2e::PressKeys({VK_DOWN});
-    ASSERT_TRUE(PumpUntil([&] { return SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 1; }));
-    PressButton(settings, IDC_CHANGE);
-    HWND editor = WaitForDialog(kEditorTitle);
-    ASSERT_NE(nullptr, editor);
-    EXPECT_EQ(L"タスク「メモ帳」が使用しています", e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
-    SendMessageW(GetDlgItem(editor, IDC_ACTIVATE), BM_SETCHECK, BST_CHECKED, 0);
-    e2e::Screenshot(L"task-editor", editor);
-    PressButton(editor, IDOK);
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
-    CloseWithCloseBox(settings);
-    DWORD activate = 0;
-    ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks\\Task1", L"Activate", activate); }));
-    EXPECT_EQ(1u, activate);
-    ASSERT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task0", L"Activate", activate));
-    EXPECT_EQ(0u, activate);
+    const struct {
+        const wchar_t* locale;
+        const wchar_t* first;
+        const wchar_t* title;
+        const wchar_t* warning;
+        const wchar_t* picture;
+    } cases[] = {
+        {L"ja_JP.UTF-8", L"メモ帳", kEditorTitle, L"タスク「メモ帳」が使用しています", L"task-editor-switch-ja"},
+        {L"en_US.UTF-8", L"Notepad", L"Task properties", L"Used by the task \"Notepad\"", L"task-editor-switch-en"},
+    };
+    for (const auto& c : cases) {
+        e2e::DeleteStore();
+        e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'K', L"notepad", c.first}, {MOD_CONTROL | MOD_ALT, 'K', L"regedit", L"regedit"}},
+                        2);
+        ASSERT_NO_FATAL_FAILURE(Start(L"", c.locale));
+        PostCommand(main, IDM_SETTINGS);
+        HWND settings = WaitForDialog(L"Tessaly");
+        ASSERT_NE(nullptr, settings);
+        HWND list = GetDlgItem(settings, IDC_LIST);
+        e2e::PressKeys({VK_DOWN});
+        ASSERT_TRUE(PumpUntil([&] { return SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 1; }));
+        PressButton(settings, IDC_CHANGE);
+        HWND editor = WaitForDialog(c.title);
+        ASSERT_NE(nullptr, editor);
+        EXPECT_EQ(c.warning, e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
+        SendMessageW(GetDlgItem(editor, IDC_ACTIVATE), BM_SETCHECK, BST_CHECKED, 0);
+        e2e::Screenshot(c.picture, editor);
+        PressButton(editor, IDOK);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
+        CloseWithCloseBox(settings);
+        DWORD activate = 0;
+        ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks\\Task1", L"Activate", activate); }));
+        EXPECT_EQ(1u, activate);
+        ASSERT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task0", L"Activate", activate));
+        EXPECT_EQ(0u, activate);
+        EXPECT_EQ(0u, Exit());
+    }
 }
 
 TEST_F(TessalyTest, SigningOutWithTheSettingsOpenKeepsTheirEdits) {
@@ -118,6 +133,206 @@ TEST_F(TessalyTest, SigningOutWithTheSettingsOpenKeepsTheirEdits) {
     EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks", L"Count", count) && count == 2) << count;
     EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task1", L"File", file));
     EXPECT_EQ(L"regedit", file);
+}
+
+// The launcher with the shell's menu of its second row (which the shell
+// writes in the display language).
+void TakeLauncherMenuPicture(DWORD pid, HWND main, const std::wstring& name) {
+    SetCursorPos(640, 400);
+    PostCommand(main, IDM_SHOW_LAUNCHER);
+    HWND launcher = e2e::WaitForProcessWindow(pid, L"Tessaly_LauncherWindowClass");
+    ASSERT_NE(nullptr, launcher);
+    RECT place = {};
+    ASSERT_TRUE(PumpUntil([&] { return GetWindowRect(launcher, &place) && place.right - place.left > 100; }));
+    HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
+    int nudge = 0;
+    ASSERT_TRUE(PumpUntil([&] {
+        e2e::MoveMouseTo({place.left + 100 + (nudge++ % 2), place.top + 1 + 33 + 16});
+        return SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 1;
+    }));
+    e2e::PressKeys({VK_APPS});
+    HWND menu = e2e::WaitForProcessWindow(pid, kMenuClass);
+    ASSERT_NE(nullptr, menu);
+    e2e::Screenshot(name, launcher, menu);
+    e2e::PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(menu); }));
+    e2e::PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(launcher); }));
+}
+
+// The texts of the two interfaces that the test looks for.
+struct Interface {
+    const wchar_t* addButton;
+    const wchar_t* timeText;
+    const wchar_t* editorTitle;
+    const wchar_t* keyCaptureTitle;
+    const wchar_t* keyListTitle;
+    const wchar_t* deleteTitle;
+    const wchar_t* aboutTitle;
+    const wchar_t* browseCommand;
+    const wchar_t* browseFolder;
+    const wchar_t* soundFilter;
+};
+constexpr Interface kJapanese = {L"新規追加(&N)...",
+                                 L"1.5 秒",
+                                 L"タスクの設定",
+                                 L"キーの設定",
+                                 L"キーの選択",
+                                 L"削除",
+                                 kAboutTitle,
+                                 L"ファイル、またはフォルダを選択してください。",
+                                 L"ファイル、またはフォルダを選択してください。",
+                                 L"wave サウンド (*.wav)"};
+constexpr Interface kEnglish = {L"&Add...",       L"1.5 s",
+                                L"Task properties", L"Set key",
+                                L"Choose key",    L"Delete task",
+                                L"About Tessaly", L"Select a file or folder.",
+                                L"Select the working folder.", L"Wave sounds (*.wav)"};
+
+// A dialog of the process that is none of those it already shows.
+HWND WaitForAnotherDialog(DWORD pid, std::initializer_list<HWND> shown) {
+    struct Search {
+        DWORD pid;
+        std::initializer_list<HWND> shown;
+        HWND found;
+    } search = {pid, shown, nullptr};
+    PumpUntil([&] {
+        EnumWindows(
+            [](HWND window, LPARAM lParam) -> BOOL {
+                auto& search = *reinterpret_cast<Search*>(lParam);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                wchar_t name[16] = {};
+                GetClassNameW(window, name, 16);
+                if (pid == search.pid && IsWindowVisible(window) && lstrcmpW(name, kDialogClass) == 0 &&
+                    std::find(search.shown.begin(), search.shown.end(), window) == search.shown.end()) {
+                    search.found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
+}
+
+// The program speaks the display language, Japanese or English, unless the
+// store's "Language" names one of the two; so do Pirnel's dialogs. The first
+// two runs leave the pictures of every window in both languages.
+TEST_F(TessalyTest, EveryWindowSpeaksTheDisplayLanguageOrTheStoredOne) {
+    constexpr DWORD kNotStored = 0;
+    const struct {
+        const char* name;
+        const wchar_t* locale;
+        DWORD stored;
+        const Interface& shown;
+        const wchar_t* pictures;  // suffix of the screenshots, or none
+    } cases[] = {
+        {"English display", L"en_US.UTF-8", kNotStored, kEnglish, L"-en"},
+        {"Japanese display", L"ja_JP.UTF-8", kNotStored, kJapanese, L"-ja"},
+        {"English display, Japanese stored", L"en_US.UTF-8", 0x0411, kJapanese, nullptr},
+        {"Japanese display, English stored", L"ja_JP.UTF-8", 0x0409, kEnglish, nullptr},
+        {"Japanese display, German stored", L"ja_JP.UTF-8", 0x0407, kJapanese, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool english = &c.shown == &kEnglish;
+        auto picture = [&](const wchar_t* name, HWND window, HWND alsoShown = nullptr) {
+            if (c.pictures) {
+                e2e::Screenshot(name + std::wstring(c.pictures), window, alsoShown);
+            }
+        };
+        e2e::DeleteStore();
+        e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'R', L"regedit", english ? L"Registry Editor" : L"レジストリ エディタ"},
+                         {MOD_CONTROL | MOD_ALT, 'K', L"notepad", english ? L"Notepad" : L"メモ帳"},
+                         {MOD_CONTROL | MOD_ALT, 'M', L"tessaly-missing-command", english ? L"Missing" : L"見つからない"}},
+                        3);
+        if (c.stored != kNotStored) {
+            e2e::WriteSetting(L"Language", c.stored);
+        }
+        ASSERT_NO_FATAL_FAILURE(Start(L"", c.locale));
+
+        PostCommand(main, IDM_SETTINGS);
+        HWND settings = WaitForDialog(L"Tessaly");
+        ASSERT_NE(nullptr, settings);
+        EXPECT_EQ(c.shown.addButton, e2e::WindowText(GetDlgItem(settings, IDC_ADD)));
+        EXPECT_EQ(c.shown.timeText, e2e::WindowText(GetDlgItem(settings, IDC_TIME_TEXT)));
+        picture(L"settings-tasks", settings);
+
+        PressButton(settings, IDC_ADD);
+        HWND editor = WaitForDialog(c.shown.editorTitle);
+        ASSERT_NE(nullptr, editor);
+        SetDlgItemTextW(editor, IDC_FILE, L"cmd");
+        SetDlgItemTextW(editor, IDC_NAME, english ? L"Command Prompt" : L"コマンド プロンプト");
+        picture(L"task-editor", editor);
+        for (const auto& pirnel : {std::make_pair(IDC_KEY, c.shown.keyCaptureTitle),
+                                   std::make_pair(IDC_KEY_LIST, c.shown.keyListTitle)}) {
+            PressButton(editor, pirnel.first);
+            HWND keys = WaitForDialog(pirnel.second);
+            ASSERT_NE(nullptr, keys);
+            picture(pirnel.first == IDC_KEY ? L"key-capture" : L"key-list", keys);
+            CloseWithCloseBox(keys);
+        }
+        // The shell's pickers carry the editor's titles and filter names.
+        const struct {
+            int button;
+            const wchar_t* text;
+            const wchar_t* name;
+        } pickers[] = {{IDC_FILE_BROWSE, c.shown.browseCommand, L"browse-command"},
+                       {IDC_FOLDER_BROWSE, c.shown.browseFolder, L"browse-folder"},
+                       {IDC_SOUND_BROWSE, c.shown.soundFilter, L"browse-sound"}};
+        for (const auto& p : pickers) {
+            PressButton(editor, p.button);
+            HWND picker = WaitForAnotherDialog(app->id(), {settings, editor});
+            ASSERT_NE(nullptr, picker);
+            EXPECT_TRUE(PumpUntil([&] { return e2e::FindChildWithText(picker, p.text) != nullptr; }, 5000))
+                << e2e::WindowText(picker);
+            picture(p.name, picker);
+            PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+            ASSERT_TRUE(PumpUntil([&] { return !IsWindow(picker); }));
+        }
+        PressButton(editor, IDCANCEL);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
+
+        // A click on the first row selects it for the delete button.
+        RECT list;
+        GetWindowRect(GetDlgItem(settings, IDC_LIST), &list);
+        e2e::ClickAt({list.left + 80, list.top + 40});
+        ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(GetDlgItem(settings, IDC_DELETE)); }));
+        PressButton(settings, IDC_DELETE);
+        HWND question = WaitForDialog(c.shown.deleteTitle);
+        ASSERT_NE(nullptr, question);
+        picture(L"delete-task", question);
+        PostMessageW(question, WM_COMMAND, IDNO, 0);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(question); }));
+        CloseWithCloseBox(settings);
+
+        PostCommand(main, IDM_ABOUT);
+        HWND about = WaitForDialog(c.shown.aboutTitle);
+        ASSERT_NE(nullptr, about);
+        picture(L"about", about);
+        CloseWithCloseBox(about);
+
+        SetCursorPos(400, 300);
+        PostMessageW(main, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+        HWND menu = e2e::WaitForProcessWindow(app->id(), kMenuClass);
+        ASSERT_NE(nullptr, menu);
+        picture(L"tray-menu", menu);
+        // Its first item opens the settings; the menu's own texts are the
+        // program's, which no other process can read under Wine.
+        e2e::PressKeys({VK_ESCAPE});
+        ASSERT_TRUE(PumpUntil([&] { return Menu() == nullptr; }));
+        if (c.pictures) {
+            TakeLauncherMenuPicture(app->id(), main, std::wstring(L"launcher-menu") + c.pictures);
+        }
+
+        EXPECT_EQ(0u, Exit());
+        // Every save keeps the choice.
+        DWORD stored = kNotStored;
+        e2e::ReadStoreDword(L"Setting", L"Language", stored);
+        EXPECT_EQ(c.stored, stored);
+    }
 }
 
 }  // namespace

@@ -57,11 +57,29 @@ protected:
         e2e::DeleteStore();
     }
 
-    void Start(const std::wstring& words = L"") {
-        app = std::make_unique<e2e::Process>(L"Tessaly.exe", words);
-        ASSERT_TRUE(app->started());
-        main = e2e::WaitForProcessWindow(app->id(), kMainClass, L"Tessaly", false);
+    // `locale`, when given, is the display language the program starts under
+    // (as LC_ALL names it); otherwise it has the suite's.
+    void Start(const std::wstring& words = L"", const wchar_t* locale = nullptr) {
+        if (locale) {
+            // The window is all there is to find it by: an instance that has
+            // just ended may still show one for a moment.
+            ASSERT_TRUE(harness::PumpUntil([] { return FindWindowW(kMainClass, L"Tessaly") == nullptr; }));
+            ASSERT_TRUE(e2e::StartUnderLocale(L"Tessaly.exe", locale));
+            // Until the window's process can be opened: a window is seen a
+            // moment before its process is.
+            ASSERT_TRUE(harness::PumpUntil([&] {
+                DWORD pid = 0;
+                main = FindWindowW(kMainClass, L"Tessaly");
+                app = std::make_unique<harness::Process>(main ? GetWindowThreadProcessId(main, &pid), pid : 0);
+                return app->Running();
+            }));
+        } else {
+            app = std::make_unique<e2e::Process>(L"Tessaly.exe", words);
+            ASSERT_TRUE(app->started());
+            main = e2e::WaitForProcessWindow(app->id(), kMainClass, L"Tessaly", false);
+        }
         ASSERT_NE(nullptr, main);
+        ASSERT_TRUE(app->started());
         // The window is there before its creation handler has finished
         // (loaded the store, registered the hotkeys): wait for the loop.
         ASSERT_EQ(0u, app->WaitForInputIdle());
@@ -104,7 +122,7 @@ protected:
     }
 
     e2e::TraySpy tray;
-    std::unique_ptr<e2e::Process> app;
+    std::unique_ptr<harness::Process> app;
     HWND main = nullptr;
 };
 

@@ -6,12 +6,15 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/program_state.h"
+#include "common/ui_text.h"
 #include "libs/pirnel/pirnel.h"
 #include "config/settings_dialog.h"
 #include "config/task_editor.h"
@@ -439,6 +442,123 @@ TEST_F(SettingsTest, DroppedFilesBecomeTasksOneEditorEach) {
     EXPECT_EQ(folder + L"\\notepad.exe", std::wstring(g_taskList.At(0)->File));
     EXPECT_EQ(folder + L"\\cmd.exe", std::wstring(g_taskList.At(1)->File));
     EXPECT_EQ(2, ListView_GetItemCount(list));
+}
+
+// Every dialog, menu and text of the program and of Pirnel, in both languages,
+// against the Japanese interface as it stood before the English one joined it.
+class InterfaceResources : public testing::Test {
+protected:
+    using Languages = std::map<LANGID, std::vector<BYTE>>;
+    using Resources = std::map<std::pair<ULONG_PTR, UINT>, Languages>;  // (type, id)
+
+    static Resources Read(HMODULE module) {
+        Resources found;
+        struct Search {
+            HMODULE module;
+            Resources* found;
+            ULONG_PTR type;
+        } search = {module, &found, 0};
+        for (ULONG_PTR type : {ULONG_PTR(RT_DIALOG), ULONG_PTR(RT_MENU), ULONG_PTR(RT_STRING)}) {
+            search.type = type;
+            EnumResourceNamesW(
+                module, MAKEINTRESOURCEW(type),
+                [](HMODULE, LPCWSTR type, LPWSTR name, LONG_PTR lParam) -> BOOL {
+                    EnumResourceLanguagesW(
+                        reinterpret_cast<Search*>(lParam)->module, type, name,
+                        [](HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR lParam) -> BOOL {
+                            auto& search = *reinterpret_cast<Search*>(lParam);
+                            HRSRC resource = FindResourceExW(module, type, name, language);
+                            auto data = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
+                            (*search.found)[{search.type, static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name))}]
+                                [language] = std::vector<BYTE>(data, data + SizeofResource(module, resource));
+                            return TRUE;
+                        },
+                        lParam);
+                    return TRUE;
+                },
+                reinterpret_cast<LONG_PTR>(&search));
+        }
+        return found;
+    }
+
+    // Each control of the dialog in tab order: its id and class.
+    static std::vector<std::pair<int, std::wstring>> Controls(HMODULE module, const std::vector<BYTE>& dialog) {
+        std::vector<std::pair<int, std::wstring>> controls;
+        HWND window = CreateDialogIndirectParamW(module, reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), nullptr,
+                                                 [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t name[64] = {};
+            GetClassNameW(child, name, 64);
+            controls.emplace_back(GetDlgCtrlID(child), name);
+        }
+        DestroyWindow(window);
+        return controls;
+    }
+
+    // The entries of a string table block that hold a text.
+    static std::vector<bool> Present(const std::vector<BYTE>& block) {
+        std::vector<bool> present;
+        for (auto entry = reinterpret_cast<const WORD*>(block.data()); present.size() < 16; entry += 1 + *entry) {
+            present.push_back(*entry != 0);
+        }
+        return present;
+    }
+};
+
+TEST_F(InterfaceResources, EveryOneInBothLanguagesAndTheJapaneseAsBefore) {
+    InitCommonControls();
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    lstrcpyW(wcsrchr(path, L'\\') + 1, L"tessaly_japanese_texts.dll");
+    HMODULE reference = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, reference);
+    const struct {
+        const char* name;
+        HMODULE module;
+    } modules[] = {{"Tessaly", g_instance}, {"Pirnel", GetModuleHandleW(L"pirnel.dll")}};
+    Resources japaneseBefore = Read(reference);
+    size_t compared = 0;
+    for (const auto& m : modules) {
+        ASSERT_NE(nullptr, m.module) << m.name;
+        for (const auto& [key, languages] : Read(m.module)) {
+            const auto& [type, id] = key;
+            SCOPED_TRACE(std::string(m.name) + ", type " + std::to_string(type) + ", id " + std::to_string(id));
+            ASSERT_EQ(2u, languages.size());
+            ASSERT_TRUE(languages.count(tessaly::kJapaneseUi) && languages.count(tessaly::kEnglishUi));
+            const std::vector<BYTE>& japanese = languages.at(tessaly::kJapaneseUi);
+            const std::vector<BYTE>& english = languages.at(tessaly::kEnglishUi);
+            if (type == ULONG_PTR(RT_DIALOG)) {
+                EXPECT_EQ(Controls(m.module, japanese), Controls(m.module, english));
+            } else if (type == ULONG_PTR(RT_STRING)) {
+                EXPECT_EQ(Present(japanese), Present(english));
+            }
+            auto before = japaneseBefore.find(key);
+            if (before != japaneseBefore.end()) {
+                EXPECT_TRUE(japanese == before->second.at(tessaly::kJapaneseUi));
+                japaneseBefore.erase(before);
+                ++compared;
+            }
+        }
+    }
+    // Every one of them is still there.
+    EXPECT_TRUE(japaneseBefore.empty());
+    EXPECT_EQ(9u, compared);  // 3 + 2 dialogs, the menu, 3 string blocks
+    FreeLibrary(reference);
+}
+
+// A stored language counts only when it is one of the two.
+TEST(InterfaceLanguage, StoredChoiceWinsOnlyWhenItIsOneOfTheTwo) {
+    const LANGID display = tessaly::ChooseUiLanguage(0);
+    EXPECT_EQ(PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? tessaly::kJapaneseUi : tessaly::kEnglishUi,
+              display);
+    const struct {
+        DWORD stored;
+        LANGID chosen;
+    } cases[] = {{0x0411, tessaly::kJapaneseUi}, {0x0409, tessaly::kEnglishUi}, {0x0809, display},
+                 {0x0011, display},              {0x10409, display},             {0xFFFFFFFF, display}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.chosen, tessaly::ChooseUiLanguage(c.stored)) << std::hex << c.stored;
+    }
 }
 
 }  // namespace
