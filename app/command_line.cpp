@@ -29,6 +29,8 @@ UINT CommandFromWords(int argc, const wchar_t* const* argv) {
             command = IDM_SHOW_LAUNCHER;
         } else if (SameFirstFour(argv[i], L"menu")) {
             command = IDM_SHOW_MENU;
+        } else if (SameFirstFour(argv[i], L"pause")) {
+            command = IDM_PAUSE;
         }
     }
     return command;

@@ -13,6 +13,7 @@
 #include "libs/pirnel/pirnel.h"
 #include "libs/quillet/quillet.h"
 #include "model/display_settings.h"
+#include "model/hotkey.h"
 #include "model/store.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -186,6 +187,13 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         if (!PopupHeld()) {
             ShowMenuAtCursor(window);
         }
+        return 0;
+    case IDM_PAUSE:
+        // Like the hotkeys themselves, not held by an open dialog: the
+        // editor registers nothing, and the settings register through the
+        // pause.
+        SetHotKeysPaused(!HotKeysPaused());
+        g_trayIcon.ShowPaused(HotKeysPaused());
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);

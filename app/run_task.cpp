@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "app/running_program.h"
 #include "common/program_state.h"
 #include "common/ui_libraries.h"
 #include "model/command_search.h"
@@ -28,7 +29,10 @@ void ShowNameWindow(Task& task) {
                                           g_instance, nullptr);
     }
     if (task.NameWindow) {
-        ShowWindow(task.NameWindow, SW_SHOW);
+        // Shown without activation: the user's window keeps the keyboard, and
+        // the program opened or switched to takes it next.
+        ShowWindow(task.NameWindow, SW_SHOWNOACTIVATE);
+        AnnounceNameWindow(task.NameWindow);
         // The same identifier again restarts the display time.
         SetTimer(g_mainWindow, reinterpret_cast<UINT_PTR>(task.NameWindow),
                  static_cast<UINT>(g_displaySettings.Time), nullptr);
@@ -41,6 +45,8 @@ void RunTask(Task* task) {
     if (g_runTaskStarting) {
         g_runTaskStarting();
     }
+    // Read before anything of ours can come to the front.
+    HWND foreground = GetForegroundWindow();
     // A request posted by a hotkey can outlive its task, deleted meanwhile
     // in the settings dialog.
     if (!g_taskList.Contains(task)) {
@@ -61,6 +67,9 @@ void RunTask(Task* task) {
         g_runShell.playSound(task->Sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
     }
     ShowNameWindow(*task);
+    if (task->Activate && SwitchToRunningProgram(resolved, foreground)) {
+        return;
+    }
     tessaly::PrepareShellUse();
     g_runShell.execute(nullptr, task->RunAs ? L"runas" : nullptr, resolved, task->Parameter,
                        directory, task->Show);

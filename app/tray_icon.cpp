@@ -1,11 +1,13 @@
 #include "app/tray_icon.h"
 
 #include <cstring>
+#include <utility>
 
 #include "common/program_state.h"
 #include "common/ui_text.h"
 #include "common/unique_handles.h"
 #include "model/display_settings.h"
+#include "model/hotkey.h"
 #include "resources/resource.h"
 
 // The record size the shell expects on 64-bit Windows, balloon icon included.
@@ -71,6 +73,7 @@ int CTrayIcon::Create(HWND owner, UINT id, UINT callbackMessage, HICON icon, con
         wcsncpy(m_nid.szTip, tip, kMaxTipLength);
         m_nid.szTip[kMaxTipLength] = L'\0';
     }
+    m_tipLength = wcslen(m_nid.szTip);
     m_bShown = 0;
     if (!show) {
         return 1;
@@ -95,9 +98,63 @@ int CTrayIcon::Destroy() {
         RemoveIfShown();
     }
     m_icon.reset();
+    m_pausedIcon.reset();
     memset(&m_nid, 0, sizeof(m_nid));
     m_bShown = 0;
     return 1;
+}
+
+void CTrayIcon::ShowPaused(bool paused) {
+    if (!m_nid.hWnd) {
+        return;
+    }
+    // Made only when pausing, so an ordinary run never pays for it.
+    tessaly::unique_hicon previous(std::move(m_pausedIcon));
+    m_nid.szTip[m_tipLength] = L'\0';
+    if (paused) {
+        m_pausedIcon.reset(GreyIcon(m_icon.get()));
+        wchar_t suffix[64];
+        if (tessaly::LoadUiString(g_instance, IDS_PAUSED_TIP, suffix) > 0 &&
+            m_tipLength + 1 + wcslen(suffix) <= kMaxTipLength) {
+            m_nid.szTip[m_tipLength] = L' ';
+            wcscpy(m_nid.szTip + m_tipLength + 1, suffix);
+        }
+    }
+    m_nid.hIcon = m_pausedIcon ? m_pausedIcon.get() : m_icon.get();
+    // The shell takes its own copy of the icon: the one it showed can go after.
+    if (m_bShown) {
+        g_trayShell.notifyIcon(NIM_MODIFY, &m_nid);
+    }
+}
+
+HICON GreyIcon(HICON icon) {
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info)) {
+        return nullptr;
+    }
+    tessaly::unique_hbitmap color(info.hbmColor), mask(info.hbmMask);
+    BITMAP size = {};
+    if (!color || !GetObjectW(color.get(), sizeof(size), &size)) {
+        return nullptr;
+    }
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), size.bmWidth, -size.bmHeight, 1, 32, BI_RGB};
+    tessaly::unique_hdc_window screen = tessaly::WindowDC(nullptr);
+    void* bits = nullptr;
+    tessaly::unique_hbitmap grey(CreateDIBSection(screen.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!grey || !GetDIBits(screen.get(), color.get(), 0, size.bmHeight, bits, &format, DIB_RGB_COLORS)) {
+        return nullptr;
+    }
+    auto* pixel = static_cast<RGBQUAD*>(bits);
+    for (LONG i = 0, count = size.bmWidth * size.bmHeight; i < count; ++i, ++pixel) {
+        // Luminance, lifted a quarter of the way to white, a quarter more
+        // transparent: a disabled icon's look, still clear on a light taskbar.
+        const int light = (pixel->rgbRed * 30 + pixel->rgbGreen * 59 + pixel->rgbBlue * 11) / 100;
+        pixel->rgbRed = pixel->rgbGreen = pixel->rgbBlue = static_cast<BYTE>((light * 3 + 255) / 4);
+        pixel->rgbReserved = static_cast<BYTE>(pixel->rgbReserved * 3 / 4);
+    }
+    ICONINFO greyed = {TRUE, 0, 0, mask.get(), grey.get()};
+    return CreateIconIndirect(&greyed);
 }
 
 void ShowTrayMenu(HWND owner, POINT point) {
@@ -109,6 +166,7 @@ void ShowTrayMenu(HWND owner, POINT point) {
     if (!popup) {
         return;
     }
+    CheckMenuItem(popup, IDM_PAUSE, MF_BYCOMMAND | (HotKeysPaused() ? MF_CHECKED : MF_UNCHECKED));
     UINT command = static_cast<UINT>(
         TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, owner, nullptr));
     menu.reset();

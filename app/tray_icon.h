@@ -32,6 +32,9 @@ public:
     // 1 when nothing had to change.
     int Show(int show);
     int Destroy();
+    // Paused: the icon greyed and the tip saying so; kept through a taskbar
+    // restart and a hidden icon shown again.
+    void ShowPaused(bool paused);
 
     NOTIFYICONDATAW m_nid;
     // The ShowIcon setting: set while the icon is meant to be shown, even when
@@ -39,14 +42,20 @@ public:
     int m_bShown;
 
 private:
-    // The icon m_nid shows.
+    // The icon given to Create, and its greyed copy while paused; m_nid
+    // shows one of them.
     tessaly::unique_hicon m_icon;
+    tessaly::unique_hicon m_pausedIcon;
+    size_t m_tipLength = 0;
 
     int AddWithRetries();
     int RemoveIfShown();
 };
 
 extern CTrayIcon g_trayIcon;
+
+// A greyed, paler copy of the icon (null when it cannot be made).
+HICON GreyIcon(HICON icon);
 
 // Tracks the tray menu at the point and sends the chosen command to the owner.
 void ShowTrayMenu(HWND owner, POINT point);

@@ -29,7 +29,7 @@ void Bind(HMODULE module, Function& function, const char* name) {
 }
 
 const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll",
-                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll"};
+                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll"};
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
@@ -75,6 +75,9 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         Bind(module, calls.imageListReplaceIcon, "ImageList_ReplaceIcon");
         Bind(module, calls.imageListRemove, "ImageList_Remove");
         Bind(module, calls.imageListGetIconSize, "ImageList_GetIconSize");
+        break;
+    case SystemLibrary::Oleacc:
+        Bind(module, calls.lresultFromObject, "LresultFromObject");
         break;
     case SystemLibrary::Count:
         break;

@@ -12,7 +12,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Count };
+enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Count };
 
 // Null where the system lacks the function or its library.
 struct DynCalls {
@@ -40,6 +40,8 @@ struct DynCalls {
     int(WINAPI* imageListReplaceIcon)(HIMAGELIST list, int index, HICON icon);
     BOOL(WINAPI* imageListRemove)(HIMAGELIST list, int index);
     BOOL(WINAPI* imageListGetIconSize)(HIMAGELIST list, int* width, int* height);
+    // oleacc: only once a screen reader asks a window of ours
+    LRESULT(WINAPI* lresultFromObject)(REFIID iid, WPARAM wParam, LPUNKNOWN object);
 };
 
 // Read as it stands by code that runs only after its library was bound.

@@ -93,6 +93,7 @@ inline void CloseHandleValue(HANDLE handle) { CloseHandle(handle); }
 inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void DestroyMenuHandle(HMENU menu) { DestroyMenu(menu); }
 inline void DeleteFontHandle(HFONT font) { DeleteObject(font); }
+inline void DeleteBitmapHandle(HBITMAP bitmap) { DeleteObject(bitmap); }
 // Only lists made through the bound comctl32 exist.
 inline void DestroyImageListHandle(HIMAGELIST list) { g_dynCalls.imageListDestroy(list); }
 inline void UnhookHandle(HHOOK hook) { UnhookWindowsHookEx(hook); }
@@ -108,6 +109,7 @@ using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;
 using unique_hicon = unique_any<HICON, detail::DestroyIconHandle>;
 using unique_hmenu = unique_any<HMENU, detail::DestroyMenuHandle>;
 using unique_hfont = unique_any<HFONT, detail::DeleteFontHandle>;
+using unique_hbitmap = unique_any<HBITMAP, detail::DeleteBitmapHandle>;
 using unique_himagelist = unique_any<HIMAGELIST, detail::DestroyImageListHandle>;
 using unique_hhook = unique_any<HHOOK, detail::UnhookHandle>;
 using unique_global_atom = unique_any<ATOM, detail::DeleteGlobalAtom>;

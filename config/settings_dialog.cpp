@@ -7,6 +7,7 @@
 #include <iterator>
 #include <memory>
 
+#include "common/accessible_names.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
@@ -82,7 +83,7 @@ void AddAcceptedTask(HWND dialog, const Task& copy) {
 
 void SettingsOnAdd(HWND dialog) {
     Task copy;
-    if (g_settingsDialogHooks.runEditor(dialog, &copy) == IDOK) {
+    if (g_settingsDialogHooks.runEditor(dialog, &copy, nullptr) == IDOK) {
         AddAcceptedTask(dialog, copy);
     }
 }
@@ -93,7 +94,7 @@ void SettingsOnChange(HWND dialog) {
         return;
     }
     Task copy(*old);
-    if (g_settingsDialogHooks.runEditor(dialog, &copy) != IDOK || !g_taskList.Contains(old)) {
+    if (g_settingsDialogHooks.runEditor(dialog, &copy, old) != IDOK || !g_taskList.Contains(old)) {
         return;
     }
     HWND list = ListOf(dialog);
@@ -209,7 +210,7 @@ void SettingsOnDropFiles(HWND dialog, HDROP drop) {
         }
         Task copy;
         ReadShortcut(path, copy.File, copy.Parameter, copy.WorkingFolder, &copy.Show, copy.Name);
-        if (g_settingsDialogHooks.runEditor(dialog, &copy) == IDOK) {
+        if (g_settingsDialogHooks.runEditor(dialog, &copy, nullptr) == IDOK) {
             AddAcceptedTask(dialog, copy);
         }
     }
@@ -226,6 +227,11 @@ void SettingsOnInitDialog(HWND dialog) {
     DragAcceptFiles(dialog, TRUE);
 
     HWND list = ListOf(dialog);
+    // Its label is the frame around it, which screen readers do not take
+    // for one.
+    wchar_t name[32];
+    tessaly::LoadUiString(g_instance, IDS_ACC_TASK_LIST, name);
+    tessaly::AccessibleNames().Set(list, name);
     DWORD styles = ListView_GetExtendedListViewStyle(list);
     ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     wchar_t title[32];
@@ -263,6 +269,7 @@ void SettingsOnInitDialog(HWND dialog) {
 void SettingsOnDestroy(HWND dialog) {
     // The image list belongs to the task rows and outlives the dialog.
     ListView_SetImageList(ListOf(dialog), nullptr, LVSIL_SMALL);
+    tessaly::AccessibleNames().Clear(ListOf(dialog));
     for (WPARAM size : {ICON_SMALL, ICON_BIG}) {
         tessaly::SetCaptionIcon(dialog, size, nullptr);
     }
@@ -273,7 +280,9 @@ void SettingsOnDestroy(HWND dialog) {
 // held elsewhere says so when the mouse rests on it.
 void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
     Task* task = GetRowTask(dialog, tip->iItem);
-    if (task && task->vk != kNoKey && task->Atom == 0 && tip->pszText && tip->cchTextMax > 0) {
+    // While the hotkeys are paused none is registered, and none is taken.
+    if (task && task->vk != kNoKey && task->Atom == 0 && !HotKeysPaused() && tip->pszText &&
+        tip->cchTextMax > 0) {
         tessaly::LoadUiString(g_instance, IDS_KEY_IN_USE, tip->pszText, tip->cchTextMax);
     }
 }

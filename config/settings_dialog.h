@@ -9,7 +9,7 @@ struct Task;
 // What the dialog opens and asks, replaceable so a test can answer for the
 // user: the task editor on a working copy, and the delete confirmation.
 struct SettingsDialogHooks {
-    INT_PTR (*runEditor)(HWND owner, Task* workingCopy);
+    INT_PTR (*runEditor)(HWND owner, Task* workingCopy, const Task* original);
     int(WINAPI* messageBox)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 };
 extern SettingsDialogHooks g_settingsDialogHooks;

@@ -6,11 +6,13 @@
 #include <shlwapi.h>
 
 #include "common/program_state.h"
+#include "common/accessible_names.h"
 #include "common/dyn_calls.h"
 #include "common/ui_text.h"
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
+#include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "windows/task_rows.h"
@@ -43,7 +45,10 @@ const struct {
     {IDC_WIN, MOD_WIN},
 };
 
-Task* WorkingCopy(HWND dialog) { return reinterpret_cast<Task*>(GetWindowLongPtrW(dialog, GWLP_USERDATA)); }
+const TaskEdit& Edit(HWND dialog) {
+    return *reinterpret_cast<const TaskEdit*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+}
+Task* WorkingCopy(HWND dialog) { return Edit(dialog).copy; }
 
 LONG_PTR ControlData(HWND dialog, int control) {
     return GetWindowLongPtrW(GetDlgItem(dialog, control), GWLP_USERDATA);
@@ -59,19 +64,52 @@ void SetChecked(HWND dialog, int control, bool checked) {
 
 bool IsChecked(HWND dialog, int control) { return IsDlgButtonChecked(dialog, control) == BST_CHECKED; }
 
+// Buttons whose captions ("...", ">") say nothing to a screen reader, and
+// the names it reads instead.
+const struct {
+    int control;
+    UINT name;
+} kUnnamedButtons[] = {
+    {IDC_KEY_LIST, IDS_ACC_KEY_LIST},
+    {IDC_FILE_BROWSE, IDS_ACC_FILE_BROWSE},
+    {IDC_FOLDER_BROWSE, IDS_ACC_FOLDER_BROWSE},
+    {IDC_SOUND_BROWSE, IDS_ACC_SOUND_BROWSE},
+    {IDC_SOUND_PLAY, IDS_ACC_SOUND_PLAY},
+};
+
+void NameButtonsForScreenReaders(HWND dialog) {
+    tessaly::AccessibleNames names;
+    for (const auto& button : kUnnamedButtons) {
+        wchar_t name[64];
+        tessaly::LoadUiString(g_instance, button.name, name);
+        names.Set(GetDlgItem(dialog, button.control), name);
+    }
+}
+
+void ForgetScreenReaderNames(HWND dialog) {
+    tessaly::AccessibleNames names;
+    names.Clear(GetDlgItem(dialog, IDC_KEY));
+    for (const auto& button : kUnnamedButtons) {
+        names.Clear(GetDlgItem(dialog, button.control));
+    }
+}
+
 // The key's user data is -1 for no key, else the virtual-key code.
 void ShowKey(HWND dialog, LONG_PTR vk) {
     SetControlData(dialog, IDC_KEY, vk);
-    if (vk == -1) {
-        wchar_t caption[32];
-        tessaly::LoadUiString(g_instance, IDS_SET_KEY, caption);
-        SetDlgItemTextW(dialog, IDC_KEY, caption);
-        return;
-    }
     wchar_t name[PIRNEL_VIRTUAL_KEY_NAME_LENGTH] = {};
-    PirnelGetVirtualKeyName(static_cast<UINT>(vk), name);
-    name[PIRNEL_VIRTUAL_KEY_NAME_LENGTH - 1] = L'\0';
+    if (vk == -1) {
+        tessaly::LoadUiString(g_instance, IDS_SET_KEY, name);
+    } else {
+        PirnelGetVirtualKeyName(static_cast<UINT>(vk), name);
+        name[PIRNEL_VIRTUAL_KEY_NAME_LENGTH - 1] = L'\0';
+    }
     SetDlgItemTextW(dialog, IDC_KEY, name);
+    // The caption is only the key: a screen reader says what the button is for.
+    wchar_t format[64], accessible[64 + PIRNEL_VIRTUAL_KEY_NAME_LENGTH];
+    tessaly::LoadUiString(g_instance, IDS_ACC_KEY, format);
+    wsprintfW(accessible, format, name);
+    tessaly::AccessibleNames().Set(GetDlgItem(dialog, IDC_KEY), accessible);
 }
 
 UINT Modifiers(HWND dialog) {
@@ -141,8 +179,38 @@ void RefreshIcon(HWND dialog) {
     tessaly::ShowControlIcon(GetDlgItem(dialog, IDC_TASK_ICON), PreviewIcon(dialog));
 }
 
-void EditorOnInitDialog(HWND dialog, Task* task) {
-    SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(task));
+// Says in the dialog whether the combination will work: nothing for a free
+// key or none; else who holds it, another task of the list first. The
+// edited task's own registered key is ours to keep.
+void ShowKeyWarning(HWND dialog) {
+    const TaskEdit& edit = Edit(dialog);
+    const LONG_PTR key = ControlData(dialog, IDC_KEY);
+    const UINT vk = static_cast<UINT>(key), modifiers = Modifiers(dialog);
+    wchar_t warning[64 + kTextFieldLength] = {};
+    const Task* user = nullptr;
+    for (const auto& task : g_taskList) {
+        if (!user && task.get() != edit.original && task->vk == vk && task->fsModifiers == modifiers) {
+            user = task.get();
+        }
+    }
+    const bool ownKey = edit.original && edit.original->Atom != 0 && edit.original->vk == vk &&
+                        edit.original->fsModifiers == modifiers;
+    if (key == -1) {
+        // No key, nothing to hold.
+    } else if (user) {
+        wchar_t format[64];
+        tessaly::LoadUiString(g_instance, IDS_KEY_USED_BY_TASK, format);
+        wsprintfW(warning, format, user->Name[0] ? user->Name : user->File);
+    } else if (!ownKey && !CanRegisterHotKey(dialog, modifiers, vk)) {
+        tessaly::LoadUiString(g_instance, IDS_KEY_HELD, warning);
+    }
+    SetDlgItemTextW(dialog, IDC_KEY_WARNING, warning);
+}
+
+void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(edit));
+    Task* task = edit->copy;
+    NameButtonsForScreenReaders(dialog);
     for (int box : kTextBoxes) {
         SendDlgItemMessageW(dialog, box, EM_LIMITTEXT, kTextFieldLength - 1, 0);
     }
@@ -173,7 +241,9 @@ void EditorOnInitDialog(HWND dialog, Task* task) {
     SetDlgItemTextW(dialog, IDC_ICON_PATH, task->IconPath);
     SetControlData(dialog, IDC_ICON_PATH, task->IconIndex);
     SetChecked(dialog, IDC_SHOW_LAUNCHER, task->ShowLauncher != 0);
+    SetChecked(dialog, IDC_ACTIVATE, task->Activate != 0);
     RefreshIcon(dialog);
+    ShowKeyWarning(dialog);
 }
 
 void EditorOnCaptureKey(HWND dialog, bool fromList) {
@@ -182,10 +252,11 @@ void EditorOnCaptureKey(HWND dialog, bool fromList) {
     if ((result & kKeyMask) == PIRNEL_NO_KEY) {
         ShowKey(dialog, -1);
         SetModifiers(dialog, 0);
-        return;
+    } else {
+        ShowKey(dialog, static_cast<LONG_PTR>(result & kKeyMask));
+        SetModifiers(dialog, (result >> kModifierShift) & 0xF);
     }
-    ShowKey(dialog, static_cast<LONG_PTR>(result & kKeyMask));
-    SetModifiers(dialog, (result >> kModifierShift) & 0xF);
+    ShowKeyWarning(dialog);
 }
 
 void EditorOnBrowseFile(HWND dialog) {
@@ -295,6 +366,7 @@ void EditorOnOk(HWND dialog) {
     ReadText(dialog, IDC_ICON_PATH, task->IconPath);
     task->IconIndex = static_cast<int>(ControlData(dialog, IDC_ICON_PATH));
     task->ShowLauncher = IsChecked(dialog, IDC_SHOW_LAUNCHER) ? 1 : 0;
+    task->Activate = IsChecked(dialog, IDC_ACTIVATE) ? 1 : 0;
     EndDialog(dialog, IDOK);
 }
 
@@ -305,6 +377,13 @@ BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
         return TRUE;
     case IDC_KEY_LIST:
         EditorOnCaptureKey(dialog, true);
+        return TRUE;
+    case IDC_ALT:
+    case IDC_CTRL:
+    case IDC_SHIFT:
+    case IDC_WIN:
+        // A modifier changed by hand makes another combination.
+        ShowKeyWarning(dialog);
         return TRUE;
     case IDC_FILE:
         if (HIWORD(wParam) == EN_KILLFOCUS) {
@@ -346,7 +425,7 @@ BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
 INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        EditorOnInitDialog(dialog, reinterpret_cast<Task*>(lParam));
+        EditorOnInitDialog(dialog, reinterpret_cast<const TaskEdit*>(lParam));
         return TRUE;
     case WM_COMMAND:
         return EditorOnCommand(dialog, wParam);
@@ -355,12 +434,14 @@ INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_DESTROY:
         tessaly::ShowControlIcon(GetDlgItem(dialog, IDC_TASK_ICON), nullptr);
+        ForgetScreenReaderNames(dialog);
         return FALSE;
     default:
         return FALSE;
     }
 }
 
-INT_PTR RunTaskEditor(HWND owner, Task* workingCopy) {
-    return tessaly::UiDialogBox(g_instance, IDD_TASK, owner, TaskEditorProc, reinterpret_cast<LPARAM>(workingCopy));
+INT_PTR RunTaskEditor(HWND owner, Task* workingCopy, const Task* original) {
+    TaskEdit edit = {workingCopy, original};
+    return tessaly::UiDialogBox(g_instance, IDD_TASK, owner, TaskEditorProc, reinterpret_cast<LPARAM>(&edit));
 }

@@ -89,6 +89,8 @@ std::unique_ptr<Task> LoadTask(HKEY key) {
     registry::ReadString(key, L"IconPath", task->IconPath);
     registry::ReadInt(key, L"IconIndex", task->IconIndex);
     registry::ReadInt(key, L"ShowLauncher", task->ShowLauncher);
+    // Missing from stores of earlier versions: off, as they behaved.
+    registry::ReadInt(key, L"Activate", task->Activate);
     task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
     return task;
 }
@@ -138,7 +140,8 @@ bool SaveTask(HKEY key, const Task& task) {
            registry::WriteString(key, L"Sound", task.Sound) &&
            registry::WriteString(key, L"IconPath", task.IconPath) &&
            registry::WriteDword(key, L"IconIndex", static_cast<DWORD>(task.IconIndex)) &&
-           registry::WriteDword(key, L"ShowLauncher", static_cast<DWORD>(task.ShowLauncher));
+           registry::WriteDword(key, L"ShowLauncher", static_cast<DWORD>(task.ShowLauncher)) &&
+           registry::WriteDword(key, L"Activate", task.Activate ? 1u : 0u);
 }
 
 bool SaveTasks(HKEY tasksKey) {

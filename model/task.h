@@ -28,6 +28,9 @@ struct Task {
     wchar_t IconPath[kTextFieldLength] = {};
     int IconIndex = 0;
     int ShowLauncher = 1;
+    // Nonzero: a program already running is brought forward instead of
+    // started again.
+    int Activate = 0;
     // Run-time only
     HWND NameWindow = nullptr;
     int ImageIndex = -1;

@@ -52,6 +52,22 @@
 #define IDC_ICON_DEFAULT 1029
 #define IDC_ICON_PATH 1030
 #define IDC_RUNAS 1031
+#define IDC_ACTIVATE 1032
+#define IDC_KEY_WARNING 1033
+
+// Strings
+#define IDS_PAUSED_TIP 200
+#define IDS_KEY_USED_BY_TASK 201
+#define IDS_KEY_HELD 202
+// Accessible names of the editor's buttons whose captions do not say what
+// they do
+#define IDS_ACC_KEY 203
+#define IDS_ACC_KEY_LIST 204
+#define IDS_ACC_FILE_BROWSE 205
+#define IDS_ACC_FOLDER_BROWSE 206
+#define IDS_ACC_SOUND_BROWSE 207
+#define IDS_ACC_SOUND_PLAY 208
+#define IDS_ACC_TASK_LIST 209
 
 // Texts of the string table. The eight locations and the three show states
 // run in the order of their settings' values.
@@ -79,6 +95,8 @@
 #define IDM_ABOUT 32774
 #define IDM_SHOW_LAUNCHER 32775
 #define IDM_SHOW_MENU 32776
+// Pauses every hotkey, or ends the pause
+#define IDM_PAUSE 32777
 
 // Private messages of the main window (WM_APP and WM_APP + 1). Other programs
 // and the shell rely on these numbers, so they are spelled out.

@@ -5,6 +5,7 @@
 #include "common/program_state.h"
 #include "common/unique_handles.h"
 #include "model/display_settings.h"
+#include "windows/name_accessible.h"
 
 const wchar_t kNameWindowClass[] = L"Tessaly_NameWindowClass";
 
@@ -135,9 +136,18 @@ LRESULT CALLBACK NameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         NameOnTimer(window, wParam);
         return 0;
+    case WM_GETOBJECT:
+        if (LRESULT answer = AnswerNameWindowObject(window, wParam, lParam)) {
+            return answer;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+void AnnounceNameWindow(HWND window) {
+    NotifyWinEvent(EVENT_SYSTEM_ALERT, window, OBJID_CLIENT, CHILDID_SELF);
 }
 
 bool IsNameWindow(HWND window) {

@@ -17,6 +17,9 @@ constexpr COLORREF kNameWindowKey = RGB(255, 255, 255);
 extern const wchar_t kNameWindowClass[];
 
 LRESULT CALLBACK NameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Tells screen readers, as a system alert does, that the window shows a
+// name: they read it out then. Each time it is shown.
+void AnnounceNameWindow(HWND window);
 // True for a live window of the name window class, of this process.
 bool IsNameWindow(HWND window);
 // The distance from the screen's edges on a screen of this DPI.

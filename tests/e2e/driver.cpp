@@ -148,6 +148,9 @@ void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon) {
         SetString(key, L"Parameter", tasks[i].parameter);
         SetString(key, L"Task", tasks[i].folder);
         SetDword(key, L"Show", static_cast<DWORD>(tasks[i].show));
+        if (tasks[i].activate) {
+            SetDword(key, L"Activate", static_cast<DWORD>(tasks[i].activate));
+        }
         RegCloseKey(key);
     }
     if (count >= 0) {

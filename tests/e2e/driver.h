@@ -52,6 +52,8 @@ struct StoredTask {
     std::wstring parameter = L"";
     std::wstring folder = L"";
     int show = SW_SHOWNORMAL;
+    // Written only when set: a store of an earlier version has no "Activate".
+    int activate = 0;
 };
 // Writes tasks as Task0.. and Count (when count >= 0), and settings if given.
 void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon = -1);

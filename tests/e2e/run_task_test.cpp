@@ -192,6 +192,129 @@ TEST_F(RunTaskTest, UnresolvedCommandDoesNothingAtAll) {
     EXPECT_NE(nullptr, e2e::FindProcessWindow(app->id(), kNameClass, L"recorded", false));
 }
 
+// A task that switches to its program when it runs: the recorder, staying
+// with as many windows as asked for.
+class SwitchTest : public RunTaskTest {
+protected:
+    void TearDown() override {
+        for (HWND window : RecorderWindows()) {
+            EndProcessOf(window);
+        }
+        SetEnvironmentVariableW(L"TESSALY_RECORDER_WINDOWS", nullptr);
+        RunTaskTest::TearDown();
+    }
+    static std::vector<HWND> RecorderWindows() {
+        std::vector<HWND> windows;
+        for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"TessalyRecorderWindow", nullptr));) {
+            windows.push_back(window);
+        }
+        return windows;
+    }
+    static DWORD ProcessOf(HWND window) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        return pid;
+    }
+    // Presses the task's keys; true once `window` has come to the front.
+    static bool PressBrings(WORD key, HWND window) {
+        e2e::PressKeys({VK_CONTROL, VK_MENU, key});
+        return PumpUntil([&] { return GetForegroundWindow() == window && !IsIconic(window); });
+    }
+};
+
+TEST_F(SwitchTest, APressBringsTheRunningProgramForwardAndCyclesThroughItsWindows) {
+    SetEnvironmentVariableW(L"TESSALY_RECORDER_WINDOWS", L"2");
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'W', L"tessaly_recorder", L"切り替え", L"", L"", SW_SHOWNORMAL, 1}}, 1);
+    Start();
+    Record record;
+    ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'W'}, record));
+    ASSERT_TRUE(PumpUntil([&] { return RecorderWindows().size() == 2; }));
+    DeleteFileW(output.c_str());
+    const std::vector<HWND> windows = RecorderWindows();  // front first
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 500, 200, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == other; }));
+
+    // From another program its front window comes; then the other, in turn.
+    EXPECT_TRUE(PressBrings('W', windows[0]));
+    e2e::Screenshot(L"switch-to-running", windows[0]);
+    EXPECT_TRUE(PressBrings('W', windows[1]));
+    EXPECT_TRUE(PressBrings('W', windows[0]));
+    // Minimised, it is restored: at once or, where it went to the back when
+    // minimised, at the next press.
+    ShowWindow(windows[0], SW_MINIMIZE);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(PumpUntil([&] { return IsIconic(windows[0]) && GetForegroundWindow() == other; }));
+    e2e::PressKeys({VK_CONTROL, VK_MENU, 'W'});
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() != other; }));
+    EXPECT_TRUE(GetForegroundWindow() == windows[0] || PressBrings('W', windows[0]));
+    EXPECT_FALSE(IsIconic(windows[0]));
+    // One process all along, and the name shown as for a run.
+    EXPECT_EQ(windows, RecorderWindows());
+    EXPECT_EQ(ProcessOf(windows[0]), ProcessOf(windows[1]));
+    EXPECT_FALSE(ReadRecord(output, record));
+    EXPECT_NE(nullptr, NameWindow(L"切り替え"));
+    DestroyWindow(other);
+}
+
+// A document is opened again at each press: here one of a type the recorder
+// opens, so each press starts one more.
+TEST_F(SwitchTest, ADocumentTaskRunsAsBefore) {
+    // Written for the machine: Wine's shell did not find it under the user's classes.
+    const std::wstring command = L"\"" + e2e::BinDir() + L"\\tessaly_recorder.exe\" \"%1\"";
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, L".tessalyswitch", nullptr, REG_SZ, L"TessalySwitchDocument",
+                    sizeof(L"TessalySwitchDocument"));
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"TessalySwitchDocument\\shell\\open\\command", nullptr, REG_SZ,
+                    command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    const std::wstring document = workFolder + L"\\switch.tessalyswitch";
+    CloseHandle(CreateFileW(document.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    SetEnvironmentVariableW(L"TESSALY_RECORDER_WINDOWS", L"1");
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'D', document, L"文書", L"", L"", SW_SHOWNORMAL, 1}}, 1);
+    Start();
+    for (size_t press = 1; press <= 2; ++press) {
+        e2e::PressKeys({VK_CONTROL, VK_MENU, 'D'});
+        EXPECT_TRUE(PumpUntil([&] { return RecorderWindows().size() == press; })) << "press " << press;
+    }
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"TessalySwitchDocument");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".tessalyswitch");
+    const std::vector<HWND> windows = RecorderWindows();
+    ASSERT_EQ(2u, windows.size());
+    EXPECT_NE(ProcessOf(windows[0]), ProcessOf(windows[1]));
+}
+
+// Paused, a press reaches no task of ours: another program can have the key.
+// A second start with "pause" toggles, and the tip says so.
+TEST_F(RunTaskTest, PauseFromASecondStartFreesTheKeysUntilItEnds) {
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'R', L"tessaly_recorder", L"recorded"}}, 1);
+    Start();
+    auto tipSays = [&](const std::wstring& tip) {
+        return PumpUntil([&] { return !tray.Calls().empty() && tray.Calls().back().tip == tip; });
+    };
+    e2e::Process(L"Tessaly.exe", L"pause").WaitForExit();
+    ASSERT_TRUE(PumpUntil([&] { return e2e::HotKeyIsFree(MOD_CONTROL | MOD_ALT, 'R'); }));
+    EXPECT_TRUE(tipSays(L"Tessaly (一時停止中)"));
+    // The press goes to whoever holds the key now: this test, not Tessaly.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0xB01, MOD_CONTROL | MOD_ALT, 'R'));
+    e2e::PressKeys({VK_CONTROL, VK_MENU, 'R'});
+    MSG message = {};
+    EXPECT_TRUE(PumpUntil([&] { return PeekMessageW(&message, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE) != FALSE; }));
+    UnregisterHotKey(nullptr, 0xB01);
+    Record record;
+    EXPECT_FALSE(ReadRecord(output, record));
+
+    PostCommand(main, IDM_SHOW_MENU);
+    ASSERT_TRUE(PumpUntil([&] { return Menu() != nullptr; }));
+    e2e::Screenshot(L"tray-menu-paused", Menu());
+    e2e::PressKeys({VK_ESCAPE});
+    ASSERT_TRUE(PumpUntil([&] { return Menu() == nullptr; }));
+
+    e2e::Process(L"Tessaly.exe", L"PAUSE").WaitForExit();
+    ASSERT_TRUE(PumpUntil([&] { return !e2e::HotKeyIsFree(MOD_CONTROL | MOD_ALT, 'R'); }));
+    EXPECT_TRUE(tipSays(L"Tessaly"));
+    EXPECT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, 'R'}, record));
+}
+
 TEST_F(RunTaskTest, HotKeysRunWhileADialogIsOpen) {
     e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'R', L"tessaly_recorder", L"recorded"}}, 1);
     Start();

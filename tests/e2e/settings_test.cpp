@@ -46,7 +46,7 @@ TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
     SetDlgItemTextW(editor, IDC_FILE, L"regedit");
     SetDlgItemTextW(editor, IDC_NAME, L"レジストリ");
     SendMessageW(GetDlgItem(editor, IDC_CTRL), BM_SETCHECK, BST_CHECKED, 0);
-    e2e::Screenshot(L"task-editor", editor);
+    e2e::Screenshot(L"task-editor-new", editor);
     // Without a captured key the task has no hotkey; it is added all the same.
     PressButton(editor, IDOK);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
@@ -57,7 +57,8 @@ TEST_F(TessalyTest, AddingATaskInTheSettingsRegistersItAndClosingSavesIt) {
     ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks", L"Count", count) && count == 3; }));
     // The count is written before the tasks: wait for the last value of the new one.
     DWORD value = 0;
-    ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks\\Task2", L"ShowLauncher", value); }));
+    ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks\\Task2", L"Activate", value); }));
+    EXPECT_EQ(0u, value);
     std::wstring text;
     EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task2", L"File", text));
     EXPECT_EQ(L"regedit", text);
@@ -82,6 +83,48 @@ TEST_F(TessalyTest, CommonControlsLoadWithTheFirstDialogInTheManifestsVersion) {
     const std::wstring controls = e2e::LoadedModulePath(app->id(), L"comctl32.dll");
     EXPECT_NE(std::wstring::npos, controls.find(L"common-controls_6595b64144ccf1df_6.")) << controls;
     CloseWithCloseBox(settings);
+}
+
+// Opened on a task whose keys another task holds, the editor says so at
+// once; switching to the running program is kept with the task.
+TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
+    const struct {
+        const wchar_t* locale;
+        const wchar_t* first;
+        const wchar_t* title;
+        const wchar_t* warning;
+        const wchar_t* picture;
+    } cases[] = {
+        {L"ja_JP.UTF-8", L"メモ帳", kEditorTitle, L"タスク「メモ帳」が使用しています", L"task-editor-switch-ja"},
+        {L"en_US.UTF-8", L"Notepad", L"Task properties", L"Used by the task \"Notepad\"", L"task-editor-switch-en"},
+    };
+    for (const auto& c : cases) {
+        e2e::DeleteStore();
+        e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'K', L"notepad", c.first}, {MOD_CONTROL | MOD_ALT, 'K', L"regedit", L"regedit"}},
+                        2);
+        ASSERT_NO_FATAL_FAILURE(Start(L"", c.locale));
+        PostCommand(main, IDM_SETTINGS);
+        HWND settings = WaitForDialog(L"Tessaly");
+        ASSERT_NE(nullptr, settings);
+        HWND list = GetDlgItem(settings, IDC_LIST);
+        e2e::PressKeys({VK_DOWN});
+        ASSERT_TRUE(PumpUntil([&] { return SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 1; }));
+        PressButton(settings, IDC_CHANGE);
+        HWND editor = WaitForDialog(c.title);
+        ASSERT_NE(nullptr, editor);
+        EXPECT_EQ(c.warning, e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
+        SendMessageW(GetDlgItem(editor, IDC_ACTIVATE), BM_SETCHECK, BST_CHECKED, 0);
+        e2e::Screenshot(c.picture, editor);
+        PressButton(editor, IDOK);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
+        CloseWithCloseBox(settings);
+        DWORD activate = 0;
+        ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks\\Task1", L"Activate", activate); }));
+        EXPECT_EQ(1u, activate);
+        ASSERT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task0", L"Activate", activate));
+        EXPECT_EQ(0u, activate);
+        EXPECT_EQ(0u, Exit());
+    }
 }
 
 TEST_F(TessalyTest, SigningOutWithTheSettingsOpenKeepsTheirEdits) {

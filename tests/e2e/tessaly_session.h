@@ -22,6 +22,16 @@ inline void PostCommand(HWND window, UINT command) {
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
+// Ends the process of the window, and waits until it has gone.
+inline void EndProcessOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+}
+
 // Ends a Tessaly left running by an earlier, failed test.
 inline void EndStrayInstances() {
     for (int i = 0; i < 5; ++i) {
@@ -29,18 +39,19 @@ inline void EndStrayInstances() {
         if (!stray) {
             return;
         }
-        DWORD pid = 0;
-        GetWindowThreadProcessId(stray, &pid);
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 10000);
-        CloseHandle(process);
+        EndProcessOf(stray);
     }
 }
 
 class TessalyTest : public testing::Test {
 protected:
+    static e2e::TraySpy& SharedTray() {
+        static e2e::TraySpy spy;
+        return spy;
+    }
+
     void SetUp() override {
+        tray.Clear();
         EndStrayInstances();
         e2e::DeleteStore();
     }
@@ -116,7 +127,10 @@ protected:
         return app->WaitForExit();
     }
 
-    e2e::TraySpy tray;
+    // One stand-in taskbar for the whole run: under Wine a program started
+    // through the Linux-side launcher under another locale, after the
+    // stand-in of an earlier test had gone, hung in its tray call at exit.
+    e2e::TraySpy& tray = SharedTray();
     std::unique_ptr<harness::Process> app;
     HWND main = nullptr;
 };

@@ -29,6 +29,12 @@ TEST(CommandFromWords, LastRecognisedWordOnFourCharactersWins) {
         {{L"launcher", L"menu"}, IDM_SHOW_MENU},
         {{L"menu", L"launcher"}, IDM_SHOW_LAUNCHER},
         {{L"menu", L"xyz"}, IDM_SHOW_MENU},
+        {{L"pause"}, IDM_PAUSE},
+        {{L"PAUSED"}, IDM_PAUSE},
+        {{L"paus"}, IDM_PAUSE},
+        {{L"pau"}, IDM_SETTINGS},
+        {{L"pause", L"menu"}, IDM_SHOW_MENU},
+        {{L"launcher", L"Pause"}, IDM_PAUSE},
         {{L"xyz"}, IDM_SETTINGS},
         // Only ASCII letters fold: a full-width "ｍｅｎｕ" is not the word.
         {{L"\xff4d\xff45\xff4e\xff55"}, IDM_SETTINGS},

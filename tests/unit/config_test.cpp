@@ -19,6 +19,7 @@
 #include "config/settings_dialog.h"
 #include "config/task_editor.h"
 #include "model/display_settings.h"
+#include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
@@ -94,11 +95,12 @@ protected:
     }
     void Open() {
         dialog = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_TASK), nullptr, TaskEditorProc,
-                                    reinterpret_cast<LPARAM>(&copy));
+                                    reinterpret_cast<LPARAM>(&edit));
         ASSERT_NE(nullptr, dialog);
     }
     KeyCaptureDialogs saved;
     Task copy;
+    TaskEdit edit = {&copy, nullptr};
     HWND dialog = nullptr;
 };
 
@@ -219,13 +221,73 @@ TEST_F(EditorTest, KeyCaptureAppliesTheWholeValue) {
     EXPECT_EQ(UINT(MOD_ALT), copy.fsModifiers);
 }
 
+// Whether the combination will work is said in the dialog as soon as it is
+// set: on opening, after a capture, after a modifier is changed by hand.
+TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
+    test::HotKeyOwner owner;
+    g_taskList.Clear();
+    Task* own = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'K', L"自分"));
+    own->Atom = RegisterTaskHotKey(own->fsModifiers, own->vk);
+    ASSERT_NE(0, own->Atom);
+    Task* other = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'O', L"メモ帳"));
+    other->Atom = RegisterTaskHotKey(other->fsModifiers, other->vk);
+    // Unnamed, it goes by its command.
+    Task* unnamed = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'U', L""));
+    lstrcpyW(unnamed->File, L"calc");
+    HWND program = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(RegisterHotKey(program, 1, MOD_CONTROL | MOD_ALT, 'H'));
+    const std::wstring held = L"ほかのプログラムか Windows が使用しています";
+    const struct {
+        const char* what;
+        const Task* original;
+        UINT vk;
+        const wchar_t* warning;
+    } cases[] = {
+        {"its own key", own, 'K', L""},
+        {"another task's key", own, 'O', L"タスク「メモ帳」が使用しています"},
+        {"an unnamed task's key", nullptr, 'U', L"タスク「calc」が使用しています"},
+        {"a new task on a listed task's key", nullptr, 'K', L"タスク「自分」が使用しています"},
+        {"a key held by another program", own, 'H', held.c_str()},
+        {"a free key", own, 'F', L""},
+        {"no key", own, kNoKey, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        copy.vk = c.vk;
+        copy.fsModifiers = MOD_CONTROL | MOD_ALT;
+        edit.original = c.original;
+        Open();
+        EXPECT_EQ(c.warning, Text(dialog, IDC_KEY_WARNING));
+        DestroyWindow(std::exchange(dialog, nullptr));
+    }
+
+    // Captured, then changed by hand; and paused, when the own key is free
+    // and still no conflict.
+    edit.original = own;
+    copy.vk = 'K';
+    Open();
+    g_capturedValue = (MOD_CONTROL | MOD_ALT) << 16 | 'H';
+    Click(dialog, IDC_KEY);
+    EXPECT_EQ(held, Text(dialog, IDC_KEY_WARNING));
+    CheckDlgButton(dialog, IDC_SHIFT, BST_CHECKED);
+    Click(dialog, IDC_SHIFT);
+    EXPECT_EQ(L"", Text(dialog, IDC_KEY_WARNING));
+    DestroyWindow(std::exchange(dialog, nullptr));
+    SetHotKeysPaused(true);
+    Open();
+    EXPECT_EQ(L"", Text(dialog, IDC_KEY_WARNING));
+    SetHotKeysPaused(false);
+    UnregisterHotKey(program, 1);
+    DestroyWindow(program);
+}
+
 // The user's part in the settings dialog: what the editor does with each
 // working copy, and the answer to the delete question.
 std::vector<std::function<INT_PTR(Task*)>> g_editorRuns;
 size_t g_editorRun = 0;
 int g_deleteAnswer = IDNO;
 
-INT_PTR FakeEditor(HWND, Task* copy) {
+INT_PTR FakeEditor(HWND, Task* copy, const Task*) {
     return g_editorRun < g_editorRuns.size() ? g_editorRuns[g_editorRun++](copy) : IDCANCEL;
 }
 int WINAPI FakeMessageBox(HWND, LPCWSTR, LPCWSTR, UINT) { return g_deleteAnswer; }

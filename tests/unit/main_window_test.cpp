@@ -10,6 +10,7 @@
 #include "common/program_state.h"
 #include "common/ui_libraries.h"
 #include "model/display_settings.h"
+#include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
@@ -308,6 +309,81 @@ TEST_F(MainWindowTest, ExitWhileTheSettingsAreOpenKeepsTheTasks) {
     EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Tasks",
                                           L"Count", RRF_RT_DWORD, nullptr, &count, &size));
     EXPECT_EQ(2u, count);
+}
+
+}  // namespace
+
+namespace {
+
+// Every pixel of the icon is a shade of grey (or fully transparent).
+bool IsGrey(HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) {
+        return false;
+    }
+    BITMAP size = {};
+    GetObjectW(info.hbmColor, sizeof(size), &size);
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), size.bmWidth, -size.bmHeight, 1, 32, BI_RGB};
+    std::vector<RGBQUAD> pixels(size_t(size.bmWidth) * size.bmHeight);
+    HDC screen = GetDC(nullptr);
+    bool read = GetDIBits(screen, info.hbmColor, 0, size.bmHeight, pixels.data(), &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    bool grey = read && !pixels.empty();
+    for (const RGBQUAD& pixel : pixels) {
+        grey = grey && pixel.rgbRed == pixel.rgbGreen && pixel.rgbGreen == pixel.rgbBlue;
+    }
+    return grey;
+}
+
+TEST_F(MainWindowTest, PauseReleasesEveryHotKeyGreysTheIconAndResumeRegistersThemAgain) {
+    g_taskList.Clear();
+    Task* kept = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'P', L"p"));
+    kept->Atom = RegisterTaskHotKey(kept->fsModifiers, kept->vk);
+    ASSERT_NE(0, kept->Atom);
+    const HICON normal = g_trayIcon.m_nid.hIcon;
+    session.tray.calls.clear();
+
+    Command(window(), IDM_PAUSE);
+    EXPECT_TRUE(HotKeysPaused());
+    EXPECT_EQ(0, kept->Atom);
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(CanRegisterHotKey(other, MOD_CONTROL | MOD_ALT, 'P'));
+    EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00030050"));
+    ASSERT_EQ(1u, session.tray.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), session.tray.calls[0].message);
+    EXPECT_EQ(L"Tessaly (一時停止中)", session.tray.calls[0].tip);
+    EXPECT_NE(normal, session.tray.calls[0].icon);
+    EXPECT_TRUE(IsGrey(session.tray.calls[0].icon));
+    EXPECT_FALSE(IsGrey(normal));
+
+    // A task added while paused (as the settings add one) waits for the end.
+    Task* added = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'Q', L"q"));
+    added->Atom = RegisterTaskHotKey(added->fsModifiers, added->vk);
+    EXPECT_EQ(0, added->Atom);
+    // A taskbar restart shows the paused look again.
+    SendMessageW(window(), g_taskbarCreatedMessage, 0, 0);
+    ASSERT_EQ(3u, session.tray.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), session.tray.calls[2].message);
+    EXPECT_EQ(L"Tessaly (一時停止中)", session.tray.calls[2].tip);
+
+    // Meanwhile another program took one of the keys.
+    ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, 'Q'));
+    session.tray.calls.clear();
+    Command(window(), IDM_PAUSE);
+    EXPECT_FALSE(HotKeysPaused());
+    EXPECT_EQ(GlobalFindAtomW(L"Tessaly00030050"), kept->Atom);
+    EXPECT_NE(0, kept->Atom);
+    EXPECT_FALSE(CanRegisterHotKey(other, MOD_CONTROL | MOD_ALT, 'P'));
+    EXPECT_EQ(0, added->Atom);
+    ASSERT_EQ(1u, session.tray.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), session.tray.calls[0].message);
+    EXPECT_EQ(L"Tessaly", session.tray.calls[0].tip);
+    EXPECT_EQ(normal, session.tray.calls[0].icon);
+    UnregisterHotKey(other, 1);
+    DestroyWindow(other);
 }
 
 }  // namespace

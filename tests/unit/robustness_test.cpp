@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 #include <map>
 #include <random>
@@ -94,7 +95,8 @@ constexpr DWORD kEdges[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF
 void* FieldOf(Task& task, size_t field) {
     void* fields[] = {&task.fsModifiers,  &task.vk,      task.File,       task.Parameter,
                       task.WorkingFolder, &task.Show,    &task.RunAs,     task.Name,
-                      task.Sound,         task.IconPath, &task.IconIndex, &task.ShowLauncher};
+                      task.Sound,         task.IconPath, &task.IconIndex, &task.ShowLauncher,
+                      &task.Activate};
     return fields[field];
 }
 std::wstring FieldText(Task& task, size_t field) {
@@ -340,7 +342,7 @@ TEST_F(RobustnessTest, EveryStoredFieldRoundTripsExactly) {
 }
 
 // The rule for the words, written out again: the last word whose first four
-// characters, ASCII letters folded, open "launcher" or "menu" wins.
+// characters, ASCII letters folded, open "launcher", "menu" or "pause" wins.
 UINT ExpectedCommand(int argc, const wchar_t* const* argv) {
     UINT command = IDM_SETTINGS;
     for (int i = 1; i < argc; ++i) {
@@ -348,7 +350,10 @@ UINT ExpectedCommand(int argc, const wchar_t* const* argv) {
         for (wchar_t& c : head) {
             c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
         }
-        command = head == L"laun" ? IDM_SHOW_LAUNCHER : head == L"menu" ? IDM_SHOW_MENU : command;
+        command = head == L"laun"   ? IDM_SHOW_LAUNCHER
+                  : head == L"menu" ? IDM_SHOW_MENU
+                  : head == L"paus" ? IDM_PAUSE
+                                    : command;
     }
     return command;
 }
@@ -358,13 +363,13 @@ TEST(SecondStartWords, RandomCommandLinesGiveTheLastRecognisedWordsCommand) {
     // dotted and dotless i, long s, full-width m), surrogates, a non-character.
     const wchar_t odd[] = {L'"',   L'\\',  L' ',   L'\t',  0x212A, 0x0130, 0x0131,
                            0x017F, 0xFF4D, 0xD83D, 0xDE00, 0xFFFF, L'a',   L'N'};
-    const wchar_t* stems[] = {L"launcher", L"menu", L"LAUN", L"Menus",
-                              L"lau",      L"men",  L"exit", L""};
+    const wchar_t* stems[] = {L"launcher", L"menu", L"LAUN", L"Menus", L"lau",
+                              L"men",      L"exit", L"",     L"pause", L"pau"};
     for (unsigned seed = 0; seed < 5000; ++seed) {
         Damage damage(seed);
         std::wstring line = L"Tessaly.exe";
         for (DWORD n = damage.Below(6); n > 0; --n) {
-            std::wstring word = stems[damage.Below(8)];
+            std::wstring word = stems[damage.Below(std::size(stems))];
             for (wchar_t& c : word) {
                 c = damage.Below(2) ? c ^ 0x20 : c;  // the stems are letters only
             }

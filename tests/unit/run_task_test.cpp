@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <string>
@@ -334,6 +336,59 @@ TEST_F(RunTaskTest, PlaysTheSoundAndShowsTheName) {
     EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
     EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
     EXPECT_TRUE(exStyle & WS_EX_LAYERED);
+}
+
+HWND g_alerted = nullptr;
+LONG g_alertObject = 0;
+void CALLBACK RecordAlert(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+    g_alerted = window;
+    g_alertObject = object;
+}
+
+// A screen reader hears the name: the window says it is an alert, named after
+// the task, and raises the alert event; it takes neither focus nor activation.
+TEST_F(RunTaskTest, TheNameIsAnnouncedAsAnAlertWithoutTakingTheActivation) {
+    HWND user = CreateWindowExW(0, L"STATIC", L"user", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                nullptr, nullptr);
+    SetForegroundWindow(user);
+    test::PumpUntil([&] { return GetForegroundWindow() == user; });
+    g_alerted = nullptr;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, RecordAlert,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    Run();
+    ASSERT_NE(nullptr, task->NameWindow);
+    EXPECT_EQ(user, GetForegroundWindow());
+    EXPECT_NE(task->NameWindow, GetFocus());
+
+    // As a screen reader asks, through the system's accessibility library.
+    using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+    auto accessibleObjectFromWindow = reinterpret_cast<FromWindow>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+    ASSERT_NE(nullptr, accessibleObjectFromWindow);
+    IAccessible* object = nullptr;
+    ASSERT_EQ(S_OK, accessibleObjectFromWindow(task->NameWindow, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                               reinterpret_cast<void**>(&object)));
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    EXPECT_EQ(S_OK, object->get_accName(self, &name));
+    EXPECT_EQ(std::wstring(L"Run me"), name ? name : L"");
+    SysFreeString(name);
+    VARIANT role = {};
+    EXPECT_EQ(S_OK, object->get_accRole(self, &role));
+    EXPECT_EQ(VT_I4, role.vt);
+    EXPECT_EQ(ROLE_SYSTEM_ALERT, role.lVal);
+    object->Release();
+
+    const bool announced = test::PumpUntil([] { return g_alerted != nullptr; }, 2000);
+    UnhookWinEvent(hook);
+    DestroyWindow(user);
+    if (!announced && hook) {
+        GTEST_SKIP() << "this system delivers no alert event to an out-of-context hook";
+    }
+    EXPECT_EQ(task->NameWindow, g_alerted);
+    EXPECT_EQ(OBJID_CLIENT, g_alertObject);
 }
 
 TEST_F(RunTaskTest, NothingHappensForAnUnusableTask) {

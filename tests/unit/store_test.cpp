@@ -53,7 +53,8 @@ std::wstring StoredState() {
         state += L" " + std::to_wstring(v);
     }
     for (const auto& t : g_taskList) {
-        for (int v : {int(t->fsModifiers), int(t->vk), t->Show, t->RunAs, t->IconIndex, t->ShowLauncher}) {
+        for (int v : {int(t->fsModifiers), int(t->vk), t->Show, t->RunAs, t->IconIndex, t->ShowLauncher,
+                      t->Activate}) {
             state += L" " + std::to_wstring(v);
         }
         for (const wchar_t* text : {t->File, t->Parameter, t->WorkingFolder, t->Name, t->Sound, t->IconPath}) {
@@ -72,6 +73,7 @@ std::unique_ptr<Task> LetterTask(wchar_t letter) {
     }
     task->Show = letter % 3 + 1;
     task->RunAs = task->ShowLauncher = letter % 2;
+    task->Activate = 1 - letter % 2;
     task->IconIndex = letter;
     return task;
 }
@@ -214,6 +216,8 @@ TEST_F(StoreTest, MissingValuesTakeTheirDefaults) {
     EXPECT_EQ(0, task.RunAs);
     EXPECT_EQ(0, task.IconIndex);
     EXPECT_EQ(1, task.ShowLauncher);
+    // A store of an earlier version: programs are started, never switched to.
+    EXPECT_EQ(0, task.Activate);
     EXPECT_STREQ(L"", task.File);
     EXPECT_STREQ(L"", task.WorkingFolder);
 }
@@ -346,6 +350,7 @@ TEST_F(StoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
     lstrcpyW(task->IconPath, L"C:\\icons.dll");
     task->IconIndex = 4;
     task->ShowLauncher = 0;
+    task->Activate = 1;
     g_displaySettings.Location = Center;
     g_displaySettings.Alpha = 255;
     lstrcpyW(g_displaySettings.Font.lfFaceName, L"IPAGothic");
@@ -369,6 +374,7 @@ TEST_F(StoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
     EXPECT_STREQ(saved.IconPath, loaded.IconPath);
     EXPECT_EQ(saved.IconIndex, loaded.IconIndex);
     EXPECT_EQ(saved.ShowLauncher, loaded.ShowLauncher);
+    EXPECT_EQ(1, loaded.Activate);
     EXPECT_NE(0, loaded.Atom);
     EXPECT_EQ(Center, g_displaySettings.Location);
     EXPECT_EQ(255, g_displaySettings.Alpha);

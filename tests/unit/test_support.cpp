@@ -74,7 +74,7 @@ size_t FakeTrayShell::Count(DWORD message) const {
 
 BOOL WINAPI FakeTrayShell::Notify(DWORD message, PNOTIFYICONDATAW data) {
     FakeTrayShell& self = *g_fakeTray;
-    self.calls.push_back({message, data->uID, data->uCallbackMessage, data->szTip});
+    self.calls.push_back({message, data->uID, data->uCallbackMessage, data->szTip, data->hIcon});
     if (message != NIM_ADD) {
         return TRUE;
     }

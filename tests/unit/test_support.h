@@ -33,6 +33,7 @@ struct TrayCall {
     UINT id;
     UINT callbackMessage;
     std::wstring tip;
+    HICON icon;
 };
 // Replaces the shell for the tray icon while it lives. Each answer is taken in
 // turn (the last repeats): TRUE, or FALSE with the given last error.
