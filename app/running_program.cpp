@@ -2,13 +2,32 @@
 
 #include <shlwapi.h>
 
+#include <memory>
+
+#include "common/file_stamp.h"
 #include "common/unique_handles.h"
+
+BOOL(WINAPI* g_processImageName)(HANDLE, DWORD, LPWSTR, PDWORD) = QueryFullProcessImageNameW;
 
 namespace {
 
 using tessaly::unique_handle;
+using tessaly::unique_hfile;
 
 bool SamePath(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
+
+// The path the system resolved a file to, through drive letters of SUBST and
+// mapped shares, links and short names; empty when it cannot be opened.
+struct FinalPath {
+    wchar_t text[MAX_PATH] = {};
+    explicit FinalPath(const wchar_t* path) {
+        unique_hfile file(tessaly::OpenForAttributes(path));
+        DWORD length = file ? GetFinalPathNameByHandleW(file.get(), text, MAX_PATH, FILE_NAME_NORMALIZED) : 0;
+        if (length == 0 || length >= MAX_PATH) {
+            text[0] = L'\0';
+        }
+    }
+};
 
 // The user a process runs as, in a buffer large enough for any SID.
 struct ProcessUser {
@@ -67,8 +86,7 @@ private:
         unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
         wchar_t image[MAX_PATH];
         DWORD length = MAX_PATH;
-        if (!process || !QueryFullProcessImageNameW(process.get(), 0, image, &length) ||
-            !SamePath(image, m_program)) {
+        if (!process || !g_processImageName(process.get(), 0, image, &length) || !IsProgram(image)) {
             return false;
         }
         // Another user's program in this session (started "as another user")
@@ -76,7 +94,25 @@ private:
         return ProcessUser(process.get()).Is(m_self);
     }
 
+    // A process reports the path the system resolved, which may name the
+    // file the task does through another drive (SUBST, a mapped share) or
+    // form: the two final paths decide then. Only an image of the program's
+    // own name is opened for that, never every process's.
+    bool IsProgram(const wchar_t* image) {
+        if (SamePath(image, m_program)) {
+            return true;
+        }
+        if (!SamePath(PathFindFileNameW(image), PathFindFileNameW(m_program))) {
+            return false;
+        }
+        if (!m_final) {
+            m_final.reset(new FinalPath(m_program));
+        }
+        return m_final->text[0] != L'\0' && SamePath(FinalPath(image).text, m_final->text);
+    }
+
     const wchar_t* m_program;
+    std::unique_ptr<FinalPath> m_final;
     ProcessUser m_self;
     DWORD m_lastPid = 0;
     bool m_lastAnswer = false;

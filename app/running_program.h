@@ -11,3 +11,7 @@
 // the program, the one longest in the back, so repeated calls cycle through
 // them all. A process whose image or owner cannot be read is left alone.
 bool SwitchToRunningProgram(const wchar_t* program, HWND foreground);
+
+// The system's query of a process's image, replaceable so a test can report
+// the path another drive letter or form gives the same file.
+extern BOOL(WINAPI* g_processImageName)(HANDLE process, DWORD flags, LPWSTR image, PDWORD length);

@@ -18,11 +18,25 @@ struct FileStamp {
     bool settled = false;
 };
 
-// One attribute read, no more.
+// One attribute read, no more; for a folder that is a link (a junction, a
+// symbolic link), whose own times never change, the times of its target.
 FileStamp TakeFileStamp(const wchar_t* path);
 
 // Whether a folder's time on this volume changes when an entry comes or goes.
+// Not when the volume cannot tell its file system (a drive with no medium, a
+// locked volume): the medium inserted later may well be FAT.
 bool KeepsFolderTimes(const wchar_t* folder);
+
+// The system calls behind the two above, replaceable so a test can make a
+// volume go missing, come back as FAT, or a share be slow to fail.
+extern BOOL(WINAPI* g_fileAttributes)(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data);
+extern BOOL(WINAPI* g_volumeInformation)(LPCWSTR root, LPWSTR name, DWORD nameSize, LPDWORD serial,
+                                         LPDWORD componentLength, LPDWORD flags, LPWSTR system,
+                                         DWORD systemSize);
+
+// A file or folder opened to read its attributes and name, through any link;
+// INVALID_HANDLE_VALUE when it cannot be.
+HANDLE OpenForAttributes(const wchar_t* path);
 
 // True when `now` is what `before` recorded and `before` could be trusted.
 bool StampHolds(const FileStamp& before, const FileStamp& now);

@@ -106,6 +106,13 @@ inline void FreeTaskMemory(void* memory) { CoTaskMemFree(memory); }
 
 using unique_hkey = unique_any<HKEY, detail::CloseKey>;
 using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;
+
+// An opened file, which CreateFileW gives as INVALID_HANDLE_VALUE on failure
+// where every other call gives null: held as null then.
+class unique_hfile : public unique_handle {
+public:
+    explicit unique_hfile(HANDLE file) noexcept : unique_handle(file == INVALID_HANDLE_VALUE ? nullptr : file) {}
+};
 using unique_hicon = unique_any<HICON, detail::DestroyIconHandle>;
 using unique_hmenu = unique_any<HMENU, detail::DestroyMenuHandle>;
 using unique_hfont = unique_any<HFONT, detail::DeleteFontHandle>;

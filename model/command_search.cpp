@@ -44,8 +44,8 @@ bool FindFile(const wchar_t* folders, const wchar_t* command, const wchar_t* ext
     wmemcpy(name + commandLength, extension ? extension : L"", extensionLength);
     name[commandLength + extensionLength] = L'\0';
     DWORD length = GetFullPathNameW(name, MAX_PATH, resolved, nullptr);
-    return length != 0 && length < MAX_PATH &&
-           GetFileAttributesW(resolved) != INVALID_FILE_ATTRIBUTES;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return length != 0 && length < MAX_PATH && tessaly::g_fileAttributes(resolved, GetFileExInfoStandard, &data);
 }
 
 bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -210,9 +210,8 @@ using tessaly::KeptText;
 struct KeptFolder {
     KeptText path;
     tessaly::FileStamp stamp;
-    bool keepsTimes = false;
-    // At the last check.
-    bool changed = false;
+    // Looked at in this listing: the answers resting on it hold from then on.
+    bool checked = false;
 };
 
 struct KeptAnswer {
@@ -229,6 +228,10 @@ struct KeptAnswer {
 
 constexpr int kSearchFolders = -1;
 
+// What a volume's file system tells of its folder times, asked once a
+// listing: a drive empty at one look may hold a FAT stick at the next.
+enum VolumeTimes : signed char { kVolumeUnknown, kVolumeKeepsTimes, kVolumeLosesTimes };
+
 struct KeptSearches {
     // The search folders and PATHEXT the answers were found with.
     KeptText searchPath;
@@ -236,7 +239,9 @@ struct KeptSearches {
     // The search folders first, then the folders of commands written with one.
     tessaly::GrowableArray<KeptFolder> folders;
     size_t searchFolderCount = 0;
+    bool searchFoldersChecked = false;
     tessaly::GrowableArray<KeptAnswer, 16> answers;
+    VolumeTimes volumes[26] = {};
 };
 
 KeptSearches g_kept;
@@ -250,22 +255,71 @@ UINT HashText(const wchar_t* text) {
     return hash;
 }
 
+bool KeepsFolderTimes(const wchar_t* path) {
+    int drive = PathGetDriveNumberW(path);
+    if (drive < 0) {
+        return tessaly::KeepsFolderTimes(path);
+    }
+    VolumeTimes& known = g_kept.volumes[drive];
+    if (known == kVolumeUnknown) {
+        known = tessaly::KeepsFolderTimes(path) ? kVolumeKeepsTimes : kVolumeLosesTimes;
+    }
+    return known == kVolumeKeepsTimes;
+}
+
+// Looks at the folder once in this listing: whether what was found in it
+// before still holds. Stamped afresh either way, so what is searched from now
+// on rests on what it shows now.
+bool TakeFolderLook(KeptFolder& folder) {
+    folder.checked = true;
+    tessaly::FileStamp now = tessaly::TakeFileStamp(folder.path.get());
+    const bool holds = KeepsFolderTimes(folder.path.get()) && tessaly::StampHolds(folder.stamp, now);
+    folder.stamp = now;
+    return holds;
+}
+
+void DropAnswersOn(int folder) {
+    g_kept.answers.erase_if([folder](const KeptAnswer& answer) { return answer.folder == folder; });
+}
+
+// Whether the answers resting on the kept folder `index` (kSearchFolders: on
+// every search folder) may be used; those that may not are dropped. A folder
+// is looked at only when an answer that rests on it is asked for, so one that
+// no current task names is never waited on.
+bool FolderHolds(int index) {
+    bool holds = true;
+    if (index != kSearchFolders) {
+        KeptFolder& folder = g_kept.folders[static_cast<size_t>(index)];
+        holds = folder.checked || TakeFolderLook(folder);
+    } else if (!g_kept.searchFoldersChecked) {
+        g_kept.searchFoldersChecked = true;
+        for (size_t i = 0; i < g_kept.searchFolderCount; ++i) {
+            holds = TakeFolderLook(g_kept.folders[i]) && holds;
+        }
+    }
+    if (!holds) {
+        DropAnswersOn(index);
+    }
+    return holds;
+}
+
 void AddFolder(const wchar_t* path) {
     KeptFolder folder;
     folder.path = KeepText(path);
-    folder.stamp = tessaly::TakeFileStamp(path);
-    folder.keepsTimes = tessaly::KeepsFolderTimes(path);
     g_kept.folders.push_back(std::move(folder));
 }
 
-// The kept folder of that path, added (and stamped before it is searched) when new.
+// The kept folder of that path, looked at (stamped before it is searched) in
+// this listing.
 int FolderIndex(const wchar_t* path) {
     for (size_t i = g_kept.searchFolderCount; i < g_kept.folders.size(); ++i) {
         if (CompareStringOrdinal(g_kept.folders[i].path.get(), -1, path, -1, TRUE) == CSTR_EQUAL) {
+            FolderHolds(static_cast<int>(i));
             return static_cast<int>(i);
         }
     }
     AddFolder(path);
+    TakeFolderLook(g_kept.folders[g_kept.folders.size() - 1]);
     return static_cast<int>(g_kept.folders.size() - 1);
 }
 
@@ -289,7 +343,35 @@ void KeepSearchOrder(const wchar_t* searchPath, const wchar_t* extensions) {
     g_kept.searchFolderCount = g_kept.folders.size();
 }
 
-// Keeps the answers that still hold: one attribute read per folder, however
+// Drops the answers no listing asked for since the last check, and the
+// folders of commands no kept answer rests on any more.
+void DropUnused() {
+    g_kept.answers.erase_if([](const KeptAnswer& answer) { return !answer.used; });
+    const size_t first = g_kept.searchFolderCount;
+    size_t kept = first;
+    for (size_t i = first; i < g_kept.folders.size(); ++i) {
+        bool restedOn = false;
+        for (size_t a = 0; a < g_kept.answers.size(); ++a) {
+            KeptAnswer& answer = g_kept.answers[a];
+            if (answer.folder == static_cast<int>(i)) {
+                answer.folder = static_cast<int>(kept);
+                restedOn = true;
+            }
+        }
+        if (restedOn) {
+            if (kept != i) {
+                g_kept.folders[kept] = std::move(g_kept.folders[i]);
+            }
+            ++kept;
+        }
+    }
+    while (g_kept.folders.size() > kept) {
+        g_kept.folders.erase(g_kept.folders.size() - 1);
+    }
+}
+
+// Begins a listing. No folder is looked at here: each is, once, when the
+// first answer resting on it is asked for, at one attribute read however
 // many tasks there are.
 void CheckKeptSearches() {
     std::unique_ptr<wchar_t[]> searchPath = SearchFolders();
@@ -297,23 +379,18 @@ void CheckKeptSearches() {
     const wchar_t* extensions = ExtensionList(copy);
     if (!SameText(g_kept.searchPath, searchPath.get()) || !SameText(g_kept.extensions, extensions)) {
         KeepSearchOrder(searchPath.get(), extensions);
-        return;
+    } else {
+        DropUnused();
     }
-    bool searchFolderChanged = false;
-    for (size_t i = 0; i < g_kept.folders.size(); ++i) {
-        KeptFolder& folder = g_kept.folders[i];
-        tessaly::FileStamp now = tessaly::TakeFileStamp(folder.path.get());
-        folder.changed = !folder.keepsTimes || !tessaly::StampHolds(folder.stamp, now);
-        folder.stamp = now;
-        searchFolderChanged = searchFolderChanged || (folder.changed && i < g_kept.searchFolderCount);
-    }
-    g_kept.answers.erase_if([searchFolderChanged](const KeptAnswer& answer) {
-        bool changed = answer.folder == kSearchFolders ? searchFolderChanged
-                                                       : g_kept.folders[static_cast<size_t>(answer.folder)].changed;
-        return changed || !answer.used;
-    });
     for (size_t i = 0; i < g_kept.answers.size(); ++i) {
         g_kept.answers[i].used = false;
+    }
+    for (size_t i = 0; i < g_kept.folders.size(); ++i) {
+        g_kept.folders[i].checked = false;
+    }
+    g_kept.searchFoldersChecked = false;
+    for (VolumeTimes& volume : g_kept.volumes) {
+        volume = kVolumeUnknown;
     }
 }
 
@@ -321,6 +398,9 @@ const KeptAnswer* FindAnswer(const wchar_t* command, UINT hash) {
     for (size_t i = 0; i < g_kept.answers.size(); ++i) {
         KeptAnswer& answer = g_kept.answers[i];
         if (answer.hash == hash && wcscmp(answer.command.get(), command) == 0) {
+            if (!FolderHolds(answer.folder)) {
+                return nullptr;
+            }
             answer.used = true;
             return &answer;
         }
@@ -336,6 +416,8 @@ int SearchAndKeep(const wchar_t* command, UINT hash, wchar_t* resolved) {
             return SearchCommand(command, resolved);
         }
         folder = FolderIndex(path);
+    } else {
+        FolderHolds(kSearchFolders);
     }
     KeptAnswer answer;
     answer.hash = hash;

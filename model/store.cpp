@@ -234,13 +234,19 @@ const wchar_t* FinishInterruptedSave(HKEY maker) {
     return kProgramKey;
 }
 
+// The key that holds the store, once a save that stopped part-way has been
+// taken to one end: whatever is read from the store, its language first,
+// comes from the store the next load finds.
+unique_hkey OpenStore() {
+    unique_hkey software = registry::OpenKey(HKEY_CURRENT_USER, L"Software");
+    unique_hkey maker = software ? registry::OpenKey(software.get(), kMakerKey) : unique_hkey();
+    return maker ? registry::OpenKey(maker.get(), FinishInterruptedSave(maker.get())) : unique_hkey();
+}
+
 }  // namespace
 
 int LoadStore() {
-    unique_hkey software = registry::OpenKey(HKEY_CURRENT_USER, L"Software");
-    unique_hkey maker = software ? registry::OpenKey(software.get(), kMakerKey) : unique_hkey();
-    unique_hkey program =
-        maker ? registry::OpenKey(maker.get(), FinishInterruptedSave(maker.get())) : unique_hkey();
+    unique_hkey program = OpenStore();
     if (!program) {
         return 0;
     }
@@ -255,9 +261,7 @@ int LoadStore() {
 
 DWORD StoredLanguage() {
     DWORD language = 0;
-    unique_hkey software = registry::OpenKey(HKEY_CURRENT_USER, L"Software");
-    unique_hkey maker = software ? registry::OpenKey(software.get(), kMakerKey) : unique_hkey();
-    unique_hkey program = maker ? registry::OpenKey(maker.get(), kProgramKey) : unique_hkey();
+    unique_hkey program = OpenStore();
     unique_hkey setting = program ? registry::OpenKey(program.get(), kSettingKey) : unique_hkey();
     if (!setting || !registry::ReadDword(setting.get(), L"Language", language)) {
         return 0;

@@ -18,6 +18,7 @@ int LoadStore();
 // The "Language" value of "Setting", a language id the user may set to
 // choose the interface's language; 0 when there is none. Read alone, before
 // anything is shown, and kept by every save as a value this version leaves be.
+// Finishes a stopped save first, as LoadStore does.
 DWORD StoredLanguage();
 // Replaces the whole store with every setting and every task, or, when any
 // write fails, leaves it as it was. Values under "Setting" that this version

@@ -254,8 +254,9 @@ enum KeyState : BYTE {
 
 // What only the hook's thread reads and writes while it runs.
 struct KeyHook {
-    UINT heldKeys;   // ModifierKeyBit of each modifier key down
-    BYTE keys[256];  // KeyState of each key
+    UINT heldKeys;          // ModifierKeyBit of each modifier key down
+    BYTE keys[256];         // KeyState of each key
+    DWORD pressTimes[256];  // of each key's last press, in the system's message time
 };
 
 struct Capture {
@@ -287,7 +288,7 @@ void ShowCapture(const Capture& capture) {
 // Decides on one key event on the hook's thread: whether to keep it from
 // everyone else. A change of the held modifiers, or a key captured, goes to
 // the dialog posted, so the hook waits for nothing.
-bool HookKeyEvent(Capture& capture, DWORD vk, bool release) {
+bool HookKeyEvent(Capture& capture, DWORD vk, bool release, DWORD time) {
     // VK_PACKET carries a character, not a key; 0 and 0xFF name no key.
     if (vk == 0 || vk >= 0xFF || vk == VK_PACKET) {
         return false;
@@ -303,6 +304,7 @@ bool HookKeyEvent(Capture& capture, DWORD vk, bool release) {
         state = kKeyUp;
         hook.heldKeys &= ~modifier;
     } else {
+        hook.pressTimes[vk] = time;
         // Followed wherever the press goes: a modifier held down in another
         // program still counts once the dialog is in front.
         hook.heldKeys |= modifier;
@@ -327,11 +329,35 @@ bool HookKeyEvent(Capture& capture, DWORD vk, bool release) {
     return swallow;
 }
 
+// Forgets the keys whose release the hook may have missed, as the dialog is
+// activated again: no hook sees a key while the secure desktop (Ctrl+Alt+Del,
+// Win+L) is in front, so "Ctrl+Alt+" would stay shown and the next key be
+// taken with them. A key the system saw go down tells its own state; one kept
+// from it cannot, and is taken as up: a user still holding it makes it
+// repeat, which the hook sees as a press. Only keys pressed before the
+// activation: the hook may see presses that followed it before this.
+void ForgetReleasedKeys(Capture& capture, DWORD activated) {
+    KeyHook& hook = capture.hook;
+    const UINT held = hook.heldKeys;
+    for (int vk = 1; vk < 0xFF; ++vk) {
+        BYTE& state = hook.keys[vk];
+        const bool before = static_cast<LONG>(hook.pressTimes[vk] - activated) < 0;
+        if (before && (state == kKeySwallowed || (state == kKeySeen && GetAsyncKeyState(vk) >= 0))) {
+            state = kKeyUp;
+            hook.heldKeys &= ~ModifierKeyBit(static_cast<DWORD>(vk));
+        }
+    }
+    if (hook.heldKeys != held) {
+        PostMessageW(capture.dialog, WM_PIRNEL_HOOKED_KEY, hook.heldKeys, 0);
+    }
+}
+
 LRESULT CALLBACK CaptureHook(int code, WPARAM wParam, LPARAM lParam) {
     auto* capture = static_cast<Capture*>(TlsGetValue(g_captureSlot));
     if (code == HC_ACTION && capture != nullptr &&
         HookKeyEvent(*capture, reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode,
-                     wParam == WM_KEYUP || wParam == WM_SYSKEYUP)) {
+                     wParam == WM_KEYUP || wParam == WM_SYSKEYUP,
+                     reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->time)) {
         return 1;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -350,8 +376,10 @@ DWORD WINAPI HookThread(void* parameter) {
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
     TlsSetValue(g_captureSlot, capture);
     // Keys already down went down for everyone.
+    const DWORD now = GetTickCount();
     for (int vk = 1; vk < 0xFF; ++vk) {
         hook.keys[vk] = GetAsyncKeyState(vk) < 0 ? kKeySeen : kKeyUp;
+        hook.pressTimes[vk] = now - 1;
     }
     hook.heldKeys = HeldModifierKeys();
     tessaly::unique_hhook handle(SetWindowsHookExW(WH_KEYBOARD_LL, CaptureHook, g_module, 0));
@@ -361,6 +389,9 @@ DWORD WINAPI HookThread(void* parameter) {
     PostMessageW(capture->dialog, WM_PIRNEL_HOOKED_KEY, hook.heldKeys, 0);
     SetEvent(capture->ready);
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_PIRNEL_RECHECK_KEYS) {
+            ForgetReleasedKeys(*capture, static_cast<DWORD>(message.wParam));
+        }
     }
     return 0;
 }
@@ -429,6 +460,9 @@ INT_PTR CALLBACK CaptureProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         if (capture != nullptr) {
             capture->active = LOWORD(wParam) != WA_INACTIVE;
             capture->keyInChord = false;
+            if (capture->active && capture->thread) {
+                PostThreadMessageW(capture->threadId, WM_PIRNEL_RECHECK_KEYS, GetTickCount(), 0);
+            }
             ShowCapture(*capture);
         }
         return FALSE;

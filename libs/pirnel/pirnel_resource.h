@@ -14,6 +14,7 @@
 // Posted by the hook's thread to the capture dialog: wParam the modifier keys
 // held, lParam the combination just captured or 0.
 #define WM_PIRNEL_HOOKED_KEY (WM_APP + 1)
+#define WM_PIRNEL_RECHECK_KEYS (WM_APP + 2)
 
 // Key list dialog
 #define IDC_PIRNEL_KEYS 1010

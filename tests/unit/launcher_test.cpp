@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "common/file_stamp.h"
 #include "common/program_state.h"
 #include "model/command_search.h"
 #include "model/task.h"
@@ -853,6 +854,126 @@ TEST_F(LauncherTest, AnOpeningTakesAgainOnlyWhatChangedAndShowsWhatAFreshOneWoul
     int width = 0, height = 0;
     ImageList_GetIconSize(g_taskImageList.get(), &width, &height);
     EXPECT_EQ(48, width);
+}
+
+// The volume and attribute calls the kept answers rest on, as a removable
+// drive or an unreachable share answers them: every look at a path under
+// `share` is counted and fails, and the volume names `fileSystem` (none: the
+// volume cannot be asked, as a drive without its medium).
+class VolumeSeam {
+public:
+    VolumeSeam() {
+        s_self = this;
+        tessaly::g_fileAttributes = Attributes;
+        tessaly::g_volumeInformation = Volume;
+    }
+    ~VolumeSeam() {
+        tessaly::g_fileAttributes = GetFileAttributesExW;
+        tessaly::g_volumeInformation = GetVolumeInformationW;
+        s_self = nullptr;
+    }
+    const wchar_t* fileSystem = nullptr;
+    std::wstring share = L"\\\\nas\\";
+    int shareLooks = 0;
+
+private:
+    static BOOL WINAPI Attributes(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data) {
+        if (CompareStringOrdinal(path, int(s_self->share.size()), s_self->share.c_str(), -1, TRUE) == CSTR_EQUAL) {
+            ++s_self->shareLooks;
+            SetLastError(ERROR_BAD_NETPATH);
+            return FALSE;
+        }
+        return GetFileAttributesExW(path, level, data);
+    }
+    static BOOL WINAPI Volume(LPCWSTR, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPWSTR system, DWORD size) {
+        if (!s_self->fileSystem) {
+            SetLastError(ERROR_NOT_READY);
+            return FALSE;
+        }
+        lstrcpynW(system, s_self->fileSystem, int(size));
+        return TRUE;
+    }
+    static VolumeSeam* s_self;
+};
+VolumeSeam* VolumeSeam::s_self = nullptr;
+
+bool RowIsCut(HWND list, int row) { return ListView_GetItemState(list, row, LVIS_CUT) != 0; }
+
+// A stick out at the first opening, then in (FAT keeps a folder's time when a
+// file goes): what the drive could not tell is not trusted, and what it tells
+// is asked again at each opening.
+TEST_F(LauncherTest, AVolumeThatCouldNotBeAskedIsNotTrusted) {
+    CommandFolder folder;
+    folder.Copy(L"notepad.exe", L"stick.exe");
+    folder.Settle({L"stick.exe"}, false);
+    const FILETIME folderTime = test::LongAgo();
+    test::SetWriteTime(folder.path, folderTime);
+    AddTask(folder.File(L"stick.exe").c_str(), L"stick");
+    VolumeSeam volume;
+    Open();
+    EXPECT_FALSE(RowIsCut(list, 0));
+    DestroyWindow(launcher);
+
+    volume.fileSystem = L"FAT32";
+    DeleteFileW(folder.File(L"stick.exe").c_str());
+    test::SetWriteTime(folder.path, folderTime);
+    Open();
+    EXPECT_TRUE(RowIsCut(list, 0)) << "the kept answer of a volume that could not be asked";
+    DestroyWindow(launcher);
+
+    // Back on a volume that keeps folder times, unchanged: the answer is kept.
+    volume.fileSystem = L"NTFS";
+    folder.Copy(L"notepad.exe", L"stick.exe");
+    test::SetWriteTime(folder.path, folderTime);
+    Open();
+    EXPECT_TRUE(RowIsCut(list, 0));
+    DestroyWindow(launcher);
+}
+
+// A task once on a share, changed to a bare name, the share then offline: no
+// later opening looks there again.
+TEST_F(LauncherTest, AFolderNoTaskNamesAnyMoreIsNeverLookedAt) {
+    VolumeSeam volume;
+    Task* task = AddTask(L"\\\\nas\\tools\\app.exe", L"app");
+    Open();
+    EXPECT_TRUE(RowIsCut(list, 0));
+    EXPECT_LT(0, volume.shareLooks);
+    DestroyWindow(launcher);
+    lstrcpynW(task->File, L"notepad", kTextFieldLength);
+    for (int opening = 1; opening <= 2; ++opening) {
+        SCOPED_TRACE(opening);
+        volume.shareLooks = 0;
+        Open();
+        EXPECT_FALSE(RowIsCut(list, 0));
+        EXPECT_EQ(0, volume.shareLooks);
+        DestroyWindow(launcher);
+    }
+}
+
+// A folder of PATH may be a link into another (some runtimes install their
+// commands so): what comes or goes in its target must show.
+TEST(FileStampTest, AFolderThatIsALinkChangesWithItsTarget) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring target = std::wstring(temp) + L"tessaly-link-target", link = target + L"-link";
+    CreateDirectoryW(target.c_str(), nullptr);
+    RemoveDirectoryW(link.c_str());
+    // Wine 8's call answers TRUE and makes nothing.
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
+        GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "this system makes no folder links (Wine 8's CreateSymbolicLinkW is a stub)";
+    }
+    test::SetWriteTime(target, test::LongAgo());
+    const tessaly::FileStamp before = tessaly::TakeFileStamp(link.c_str());
+    EXPECT_TRUE(tessaly::StampHolds(before, tessaly::TakeFileStamp(link.c_str())));
+    const FILETIME longAgo = test::LongAgo();
+    ULARGE_INTEGER later = {{longAgo.dwLowDateTime, longAgo.dwHighDateTime}};
+    later.QuadPart += 10000000ull;
+    test::SetWriteTime(target, {later.LowPart, later.HighPart});
+    EXPECT_FALSE(tessaly::StampHolds(before, tessaly::TakeFileStamp(link.c_str())));
+    RemoveDirectoryW(link.c_str());
+    RemoveDirectoryW(target.c_str());
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 #include <windows.h>
 #include <oleacc.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/running_program.h"
 #include "common/program_state.h"
 #include "config/pickers.h"
 #include "model/command_search.h"
@@ -484,6 +486,44 @@ TEST_F(RunTaskTest, RunsWhileADialogIsOpen) {
     Run();
     EXPECT_EQ(1u, g_shellCalls.size());
     g_busy = 0;
+}
+
+// A process reports its image as the system resolved it: through the real
+// drive of a SUBST or mapped one, or in a device form. The same file is the
+// running program however it is spelt; another file of the same name is not.
+std::wstring g_reportedImage;
+BOOL WINAPI ReportedImage(HANDLE, DWORD, LPWSTR image, PDWORD length) {
+    lstrcpynW(image, g_reportedImage.c_str(), int(*length));
+    *length = DWORD(g_reportedImage.size());
+    return TRUE;
+}
+
+TEST(SwitchToRunningProgramTest, TheImageIsMatchedByTheFileItNames) {
+    wchar_t self[MAX_PATH], temp[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring elsewhere = std::wstring(temp) + PathFindFileNameW(self);
+    CopyFileW(self, elsewhere.c_str(), FALSE);
+    HWND window = CreateWindowExW(0, L"STATIC", L"running", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr,
+                                  nullptr, nullptr);
+    const struct {
+        const char* what;
+        std::wstring reported;
+        bool found;
+    } cases[] = {
+        {"as the task names it", self, true},
+        {"in the device form", std::wstring(L"\\\\?\\") + self, true},
+        {"another file of that name", elsewhere, false},
+    };
+    g_processImageName = ReportedImage;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_reportedImage = c.reported;
+        EXPECT_EQ(c.found, SwitchToRunningProgram(self, nullptr));
+    }
+    g_processImageName = QueryFullProcessImageNameW;
+    DestroyWindow(window);
+    DeleteFileW(elsewhere.c_str());
 }
 
 }  // namespace

@@ -450,6 +450,8 @@ TEST_F(StoreTest, SaveStoppedAtAnyWriteLoadsTheOldOrTheNewStoreWhole) {
                 g_registryWrites = g_systemWrites;
                 g_taskList.Clear();
                 SeedDisplaySettings();
+                // Read first at start-up, from the store the load then finds.
+                EXPECT_EQ(0x411u, StoredLanguage());
                 ASSERT_NE(0, LoadStore());
                 const std::wstring loaded = StoredState();
                 // A full hive leaves the old store, unless it refuses only a
