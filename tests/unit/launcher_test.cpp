@@ -122,7 +122,7 @@ TEST(TaskRows, IconsComeFromTheIconFileThenTheCommandElseNone) {
         task->IconIndex = 3;
         task->ImageIndex = 99;
     }
-    BuildTaskImageList();
+    BuildTaskImageList(tessaly::kBaseDpi);
     ASSERT_NE(nullptr, g_taskImageList.get());
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].image, g_taskList.At(i)->ImageIndex) << i;
@@ -656,8 +656,8 @@ DWORD_PTR WINAPI CountedFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* in
     return SHGetFileInfoW(path, attributes, info, size, flags);
 }
 
-int WINAPI IconMetrics(int index) {
-    return g_iconSize && (index == SM_CXICON || index == SM_CYICON) ? g_iconSize : GetSystemMetrics(index);
+int IconMetrics(int index, UINT dpi) {
+    return g_iconSize && (index == SM_CXICON || index == SM_CYICON) ? g_iconSize : tessaly::MetricFor(index, dpi);
 }
 
 // One row as the user sees it: its text, whether it is grey, its picture.
