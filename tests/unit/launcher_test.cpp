@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "common/look.h"
 #include "common/program_state.h"
 #include "model/command_search.h"
 #include "model/task.h"
@@ -449,6 +450,12 @@ TEST(LauncherGeometry, CentredOnThePointAndKeptInTheWorkAreaOfItsMonitor) {
     }
 }
 
+LONG FontHeight(HWND window) {
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return font.lfHeight;
+}
+
 class LauncherTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -501,6 +508,47 @@ TEST_F(LauncherTest, ListsTheLauncherTasksFittedWithoutScrollBars) {
     EXPECT_EQ(66, client.bottom);
     EXPECT_EQ(320, ListView_GetColumnWidth(list, 0));
     EXPECT_TRUE(GetWindowLongW(launcher, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+// Opened on a monitor at 150 % (Wine gives every monitor the system's scale):
+// the window, its frame, rows, icons and font at that scale; the next opening
+// on a monitor at 100 % back at 100 %.
+TEST_F(LauncherTest, TakesTheScaleOfTheMonitorItOpensOnEveryTime) {
+    AddTask(L"notepad", L"メモ帳");
+    AddTask(L"regedit", L"regedit");
+    Open();
+    const LONG font = FontHeight(list);
+    DestroyWindow(launcher);
+    const auto systemScale = tessaly::g_lookSource.monitorDpi;
+    const struct {
+        UINT dpi;
+        int width, icon, inset;
+    } openings[] = {{144, 483, 48, 2}, {96, 322, 32, 1}};
+    for (const auto& opening : openings) {
+        SCOPED_TRACE(opening.dpi);
+        static UINT faked;
+        faked = opening.dpi;
+        tessaly::g_lookSource.monitorDpi = [](HMONITOR) { return faked; };
+        Open();
+        tessaly::g_lookSource.monitorDpi = systemScale;
+        RECT window, client, place;
+        GetWindowRect(launcher, &window);
+        EXPECT_EQ(opening.width, window.right - window.left);
+        int width = 0, height = 0;
+        ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_SMALL), &width, &height);
+        EXPECT_EQ(opening.icon, width);
+        EXPECT_EQ(MulDiv(font, opening.dpi, 96), FontHeight(list));
+        // The rows fit without scroll bars, in a frame of the scale's width.
+        RECT row = {LVIR_BOUNDS};
+        ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
+        EXPECT_GT(row.bottom - row.top, opening.icon);
+        EXPECT_EQ(2 * (row.bottom - row.top) + 2 * opening.inset, window.bottom - window.top);
+        GetWindowRect(list, &place);
+        EXPECT_EQ(window.left + opening.inset, place.left);
+        GetClientRect(list, &client);
+        EXPECT_EQ(opening.width - 2 * opening.inset, client.right);
+        DestroyWindow(launcher);
+    }
 }
 
 TEST_F(LauncherTest, UpAndDownWrapAtBothEnds) {

@@ -6,15 +6,16 @@
 
 #include "app/main_window.h"
 #include "app/tray_icon.h"
+#include "common/dark_parts.h"
 #include "common/dyn_calls.h"
 #include "common/look.h"
-#include "common/dark_parts.h"
 #include "common/program_state.h"
 #include "common/ui_libraries.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
+#include "tests/harness/personalize.h"
 #include "tests/unit/test_support.h"
 #include "windows/launcher_window.h"
 #include "windows/name_window.h"
@@ -402,24 +403,18 @@ TEST_F(MainWindowTest, PauseReleasesEveryHotKeyGreysTheIconAndResumeRegistersThe
     DestroyWindow(other);
 }
 
-// The theme as Windows keeps it: the two values, and high contrast through
-// the seam (Wine cannot be switched to it). Removed again at the end.
+// The theme as Windows keeps it, and high contrast through the seam (Wine
+// cannot be switched to it).
 class Theme {
 public:
-    ~Theme() {
-        for (const wchar_t* name : {L"SystemUsesLightTheme", L"AppsUseLightTheme"}) {
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kPersonalize, name);
-        }
-        tessaly::g_lookSource.highContrast = m_highContrast;
-    }
+    ~Theme() { tessaly::g_lookSource.highContrast = m_highContrast; }
     void Set(DWORD taskbarLight, DWORD appsLight, bool highContrast) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalize, L"SystemUsesLightTheme", REG_DWORD, &taskbarLight, 4);
-        RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", REG_DWORD, &appsLight, 4);
+        m_values.Set(taskbarLight, appsLight);
         tessaly::g_lookSource.highContrast = highContrast ? [] { return true; } : [] { return false; };
     }
-    static constexpr const wchar_t* kPersonalize = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
 private:
+    harness::PersonalizeValues m_values;
     decltype(tessaly::g_lookSource.highContrast) m_highContrast = tessaly::g_lookSource.highContrast;
 };
 
