@@ -1,7 +1,5 @@
 #include "common/look.h"
 
-#include <commctrl.h>
-
 #include <utility>
 
 #include "common/dyn_calls.h"
@@ -103,11 +101,10 @@ UINT DialogScale::Change(HWND dialog, WPARAM wParam, LPARAM lParam) {
         RECT place;
         GetWindowRect(child, &place);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
-        // A combo box's height is its list's, dropped.
-        wchar_t kind[16];
+        // A combo box's height is its list's, dropped; no other control of
+        // our dialogs answers the message.
         RECT dropped;
-        if (GetClassNameW(child, kind, 16) && lstrcmpiW(kind, WC_COMBOBOXW) == 0 &&
-            SendMessageW(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped))) {
+        if (SendMessageW(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped))) {
             place.bottom = place.top + dropped.bottom - dropped.top;
         }
         SetWindowPos(child, nullptr, scale(place.left), scale(place.top), scale(place.right - place.left),

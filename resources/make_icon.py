@@ -14,9 +14,9 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'scripts', 'lib'))
 from icon_writer import rounded_rect, triangle, write_ico  # noqa: E402
 
-# The tray shows small pictures only: the small-icon sizes of 100, 150 and
-# 200 %; Windows scales the nearest for the others.
-TRAY_SIZES = (16, 24, 32)
+# The tray shows small pictures only: the small-icon sizes of 100 and 200 %,
+# which Windows scales for the others, as it does the program icon's.
+TRAY_SIZES = (16, 32)
 
 
 def keycap(x, y, face, body, rim=None):
