@@ -418,12 +418,6 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
     return static_cast<HDROP>(memory);
 }
 
-LONG FontHeight(HWND window) {
-    LOGFONTW font = {};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font), &font);
-    return font.lfHeight;
-}
-
 // Moved to a monitor of another scale (Wine never sends the message, nor has
 // such a monitor): the suggested rectangle, the controls, their font, the
 // list's icons and columns all follow, and come back with the move back.
@@ -435,7 +429,7 @@ TEST_F(SettingsTest, MovedToAMonitorOfAnotherScaleItRescales) {
     GetWindowRect(dialog, &window);
     GetWindowRect(GetDlgItem(dialog, IDC_ADD), &add);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&add), 2);
-    const LONG font = FontHeight(list), checkFont = FontHeight(GetDlgItem(dialog, IDC_FADE));
+    const LONG font = test::FontHeight(list), checkFont = test::FontHeight(GetDlgItem(dialog, IDC_FADE));
     const int task = ListView_GetColumnWidth(list, 0), key = ListView_GetColumnWidth(list, 1);
     EXPECT_EQ(400, task);
     const struct {
@@ -454,8 +448,8 @@ TEST_F(SettingsTest, MovedToAMonitorOfAnotherScaleItRescales) {
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&button), 2);
         EXPECT_NEAR(MulDiv(add.left, step.dpi, 96), button.left, 1);
         EXPECT_NEAR(MulDiv(add.right - add.left, step.dpi, 96), button.right - button.left, 1);
-        EXPECT_EQ(MulDiv(font, step.dpi, 96), FontHeight(list));
-        EXPECT_EQ(MulDiv(checkFont, step.dpi, 96), FontHeight(GetDlgItem(dialog, IDC_FADE)));
+        EXPECT_EQ(MulDiv(font, step.dpi, 96), test::FontHeight(list));
+        EXPECT_EQ(MulDiv(checkFont, step.dpi, 96), test::FontHeight(GetDlgItem(dialog, IDC_FADE)));
         int width = 0, height = 0;
         ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_SMALL), &width, &height);
         EXPECT_EQ(step.icon, width);

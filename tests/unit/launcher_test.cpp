@@ -450,12 +450,6 @@ TEST(LauncherGeometry, CentredOnThePointAndKeptInTheWorkAreaOfItsMonitor) {
     }
 }
 
-LONG FontHeight(HWND window) {
-    LOGFONTW font = {};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font), &font);
-    return font.lfHeight;
-}
-
 class LauncherTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -517,7 +511,7 @@ TEST_F(LauncherTest, TakesTheScaleOfTheMonitorItOpensOnEveryTime) {
     AddTask(L"notepad", L"メモ帳");
     AddTask(L"regedit", L"regedit");
     Open();
-    const LONG font = FontHeight(list);
+    const LONG font = test::FontHeight(list);
     DestroyWindow(launcher);
     const auto systemScale = tessaly::g_lookSource.monitorDpi;
     const struct {
@@ -537,7 +531,7 @@ TEST_F(LauncherTest, TakesTheScaleOfTheMonitorItOpensOnEveryTime) {
         int width = 0, height = 0;
         ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_SMALL), &width, &height);
         EXPECT_EQ(opening.icon, width);
-        EXPECT_EQ(MulDiv(font, opening.dpi, 96), FontHeight(list));
+        EXPECT_EQ(MulDiv(font, opening.dpi, 96), test::FontHeight(list));
         // The rows fit without scroll bars, in a frame of the scale's width.
         RECT row = {LVIR_BOUNDS};
         ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
