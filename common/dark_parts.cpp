@@ -51,7 +51,8 @@ const DarkCalls* Calls() {
     static bool bound = false;
     if (!bound) {
         bound = true;
-        HMODULE uxtheme = DarkPartsAllowed(WindowsBuild(), StoredSwitch()) ? LoadSystemLibrary(L"uxtheme.dll") : nullptr;
+        HMODULE uxtheme =
+            WindowsBuild() >= kFirstBuild && StoredSwitch() != 0 ? LoadSystemLibrary(L"uxtheme.dll") : nullptr;
         if (uxtheme) {
             Bind(uxtheme, calls.allowDarkModeForWindow, MAKEINTRESOURCEA(kAllowDarkModeForWindow));
             Bind(uxtheme, calls.setPreferredAppMode, MAKEINTRESOURCEA(kSetPreferredAppMode));
@@ -66,8 +67,6 @@ const DarkCalls* Calls() {
 }
 
 }  // namespace
-
-bool DarkPartsAllowed(DWORD build, DWORD switchValue) { return build >= kFirstBuild && switchValue != 0; }
 
 void DarkMenus(bool dark) {
     if (const DarkCalls* calls = Calls()) {

@@ -10,10 +10,6 @@
 
 namespace tessaly {
 
-// Whether the functions may be asked for on this build with this switch
-// (the value as stored, or 1 when there is none).
-bool DarkPartsAllowed(DWORD build, DWORD switchValue);
-
 // The menus of this process (the tray menu, the shell's item menu) dark or
 // the system's from now on. Nothing where the functions are not to be used.
 void DarkMenus(bool dark);

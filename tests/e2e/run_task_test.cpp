@@ -537,18 +537,6 @@ TEST_F(RunTaskTest, LauncherAndTrayFollowTheAppsThemeWhileRunning) {
         e2e::Screenshot(step.screenshot, launcher);
         e2e::PressKeys({VK_ESCAPE});
         EXPECT_TRUE(PumpUntil([&] { return !IsWindow(launcher); }));
-        // What the dialogs and the tray menu look like meanwhile, to be looked at.
-        PostCommand(main, IDM_SETTINGS);
-        HWND settings = WaitForDialog(nullptr);
-        ASSERT_NE(nullptr, settings);
-        e2e::Screenshot(std::wstring(step.screenshot) + L"-settings", settings);
-        CloseWithCloseBox(settings);
-        PostCommand(main, IDM_SHOW_MENU);
-        HWND menu = e2e::WaitForProcessWindow(app->id(), kMenuClass);
-        ASSERT_NE(nullptr, menu);
-        e2e::Screenshot(std::wstring(step.screenshot) + L"-menu", menu);
-        e2e::PressKeys({VK_ESCAPE});
-        EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(menu); }));
     }
 }
 

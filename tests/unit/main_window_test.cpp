@@ -6,7 +6,6 @@
 
 #include "app/main_window.h"
 #include "app/tray_icon.h"
-#include "common/dark_parts.h"
 #include "common/dyn_calls.h"
 #include "common/look.h"
 #include "common/program_state.h"
@@ -492,25 +491,6 @@ TEST_F(MainWindowTest, TheTrayPictureAndTheLauncherFollowTheThemeAndHighContrast
     }
     if (HotKeysPaused()) {
         Command(this->window(), IDM_PAUSE);
-    }
-}
-
-// Windows' dark parts are asked for only where the ordinals mean what they
-// are bound for, and never once switched off.
-TEST(DarkSystemParts, OnlyFrom1903AndNotWhenSwitchedOff) {
-    const struct {
-        DWORD build, switchValue;
-        bool allowed;
-    } cases[] = {
-        {0, 1, false},         // Windows before 10
-        {17763, 1, false},     // 1809: ordinal 135 takes a BOOL there
-        {18362, 1, true},      // 1903
-        {22631, 1, true},      // Windows 11
-        {22631, 0, false},     // "DarkSystemParts" 0
-        {22631, 2, true},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.allowed, tessaly::DarkPartsAllowed(c.build, c.switchValue)) << c.build << " " << c.switchValue;
     }
 }
 
