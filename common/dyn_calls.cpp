@@ -55,6 +55,7 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         Bind(module, calls.setLayeredWindowAttributes, "SetLayeredWindowAttributes");
         Bind(module, calls.getDpiForWindow, "GetDpiForWindow");
         Bind(module, calls.getSystemMetricsForDpi, "GetSystemMetricsForDpi");
+        Bind(module, calls.systemParametersInfoForDpi, "SystemParametersInfoForDpi");
         Bind(module, calls.setDialogDpiChangeBehavior, "SetDialogDpiChangeBehavior");
         break;
     case SystemLibrary::Advapi32:

@@ -24,6 +24,7 @@ struct DynCalls {
     // last, of 1703, hands a dialog's rescaling to its own procedure.
     UINT(WINAPI* getDpiForWindow)(HWND window);
     int(WINAPI* getSystemMetricsForDpi)(int index, UINT dpi);
+    BOOL(WINAPI* systemParametersInfoForDpi)(UINT action, UINT param, void* value, UINT change, UINT dpi);
     BOOL(WINAPI* setDialogDpiChangeBehavior)(HWND dialog, int mask, int values);
     // advapi32; exported since Vista, but not declared by every SDK's headers.
     LSTATUS(WINAPI* regRenameKey)(HKEY parent, LPCWSTR name, LPCWSTR newName);

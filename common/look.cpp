@@ -123,6 +123,21 @@ UINT DialogScale::Change(HWND dialog, WPARAM wParam, LPARAM lParam) {
     return old;
 }
 
+unique_hfont ListFontFor(UINT dpi) {
+    LOGFONTW face = {};
+    const UINT system = SystemDpi();
+    auto forDpi = BindDynCalls(SystemLibrary::User32).systemParametersInfoForDpi;
+    if (dpi == system ||
+        !(forDpi ? forDpi(SPI_GETICONTITLELOGFONT, sizeof(face), &face, 0, dpi)
+                 : SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(face), &face, 0))) {
+        return unique_hfont();
+    }
+    if (!forDpi) {
+        face.lfHeight = MulDiv(face.lfHeight, static_cast<int>(dpi), static_cast<int>(system));
+    }
+    return unique_hfont(CreateFontIndirectW(&face));
+}
+
 const Look& CurrentLook() { return g_look; }
 
 bool ReadLook() {

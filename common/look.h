@@ -32,6 +32,9 @@ inline int ScaleTo(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int
 int MetricFor(int index, UINT dpi);
 // A copy of `font` for `toDpi`, drawn for `fromDpi`; null when it is the same.
 unique_hfont RescaledFont(HFONT font, UINT fromDpi, UINT toDpi);
+// The font the system's lists draw their items in (the icons' captions) at
+// `dpi`; null at the system's scale, where they have it already.
+unique_hfont ListFontFor(UINT dpi);
 
 // A dialog that follows the scale of its monitor: on WM_DPICHANGED it takes
 // the suggested rectangle, and its controls' places and font are scaled.

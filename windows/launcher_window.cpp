@@ -232,13 +232,10 @@ void FillList(HWND window, HWND list) {
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 
-// The scale of the point's monitor and the theme's colours. The list's own
-// font is the system's, at the system's scale.
+// The scale of the point's monitor and the theme's colours.
 void StyleList(HWND list, POINT point) {
     g_dpi = tessaly::DpiAt(point);
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
-    g_listFont = tessaly::RescaledFont(font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
-                                       tessaly::SystemDpi(), g_dpi);
+    g_listFont = tessaly::ListFontFor(g_dpi);
     if (g_listFont) {
         SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(g_listFont.get()), FALSE);
     }
