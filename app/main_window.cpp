@@ -4,7 +4,9 @@
 
 #include "app/run_task.h"
 #include "app/tray_icon.h"
+#include "common/dark_parts.h"
 #include "common/dyn_calls.h"
+#include "common/look.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
 #include "common/working_set.h"
@@ -44,17 +46,29 @@ bool RegisterPlainClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedu
     return RegisterClassExW(&windowClass) != 0;
 }
 
+// The picture drawn for the taskbar's theme, at the small-icon size of its
+// scale (16 pixels at 96 DPI): the taskbar is on the primary monitor, where
+// the main window is too.
+HICON LoadTrayPicture(HWND window) {
+    const int size = tessaly::MetricFor(SM_CXSMICON, tessaly::WindowDpi(window));
+    const int picture = tessaly::CurrentLook().darkTaskbar ? IDI_TRAY_DARK : IDI_MAIN;
+    return static_cast<HICON>(
+        LoadImageW(g_instance, MAKEINTRESOURCEW(picture), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
 void AddTrayIcon(HWND window) {
-    // The system's small-icon size: 16 pixels at 96 DPI, sharper on a denser screen.
-    auto icon = static_cast<HICON>(
-        LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    g_trayIcon.Create(window, TRAY_ICON_ID, WM_TRAYNOTIFY, icon, kMainWindowTitle, 1);
+    g_trayIcon.Create(window, TRAY_ICON_ID, WM_TRAYNOTIFY, LoadTrayPicture(window), kMainWindowTitle, 1);
 }
 
 LRESULT MainOnCreate(HWND window) {
     g_mainWindow = window;
     BindDynCalls(SystemLibrary::User32);
+    // The theme now; afterwards only when Windows announces another.
+    tessaly::ReadLook();
+    if (tessaly::CurrentLook().darkApps) {
+        tessaly::DarkMenus(true);
+    }
+    g_nameDpi = tessaly::WindowDpi(window);
 
     // Without layering a white background would hide what lies under the text.
     HBRUSH nameBackground =
@@ -249,9 +263,31 @@ LRESULT MainOnTimer(HWND window, WPARAM timerId) {
     return 1;
 }
 
-void MainOnTaskbarCreated() {
-    if (g_trayIcon.m_bShown) {
+// A new theme: the tray's picture and the menus follow; the launcher takes
+// its colours at its next opening.
+void MainOnSettingChange(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (tessaly::AnnouncesTheme(wParam, lParam) && tessaly::ReadLook()) {
+        tessaly::DarkMenus(tessaly::CurrentLook().darkApps);
+        g_trayIcon.ShowPicture(LoadTrayPicture(window));
+    }
+}
+
+// The primary monitor, where the taskbar and the names are, took another scale.
+void MainOnScaleChange(HWND window) {
+    g_nameDpi = tessaly::WindowDpi(window);
+    RenewDisplayFont();
+    g_trayIcon.ShowPicture(LoadTrayPicture(window));
+}
+
+void MainOnTaskbarCreated(HWND window) {
+    const int shown = g_trayIcon.m_bShown;
+    // The stale entry goes first, so the new picture is only ever added.
+    if (shown) {
         g_trayIcon.Show(0);
+    }
+    // The taskbar may come back in another theme or scale.
+    g_trayIcon.ShowPicture(LoadTrayPicture(window));
+    if (shown) {
         g_trayIcon.Show(1);
     }
 }
@@ -282,9 +318,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION:
         MainOnEndSession(wParam);
         return 0;
+    case WM_SETTINGCHANGE:
+        MainOnSettingChange(window, wParam, lParam);
+        return 0;
+    case WM_DPICHANGED:
+    case WM_DISPLAYCHANGE:
+        MainOnScaleChange(window);
+        return 0;
     default:
         if (message == g_taskbarCreatedMessage && message != 0) {
-            MainOnTaskbarCreated();
+            MainOnTaskbarCreated(window);
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);

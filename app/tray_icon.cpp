@@ -38,6 +38,7 @@ int CTrayIcon::AddWithRetries() {
         // time-out of some earlier call.
         SetLastError(ERROR_SUCCESS);
         added = g_trayShell.notifyIcon(NIM_ADD, &m_nid);
+        m_added = added != FALSE;
         if (added || GetLastError() != ERROR_TIMEOUT) {
             break;
         }
@@ -51,6 +52,7 @@ int CTrayIcon::RemoveIfShown() {
         return 1;
     }
     m_bShown = 0;
+    m_added = false;
     return g_trayShell.notifyIcon(NIM_DELETE, &m_nid);
 }
 
@@ -122,9 +124,20 @@ void CTrayIcon::ShowPaused(bool paused) {
     }
     m_nid.hIcon = m_pausedIcon ? m_pausedIcon.get() : m_icon.get();
     // The shell takes its own copy of the icon: the one it showed can go after.
-    if (m_bShown) {
+    if (m_added) {
         g_trayShell.notifyIcon(NIM_MODIFY, &m_nid);
     }
+}
+
+void CTrayIcon::ShowPicture(HICON icon) {
+    tessaly::unique_hicon picture(icon);
+    if (!m_nid.hWnd || !picture) {
+        return;
+    }
+    // The shell shows the old one until it is told.
+    tessaly::unique_hicon previous(std::move(m_icon));
+    m_icon = std::move(picture);
+    ShowPaused(m_pausedIcon.get() != nullptr);
 }
 
 HICON GreyIcon(HICON icon) {

@@ -35,11 +35,17 @@ public:
     // Paused: the icon greyed and the tip saying so; kept through a taskbar
     // restart and a hidden icon shown again.
     void ShowPaused(bool paused);
+    // Another picture (for another taskbar theme or scale), ours from then
+    // on; greyed while paused.
+    void ShowPicture(HICON icon);
 
     NOTIFYICONDATAW m_nid;
     // The ShowIcon setting: set while the icon is meant to be shown, even when
     // the shell has not taken it yet, so a taskbar restart brings it back.
     int m_bShown;
+    // The shell holds the icon now: an add succeeded and nothing removed it
+    // since. Only then is a change of picture or tip sent.
+    bool m_added = false;
 
 private:
     // The icon given to Create, and its greyed copy while paused; m_nid

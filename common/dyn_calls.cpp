@@ -2,8 +2,6 @@
 
 DynCalls g_dynCalls = {};
 
-namespace {
-
 // A library by name: the version the manifest names of a side-by-side one
 // (comctl32 6) comes before the search.
 HMODULE LoadSystemLibrary(const wchar_t* name) {
@@ -23,13 +21,15 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+namespace {
+
 template <typename Function>
 void Bind(HMODULE module, Function& function, const char* name) {
     function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll",
-                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll"};
+                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll", L"shcore.dll"};
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
@@ -53,6 +53,10 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         break;
     case SystemLibrary::User32:
         Bind(module, calls.setLayeredWindowAttributes, "SetLayeredWindowAttributes");
+        Bind(module, calls.getDpiForWindow, "GetDpiForWindow");
+        Bind(module, calls.getSystemMetricsForDpi, "GetSystemMetricsForDpi");
+        Bind(module, calls.systemParametersInfoForDpi, "SystemParametersInfoForDpi");
+        Bind(module, calls.setDialogDpiChangeBehavior, "SetDialogDpiChangeBehavior");
         break;
     case SystemLibrary::Advapi32:
         Bind(module, calls.regRenameKey, "RegRenameKey");
@@ -78,6 +82,9 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         break;
     case SystemLibrary::Oleacc:
         Bind(module, calls.lresultFromObject, "LresultFromObject");
+        break;
+    case SystemLibrary::Shcore:
+        Bind(module, calls.getDpiForMonitor, "GetDpiForMonitor");
         break;
     case SystemLibrary::Count:
         break;

@@ -12,7 +12,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Count };
+enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Shcore, Count };
 
 // Null where the system lacks the function or its library.
 struct DynCalls {
@@ -20,6 +20,12 @@ struct DynCalls {
     BOOL(WINAPI* setDefaultDllDirectories)(DWORD flags);
     // user32; missing where the system has no layered windows.
     BOOL(WINAPI* setLayeredWindowAttributes)(HWND window, COLORREF key, BYTE alpha, DWORD flags);
+    // user32 of Windows 10 1607 and later: the scale of each monitor. The
+    // last, of 1703, hands a dialog's rescaling to its own procedure.
+    UINT(WINAPI* getDpiForWindow)(HWND window);
+    int(WINAPI* getSystemMetricsForDpi)(int index, UINT dpi);
+    BOOL(WINAPI* systemParametersInfoForDpi)(UINT action, UINT param, void* value, UINT change, UINT dpi);
+    BOOL(WINAPI* setDialogDpiChangeBehavior)(HWND dialog, int mask, int values);
     // advapi32; exported since Vista, but not declared by every SDK's headers.
     LSTATUS(WINAPI* regRenameKey)(HKEY parent, LPCWSTR name, LPCWSTR newName);
     // shell32, by ordinal: older systems export these under no name. The
@@ -42,6 +48,9 @@ struct DynCalls {
     BOOL(WINAPI* imageListGetIconSize)(HIMAGELIST list, int* width, int* height);
     // oleacc: only once a screen reader asks a window of ours
     LRESULT(WINAPI* lresultFromObject)(REFIID iid, WPARAM wParam, LPUNKNOWN object);
+    // shcore, Windows 8.1 and later: only once a window opens off the
+    // system's scale may be asked for.
+    HRESULT(WINAPI* getDpiForMonitor)(HMONITOR monitor, int type, UINT* x, UINT* y);
 };
 
 // Read as it stands by code that runs only after its library was bound.
@@ -51,3 +60,6 @@ extern DynCalls g_dynCalls;
 // is never freed: what it gives may go on running after the call (a sound
 // playing), and most of them are loaded by import anyway.
 const DynCalls& BindDynCalls(SystemLibrary library);
+
+// A library of the system folder by name, or null.
+HMODULE LoadSystemLibrary(const wchar_t* name);

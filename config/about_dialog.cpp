@@ -1,6 +1,6 @@
 #include "config/about_dialog.h"
 
-#include "common/dpi.h"
+#include "common/look.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
 #include "common/unique_handles.h"
@@ -13,7 +13,7 @@ constexpr int kAboutIconSize = 48;
 void AboutOnInitDialog(HWND dialog) {
     // The resource reserves less room than the icon is shown at.
     HWND iconControl = GetDlgItem(dialog, IDC_ABOUT_ICON);
-    const int size = tessaly::ScaleToScreen(kAboutIconSize);
+    const int size = tessaly::ScaleTo(kAboutIconSize, tessaly::WindowDpi(dialog));
     SetWindowPos(iconControl, nullptr, 0, 0, size, size,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     auto icon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,

@@ -9,6 +9,7 @@
 
 #include "common/accessible_names.h"
 #include "common/dyn_calls.h"
+#include "common/look.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
 #include "common/ui_libraries.h"
@@ -33,6 +34,11 @@ constexpr int kTimeStep = 100;
 
 // One entry for each Location value, Hidden to Center.
 constexpr int kLocationCount = 8;
+// The task list's columns at 96 DPI.
+constexpr int kTaskColumnWidth = 400;
+constexpr int kKeyColumnWidth = 150;
+
+tessaly::DialogScale g_scale;
 
 // The buttons that act on the selected row.
 const int kRowButtons[] = {IDC_CHANGE, IDC_DELETE, IDC_UP, IDC_DOWN, IDC_OPEN_LOCATION};
@@ -54,7 +60,7 @@ void ApplyEnabling(HWND dialog) {
 void RebuildImages(HWND dialog) {
     HWND list = ListOf(dialog);
     ListView_SetImageList(list, nullptr, LVSIL_SMALL);
-    BuildTaskImageList();
+    BuildTaskImageList(g_scale.Dpi());
     ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
     for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) {
         if (Task* task = GetRowTask(dialog, row)) {
@@ -225,6 +231,7 @@ void SettingsOnInitDialog(HWND dialog) {
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
     DragAcceptFiles(dialog, TRUE);
+    const UINT dpi = g_scale.Start(dialog);
 
     HWND list = ListOf(dialog);
     // Its label is the frame around it, which screen readers do not take
@@ -236,13 +243,13 @@ void SettingsOnInitDialog(HWND dialog) {
     ListView_SetExtendedListViewStyle(list, styles | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     wchar_t title[32];
     tessaly::LoadUiString(g_instance, IDS_TASK_COLUMN, title);
-    InsertListColumn(list, 0, 400, title);
+    InsertListColumn(list, 0, tessaly::ScaleTo(kTaskColumnWidth, dpi), title);
     tessaly::LoadUiString(g_instance, IDS_KEY_COLUMN, title);
-    InsertListColumn(list, 1, 150, title);
+    InsertListColumn(list, 1, tessaly::ScaleTo(kKeyColumnWidth, dpi), title);
     {
         // The launcher's kept images and command searches serve here too.
         CommandResolutionMemo memo;
-        BuildTaskImageList();
+        BuildTaskImageList(dpi);
         ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
         for (const auto& task : g_taskList) {
             InsertTaskRow(dialog, task.get(), 0, 1, -1);
@@ -273,7 +280,21 @@ void SettingsOnDestroy(HWND dialog) {
     for (WPARAM size : {ICON_SMALL, ICON_BIG}) {
         tessaly::SetCaptionIcon(dialog, size, nullptr);
     }
+    g_scale.End();
     tessaly::TrimWorkingSet();
+}
+
+// Moved to a monitor of another scale: the dialog, its controls and font
+// follow in the shared rescaling; the task list's columns and icons here.
+void SettingsOnDpiChanged(HWND dialog, WPARAM wParam, LPARAM lParam) {
+    const UINT old = g_scale.Change(dialog, wParam, lParam);
+    HWND list = ListOf(dialog);
+    for (int column = 0; column < 2; ++column) {
+        ListView_SetColumnWidth(list, column,
+                                MulDiv(ListView_GetColumnWidth(list, column), static_cast<int>(g_scale.Dpi()),
+                                       static_cast<int>(old)));
+    }
+    RebuildImages(dialog);
 }
 
 // Hotkey conflicts are not announced; the row of a task whose combination is
@@ -398,6 +419,9 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return TRUE;
     case WM_DROPFILES:
         SettingsOnDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+        return TRUE;
+    case WM_DPICHANGED:
+        SettingsOnDpiChanged(dialog, wParam, lParam);
         return TRUE;
     case WM_CLOSE:
         EndDialog(dialog, IDCANCEL);

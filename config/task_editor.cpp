@@ -8,6 +8,7 @@
 #include "common/program_state.h"
 #include "common/accessible_names.h"
 #include "common/dyn_calls.h"
+#include "common/look.h"
 #include "common/ui_text.h"
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
@@ -25,6 +26,9 @@ constexpr int kShowEntryCount = 3;
 constexpr int kNormalEntry = 0;
 constexpr int kMinimizedEntry = 1;
 constexpr int kMaximizedEntry = 2;
+
+// The editor opens over the settings, which keep a scale of their own.
+tessaly::DialogScale g_scale;
 
 // The edit boxes of the task's text fields. Each holds no more than its field
 // (MAX_PATH units with the terminator): OK would cut a longer text, into
@@ -425,7 +429,11 @@ BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
 INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        g_scale.Start(dialog);
         EditorOnInitDialog(dialog, reinterpret_cast<const TaskEdit*>(lParam));
+        return TRUE;
+    case WM_DPICHANGED:
+        g_scale.Change(dialog, wParam, lParam);
         return TRUE;
     case WM_COMMAND:
         return EditorOnCommand(dialog, wParam);
@@ -435,6 +443,7 @@ INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
         tessaly::ShowControlIcon(GetDlgItem(dialog, IDC_TASK_ICON), nullptr);
         ForgetScreenReaderNames(dialog);
+        g_scale.End();
         return FALSE;
     default:
         return FALSE;

@@ -2,17 +2,23 @@
 
 #include <memory>
 
-#include "common/dpi.h"
+#include "common/look.h"
 #include "model/hotkey.h"
 #include "model/task.h"
 
 DisplaySettings g_displaySettings;
 tessaly::unique_hfont g_fontHandle;
 ShowIconSetting g_showIconSetting = {nullptr, nullptr};
+UINT g_nameDpi = 0;
+
+UINT NameDpi() { return g_nameDpi ? g_nameDpi : tessaly::SystemDpi(); }
 
 void RenewDisplayFont() {
     DeleteDisplayFont();
-    g_fontHandle.reset(CreateFontIndirectW(&g_displaySettings.Font));
+    // The font is chosen, and stored, at the system's scale.
+    LOGFONTW face = g_displaySettings.Font;
+    face.lfHeight = MulDiv(face.lfHeight, static_cast<int>(NameDpi()), static_cast<int>(tessaly::SystemDpi()));
+    g_fontHandle.reset(CreateFontIndirectW(&face));
 }
 
 void DeleteDisplayFont() { g_fontHandle.reset(); }
@@ -28,7 +34,7 @@ void ApplyShowIconSetting(int show) {
 void SeedDisplaySettings() {
     g_displaySettings = DisplaySettings{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(LOGFONTW), &g_displaySettings.Font);
-    g_displaySettings.Font.lfHeight = -MulDiv(72, tessaly::ScreenDpi(), 72);
+    g_displaySettings.Font.lfHeight = -MulDiv(72, static_cast<int>(tessaly::SystemDpi()), 72);
 }
 
 void CreateDefaultTask(UINT vk, const wchar_t* command, const wchar_t* name) {

@@ -32,7 +32,11 @@ extern DisplaySettings g_displaySettings;
 // two functions below make and delete it.
 extern tessaly::unique_hfont g_fontHandle;
 
-// Replaces g_fontHandle with a font made from g_displaySettings.Font.
+// The scale of the monitor names show on (the primary one), set by the main
+// window at start and when the scale changes; 0 for the system's.
+extern UINT g_nameDpi;
+UINT NameDpi();
+// Replaces g_fontHandle with a font made from g_displaySettings.Font, at NameDpi.
 void RenewDisplayFont();
 void DeleteDisplayFont();
 

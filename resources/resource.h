@@ -5,6 +5,8 @@
 // Resources
 #define IDD_ABOUT 103
 #define IDI_MAIN 107
+// The tray's picture on a dark taskbar (IDI_MAIN serves a light one)
+#define IDI_TRAY_DARK 108
 #define IDR_TRAYMENU 129
 #define IDD_SETTINGS 130
 #define IDD_TASK 132

@@ -3,7 +3,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "common/dpi.h"
+#include "common/dark_parts.h"
+#include "common/look.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
 #include "common/ui_libraries.h"
@@ -18,7 +19,7 @@ const wchar_t kLauncherWindowClass[] = L"Tessaly_LauncherWindowClass";
 
 namespace {
 
-// Sizes at 96 DPI; each is scaled to the screen's.
+// Sizes at 96 DPI; each is scaled to the monitor's the launcher opens on.
 constexpr int kWidth = 322;
 constexpr int kRowHeight = 33;
 constexpr int kInset = 1;
@@ -34,6 +35,11 @@ WNDPROC g_listProc = nullptr;
 HWND g_launcher = nullptr;
 // The height of the launcher's rows as its list draws them.
 int g_rowHeight = kRowHeight;
+// The scale of the monitor the launcher opened on, and what follows it and
+// the theme: taken at each opening.
+UINT g_dpi = tessaly::kBaseDpi;
+tessaly::unique_hfont g_listFont;
+tessaly::Palette g_palette;
 // How many shell menus run their loops above the launcher's handler (one
 // opened while the shell's dialog of another is up makes two).
 int g_menuDepth = 0;
@@ -133,7 +139,7 @@ LRESULT LauncherOnNotify(HWND window, WPARAM wParam, LPARAM lParam) {
         CloseLauncher(window);
         break;
     case NM_CUSTOMDRAW:
-        return DrawCutRowsGrey(ListOf(window), reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+        return DrawCutRowsGrey(ListOf(window), reinterpret_cast<NMLVCUSTOMDRAW*>(lParam), g_palette);
     case LVN_KEYDOWN:
         if (LauncherOnKeyDown(window, reinterpret_cast<NMLVKEYDOWN*>(lParam)->wVKey)) {
             return 1;
@@ -159,7 +165,7 @@ void LauncherOnContextMenu(HWND window, LPARAM lParam) {
         RECT bounds = {};
         bounds.left = LVIR_BOUNDS;
         SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
-        const int offset = tessaly::ScaleToScreen(kKeyboardMenuOffset);
+        const int offset = tessaly::ScaleTo(kKeyboardMenuOffset, g_dpi);
         point = {bounds.left + offset, bounds.top + offset};
         ClientToScreen(list, &point);
     }
@@ -172,7 +178,7 @@ void LauncherOnContextMenu(HWND window, LPARAM lParam) {
 
 void LauncherOnSize(HWND window, int width, int height) {
     HWND list = ListOf(window);
-    const int inset = tessaly::ScaleToScreen(kInset);
+    const int inset = tessaly::ScaleTo(kInset, g_dpi);
     MoveWindow(list, inset, inset, width - 2 * inset, height - 2 * inset, TRUE);
     // A column wider than the list keeps a horizontal scroll bar, which takes
     // the height the rows need and so keeps a vertical one too: narrow it
@@ -181,7 +187,7 @@ void LauncherOnSize(HWND window, int width, int height) {
     int column = width - 2 * inset;
     if ((GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL) &&
         static_cast<LONGLONG>(g_taskList.Count()) * g_rowHeight > height - 2 * inset) {
-        column -= GetSystemMetrics(SM_CXVSCROLL);
+        column -= tessaly::MetricFor(SM_CXVSCROLL, g_dpi);
     }
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(column, 0));
 }
@@ -194,7 +200,7 @@ int RowHeight(HWND list, int rows) {
         bounds.bottom > bounds.top) {
         return bounds.bottom - bounds.top;
     }
-    return tessaly::ScaleToScreen(kRowHeight);
+    return tessaly::ScaleTo(kRowHeight, g_dpi);
 }
 
 // The work area of the monitor that holds the point, so a launcher opened on
@@ -211,7 +217,7 @@ RECT WorkAreaAt(POINT point) {
 
 void FillList(HWND window, HWND list) {
     CommandResolutionMemo memo;
-    BuildTaskImageList();
+    BuildTaskImageList(g_dpi);
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_taskImageList.get()));
     wchar_t title[32];
     tessaly::LoadUiString(g_instance, IDS_TASK_COLUMN, title);
@@ -224,6 +230,30 @@ void FillList(HWND window, HWND list) {
         }
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+}
+
+// The scale of the point's monitor and the theme's colours.
+void StyleList(HWND list, POINT point) {
+    g_dpi = tessaly::DpiAt(point);
+    g_listFont = tessaly::ListFontFor(g_dpi);
+    if (g_listFont) {
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(g_listFont.get()), FALSE);
+    }
+    g_palette = tessaly::LauncherPalette();
+    if (g_palette.own) {
+        SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(g_palette.background));
+        SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(g_palette.background));
+        SendMessageW(list, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(g_palette.text));
+        tessaly::DarkControl(list);
+    }
+}
+
+// The frame about the list, in the theme's colour.
+void LauncherOnEraseBackground(HWND window, HDC dc) {
+    RECT client;
+    GetClientRect(window, &client);
+    SetDCBrushColor(dc, g_palette.frame);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
 LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
@@ -242,13 +272,14 @@ LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
     // The row under the mouse is selected at once.
     SendMessageW(list, LVM_SETHOVERTIME, 0, 1);
     SendMessageW(list, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+    const POINT point = *static_cast<const POINT*>(create->lpCreateParams);
+    StyleList(list, point);
     FillList(window, list);
 
-    const POINT point = *static_cast<const POINT*>(create->lpCreateParams);
     int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     g_rowHeight = RowHeight(list, rows);
-    const LauncherGeometry geometry = {tessaly::ScaleToScreen(kWidth), g_rowHeight,
-                                       2 * tessaly::ScaleToScreen(kInset)};
+    const LauncherGeometry geometry = {tessaly::ScaleTo(kWidth, g_dpi), g_rowHeight,
+                                       2 * tessaly::ScaleTo(kInset, g_dpi)};
     RECT rect = ComputeLauncherRect(point, rows, geometry, WorkAreaAt(point));
     SetWindowPos(window, HWND_TOPMOST, rect.left, rect.top, rect.right - rect.left,
                  rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
@@ -261,6 +292,8 @@ void LauncherOnDestroy(HWND window) {
     HWND list = ListOf(window);
     // The list would destroy the program-wide image list with itself.
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+    SendMessageW(list, WM_SETFONT, 0, FALSE);
+    g_listFont.reset();
     if (g_listProc) {
         SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
         g_listProc = nullptr;
@@ -372,6 +405,9 @@ LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_SIZE:
         LauncherOnSize(window, LOWORD(lParam), HIWORD(lParam));
         break;
+    case WM_ERASEBKGND:
+        LauncherOnEraseBackground(window, reinterpret_cast<HDC>(wParam));
+        return 1;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
             CloseLauncher(window);
@@ -418,7 +454,8 @@ bool ShowLauncherWindow(POINT point) {
     if (g_launcher) {
         DestroyWindow(g_launcher);
     }
+    // Made on the point's monitor, so placing it there brings no change of scale.
     return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kLauncherWindowClass, nullptr,
-                           WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr,
+                           WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, point.x, point.y, 0, 0, nullptr, nullptr,
                            g_instance, &point) != nullptr;
 }

@@ -1,6 +1,5 @@
 #include "windows/name_window.h"
 
-#include "common/dpi.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "common/unique_handles.h"
@@ -52,7 +51,7 @@ void NameOnCreate(HWND window) {
     SIZE extent = MeasureText(window);
     SIZE screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     POINT corner;
-    int margin = NameWindowMargin(tessaly::ScreenDpi());
+    int margin = NameWindowMargin(static_cast<int>(NameDpi()));
     if (PlaceNameWindow(g_displaySettings.Location, extent, screen, margin, corner)) {
         SetWindowPos(window, nullptr, corner.x, corner.y, extent.cx, extent.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);

@@ -19,7 +19,7 @@
 #include "resources/resource.h"
 
 tessaly::unique_himagelist g_taskImageList;
-IconShell g_iconShell = {ExtractIconExW, SHGetFileInfoW, GetSystemMetrics};
+IconShell g_iconShell = {ExtractIconExW, SHGetFileInfoW, tessaly::MetricFor};
 
 namespace {
 
@@ -250,7 +250,7 @@ bool DropUnusedImages() {
 
 }  // namespace
 
-void BuildTaskImageList() {
+void BuildTaskImageList(UINT dpi) {
     tessaly::PrepareListsAndDialogs();
     const DynCalls& calls = BindDynCalls(SystemLibrary::Comctl32);
     if (!calls.imageListCreate) {
@@ -258,8 +258,8 @@ void BuildTaskImageList() {
     }
     CommandResolutionMemo memo;
     // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
-    const int width = g_iconShell.getSystemMetrics(SM_CXICON);
-    const int height = g_iconShell.getSystemMetrics(SM_CYICON);
+    const int width = g_iconShell.metricFor(SM_CXICON, dpi);
+    const int height = g_iconShell.metricFor(SM_CYICON, dpi);
     int keptWidth = 0, keptHeight = 0;
     if (!g_taskImageList || g_taskImageList.get() != g_kept.list ||
         !g_dynCalls.imageListGetIconSize(g_taskImageList.get(), &keptWidth, &keptHeight) || keptWidth != width ||
@@ -290,16 +290,27 @@ void DestroyTaskImageList() {
     ForgetCommandSearches();
 }
 
-LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw) {
+LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw, const tessaly::Palette& palette) {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
         return CDRF_NOTIFYITEMDRAW;
-    case CDDS_ITEMPREPAINT:
-        if (SendMessageW(list, LVM_GETITEMSTATE, draw->nmcd.dwItemSpec, LVIS_CUT) & LVIS_CUT) {
-            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+    case CDDS_ITEMPREPAINT: {
+        const UINT state = static_cast<UINT>(
+            SendMessageW(list, LVM_GETITEMSTATE, draw->nmcd.dwItemSpec, LVIS_CUT | LVIS_SELECTED));
+        const bool cut = (state & LVIS_CUT) != 0;
+        // The list would draw the selection in the system's colours.
+        if (palette.own) {
+            draw->clrText = cut ? palette.grey : palette.text;
+            draw->clrTextBk = (state & LVIS_SELECTED) ? palette.selection : palette.background;
+            draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS | CDIS_HOT);
+            return CDRF_NEWFONT;
+        }
+        if (cut) {
+            draw->clrText = palette.grey;
             return CDRF_NEWFONT;
         }
         return CDRF_DODEFAULT;
+    }
     default:
         return CDRF_DODEFAULT;
     }

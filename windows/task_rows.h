@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "common/look.h"
 #include "common/unique_handles.h"
 #include "resources/resource.h"
 
@@ -20,7 +21,7 @@ extern tessaly::unique_himagelist g_taskImageList;
 struct IconShell {
     UINT(WINAPI* extractIconEx)(LPCWSTR file, int index, HICON* large, HICON* small, UINT icons);
     DWORD_PTR(WINAPI* getFileInfo)(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags);
-    int(WINAPI* getSystemMetrics)(int index);
+    int (*metricFor)(int index, UINT dpi);
 };
 extern IconShell g_iconShell;
 
@@ -41,10 +42,10 @@ constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
 // files' last-write times and sizes hold (a document's, folder's or
 // shortcut's picture is its type's or target's, and is taken every time). Tasks with the same icon share one
 // image; an image no task shows any more is removed, so the list holds no
-// more than the tasks show. A new icon size (the DPI changed) starts over.
-// Images may move: rows already in a list view must take their task's new
-// index.
-void BuildTaskImageList();
+// more than the tasks show. Icons are the size of the large ones at `dpi`, the
+// scale of the list's monitor: another size starts over. Images may move:
+// rows already in a list view must take their task's new index.
+void BuildTaskImageList(UINT dpi);
 // Also forgets the kept command searches.
 void DestroyTaskImageList();
 
@@ -53,8 +54,10 @@ void DestroyTaskImageList();
 // destroys it.
 HICON FindTaskIcon(const wchar_t* iconPath, int iconIndex, const wchar_t* command);
 
-// NM_CUSTOMDRAW of a task list: rows whose command cannot be found are grey.
-LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw);
+// NM_CUSTOMDRAW of a task list: rows whose command cannot be found are grey;
+// in colours of our own, the selected row is drawn in them too.
+LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw,
+                        const tessaly::Palette& palette = tessaly::SystemPalette());
 
 // Writes the text of a task's row; the command is always shown when the task
 // has no name.

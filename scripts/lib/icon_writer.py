@@ -138,11 +138,11 @@ def png(rows):
     return min(candidates, key=len)
 
 
-def write_ico(path, shade):
-    images = [png(render(shade, s)) for s in SIZES]
+def write_ico(path, shade, sizes=SIZES):
+    images = [png(render(shade, s)) for s in sizes]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for size, data in zip(SIZES, images):
+    for size, data in zip(sizes, images):
         out += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     with open(path, 'wb') as f:

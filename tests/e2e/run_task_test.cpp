@@ -9,6 +9,7 @@
 
 #include "tests/e2e/driver.h"
 #include "tests/e2e/tessaly_session.h"
+#include "tests/harness/personalize.h"
 
 namespace {
 
@@ -475,6 +476,68 @@ TEST_F(RunTaskTest, LauncherGrowsWithTheScreensDpiAndStillFitsItsRows) {
     EXPECT_GE(rows / 2, 48);
     HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
     EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL));
+}
+
+// The luminance (0 to 1) of a screen pixel, as a user's eye takes it.
+double Luminance(POINT point) {
+    HDC screen = GetDC(nullptr);
+    COLORREF colour = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    return (0.2126 * GetRValue(colour) + 0.7152 * GetGValue(colour) + 0.0722 * GetBValue(colour)) / 255;
+}
+
+// Switched to the dark theme as Windows does it, the values and then the
+// announcement, while the program runs: the tray's picture and the next
+// launcher follow; back to light, the launcher is light again.
+TEST_F(RunTaskTest, LauncherAndTrayFollowTheAppsThemeWhileRunning) {
+    harness::PersonalizeValues theme;
+    theme.Set(1, 1);
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, '1', L"tessaly_recorder", L"記録"},
+                     {MOD_CONTROL | MOD_ALT, '2', L"tessaly-missing-command", L"見つからない"},
+                     {MOD_CONTROL | MOD_ALT, '3', L"notepad", L"メモ帳"}},
+                    3);
+    Start();
+    auto openLauncher = [&](RECT& place) {
+        SetCursorPos(640, 400);
+        e2e::Process second(L"Tessaly.exe", L"launcher");
+        EXPECT_EQ(0u, second.WaitForExit());
+        HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+        EXPECT_TRUE(PumpUntil([&] { return GetWindowRect(launcher, &place) && place.right - place.left > 100; }));
+        PumpUntil([] { return false; }, 300);
+        return launcher;
+    };
+    // The end of the first row, past its text.
+    auto rowEnd = [](const RECT& place) { return POINT{place.right - 8, place.top + 1 + 16}; };
+    const struct {
+        DWORD light;
+        bool dark;
+        const wchar_t* screenshot;
+    } themes[] = {{0, true, L"launcher-dark"}, {1, false, L"launcher-light"}};
+    for (const auto& step : themes) {
+        SCOPED_TRACE(step.screenshot);
+        theme.Set(step.light, step.light);
+        const size_t before = tray.Count(NIM_MODIFY);
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
+                            SMTO_ABORTIFHUNG, 5000, &answer);
+        EXPECT_TRUE(PumpUntil([&] { return tray.Count(NIM_MODIFY) == before + 1; }));
+        RECT place = {};
+        HWND launcher = openLauncher(place);
+        ASSERT_NE(nullptr, launcher);
+        const double luminance = Luminance(rowEnd(place));
+        EXPECT_EQ(step.dark, luminance < 0.2) << luminance;
+        // The row under the mouse selected, as a user sees it.
+        HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
+        int nudge = 0;
+        EXPECT_TRUE(PumpUntil([&] {
+            e2e::MoveMouseTo({place.left + 100 + (nudge++ % 2), place.top + 1 + 16});
+            return SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 0;
+        }));
+        PumpUntil([] { return false; }, 300);
+        e2e::Screenshot(step.screenshot, launcher);
+        e2e::PressKeys({VK_ESCAPE});
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(launcher); }));
+    }
 }
 
 void PressButton(HWND dialog, int control) {

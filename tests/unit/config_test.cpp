@@ -418,6 +418,49 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
     return static_cast<HDROP>(memory);
 }
 
+// Moved to a monitor of another scale (Wine never sends the message, nor has
+// such a monitor): the suggested rectangle, the controls, their font, the
+// list's icons and columns all follow, and come back with the move back.
+TEST_F(SettingsTest, MovedToAMonitorOfAnotherScaleItRescales) {
+    g_taskList.Append(test::MakeTask(0, kNoKey, L"notepad"));
+    lstrcpyW(g_taskList.At(0)->File, L"notepad");
+    Open();
+    RECT window, add;
+    GetWindowRect(dialog, &window);
+    GetWindowRect(GetDlgItem(dialog, IDC_ADD), &add);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&add), 2);
+    const LONG font = test::FontHeight(list), checkFont = test::FontHeight(GetDlgItem(dialog, IDC_FADE));
+    const int task = ListView_GetColumnWidth(list, 0), key = ListView_GetColumnWidth(list, 1);
+    EXPECT_EQ(400, task);
+    const struct {
+        UINT dpi;
+        int icon;
+    } steps[] = {{144, 48}, {192, 64}, {96, 32}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.dpi);
+        RECT suggested = {100, 50, 100 + MulDiv(window.right - window.left, step.dpi, 96),
+                          50 + MulDiv(window.bottom - window.top, step.dpi, 96)};
+        SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(step.dpi, step.dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT now, button;
+        GetWindowRect(dialog, &now);
+        EXPECT_TRUE(EqualRect(&suggested, &now));
+        GetWindowRect(GetDlgItem(dialog, IDC_ADD), &button);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&button), 2);
+        EXPECT_NEAR(MulDiv(add.left, step.dpi, 96), button.left, 1);
+        EXPECT_NEAR(MulDiv(add.right - add.left, step.dpi, 96), button.right - button.left, 1);
+        EXPECT_EQ(MulDiv(font, step.dpi, 96), test::FontHeight(list));
+        EXPECT_EQ(MulDiv(checkFont, step.dpi, 96), test::FontHeight(GetDlgItem(dialog, IDC_FADE)));
+        int width = 0, height = 0;
+        ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_SMALL), &width, &height);
+        EXPECT_EQ(step.icon, width);
+        EXPECT_NEAR(MulDiv(task, step.dpi, 96), ListView_GetColumnWidth(list, 0), 1);
+        EXPECT_NEAR(MulDiv(key, step.dpi, 96), ListView_GetColumnWidth(list, 1), 1);
+        LVITEMW item = {LVIF_IMAGE};
+        ListView_GetItem(list, &item);
+        EXPECT_EQ(g_taskList.At(0)->ImageIndex, item.iImage);
+    }
+}
+
 TEST_F(SettingsTest, DroppedFilesBecomeTasksOneEditorEach) {
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);

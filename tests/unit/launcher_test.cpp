@@ -14,6 +14,7 @@
 
 #include "app/main_window.h"
 #include "common/file_stamp.h"
+#include "common/look.h"
 #include "common/program_state.h"
 #include "model/command_search.h"
 #include "model/task.h"
@@ -123,7 +124,7 @@ TEST(TaskRows, IconsComeFromTheIconFileThenTheCommandElseNone) {
         task->IconIndex = 3;
         task->ImageIndex = 99;
     }
-    BuildTaskImageList();
+    BuildTaskImageList(tessaly::kBaseDpi);
     ASSERT_NE(nullptr, g_taskImageList.get());
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].image, g_taskList.At(i)->ImageIndex) << i;
@@ -504,6 +505,50 @@ TEST_F(LauncherTest, ListsTheLauncherTasksFittedWithoutScrollBars) {
     EXPECT_TRUE(GetWindowLongW(launcher, GWL_EXSTYLE) & WS_EX_TOPMOST);
 }
 
+// Opened on a monitor at 150 % (Wine gives every monitor the system's scale):
+// the window, its frame, rows, icons and font at that scale; the next opening
+// on a monitor at 100 % back at 100 %.
+TEST_F(LauncherTest, TakesTheScaleOfTheMonitorItOpensOnEveryTime) {
+    AddTask(L"notepad", L"メモ帳");
+    AddTask(L"regedit", L"regedit");
+    // The system's lists draw in the icons' captions' font.
+    LOGFONTW caption = {};
+    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(caption), &caption, 0);
+    const LONG font = caption.lfHeight;
+    const auto systemScale = tessaly::g_lookSource.monitorDpi;
+    const struct {
+        UINT dpi;
+        int width, icon, inset;
+    } openings[] = {{144, 483, 48, 2}, {96, 322, 32, 1}};
+    for (const auto& opening : openings) {
+        SCOPED_TRACE(opening.dpi);
+        static UINT faked;
+        faked = opening.dpi;
+        tessaly::g_lookSource.monitorDpi = [](HMONITOR) { return faked; };
+        Open();
+        tessaly::g_lookSource.monitorDpi = systemScale;
+        RECT window, client, place;
+        GetWindowRect(launcher, &window);
+        EXPECT_EQ(opening.width, window.right - window.left);
+        int width = 0, height = 0;
+        ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_SMALL), &width, &height);
+        EXPECT_EQ(opening.icon, width);
+        if (opening.dpi != 96) {
+            EXPECT_EQ(MulDiv(font, opening.dpi, 96), test::FontHeight(list));
+        }
+        // The rows fit without scroll bars, in a frame of the scale's width.
+        RECT row = {LVIR_BOUNDS};
+        ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
+        EXPECT_GT(row.bottom - row.top, opening.icon);
+        EXPECT_EQ(2 * (row.bottom - row.top) + 2 * opening.inset, window.bottom - window.top);
+        GetWindowRect(list, &place);
+        EXPECT_EQ(window.left + opening.inset, place.left);
+        GetClientRect(list, &client);
+        EXPECT_EQ(opening.width - 2 * opening.inset, client.right);
+        DestroyWindow(launcher);
+    }
+}
+
 TEST_F(LauncherTest, UpAndDownWrapAtBothEnds) {
     for (int i = 0; i < 4; ++i) {
         AddTask(L"notepad");
@@ -657,8 +702,8 @@ DWORD_PTR WINAPI CountedFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* in
     return SHGetFileInfoW(path, attributes, info, size, flags);
 }
 
-int WINAPI IconMetrics(int index) {
-    return g_iconSize && (index == SM_CXICON || index == SM_CYICON) ? g_iconSize : GetSystemMetrics(index);
+int IconMetrics(int index, UINT dpi) {
+    return g_iconSize && (index == SM_CXICON || index == SM_CYICON) ? g_iconSize : tessaly::MetricFor(index, dpi);
 }
 
 // One row as the user sees it: its text, whether it is grey, its picture.

@@ -7,12 +7,14 @@
 #include "app/main_window.h"
 #include "app/tray_icon.h"
 #include "common/dyn_calls.h"
+#include "common/look.h"
 #include "common/program_state.h"
 #include "common/ui_libraries.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
+#include "tests/harness/personalize.h"
 #include "tests/unit/test_support.h"
 #include "windows/launcher_window.h"
 #include "windows/name_window.h"
@@ -315,11 +317,11 @@ TEST_F(MainWindowTest, ExitWhileTheSettingsAreOpenKeepsTheTasks) {
 
 namespace {
 
-// Every pixel of the icon is a shade of grey (or fully transparent).
-bool IsGrey(HICON icon) {
+// The icon's colour pixels, top row first.
+std::vector<RGBQUAD> IconPixels(HICON icon) {
     ICONINFO info = {};
-    if (!GetIconInfo(icon, &info)) {
-        return false;
+    if (!icon || !GetIconInfo(icon, &info)) {
+        return {};
     }
     BITMAP size = {};
     GetObjectW(info.hbmColor, sizeof(size), &size);
@@ -331,7 +333,19 @@ bool IsGrey(HICON icon) {
     ReleaseDC(nullptr, screen);
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
-    bool grey = read && !pixels.empty();
+    return read ? pixels : std::vector<RGBQUAD>();
+}
+
+bool SamePixels(HICON a, HICON b) {
+    std::vector<RGBQUAD> one = IconPixels(a), other = IconPixels(b);
+    return !one.empty() && one.size() == other.size() &&
+           memcmp(one.data(), other.data(), one.size() * sizeof(RGBQUAD)) == 0;
+}
+
+// Every pixel of the icon is a shade of grey (or fully transparent).
+bool IsGrey(HICON icon) {
+    std::vector<RGBQUAD> pixels = IconPixels(icon);
+    bool grey = !pixels.empty();
     for (const RGBQUAD& pixel : pixels) {
         grey = grey && pixel.rgbRed == pixel.rgbGreen && pixel.rgbGreen == pixel.rgbBlue;
     }
@@ -381,9 +395,103 @@ TEST_F(MainWindowTest, PauseReleasesEveryHotKeyGreysTheIconAndResumeRegistersThe
     ASSERT_EQ(1u, session.tray.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), session.tray.calls[0].message);
     EXPECT_EQ(L"Tessaly", session.tray.calls[0].tip);
-    EXPECT_EQ(normal, session.tray.calls[0].icon);
+    // The taskbar's restart took the picture anew, in case its theme changed.
+    EXPECT_EQ(g_trayIcon.m_nid.hIcon, session.tray.calls[0].icon);
+    EXPECT_FALSE(IsGrey(session.tray.calls[0].icon));
     UnregisterHotKey(other, 1);
     DestroyWindow(other);
+}
+
+// The theme as Windows keeps it, and high contrast through the seam (Wine
+// cannot be switched to it).
+class Theme {
+public:
+    ~Theme() { tessaly::g_lookSource.highContrast = m_highContrast; }
+    void Set(DWORD taskbarLight, DWORD appsLight, bool highContrast) {
+        m_values.Set(taskbarLight, appsLight);
+        tessaly::g_lookSource.highContrast = highContrast ? [] { return true; } : [] { return false; };
+    }
+
+private:
+    harness::PersonalizeValues m_values;
+    decltype(tessaly::g_lookSource.highContrast) m_highContrast = tessaly::g_lookSource.highContrast;
+};
+
+COLORREF PixelAt(HWND window, int x, int y) {
+    UpdateWindow(window);
+    HDC dc = GetDC(window);
+    COLORREF colour = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return colour;
+}
+
+// Which tray picture and which launcher colours each theme gets, through the
+// announcement Windows broadcasts, while the program runs.
+TEST_F(MainWindowTest, TheTrayPictureAndTheLauncherFollowTheThemeAndHighContrast) {
+    g_taskList.Clear();
+    Task* task = g_taskList.Append(test::MakeTask(0, kNoKey, L"notepad"));
+    lstrcpyW(task->File, L"notepad");
+    Theme theme;
+    const COLORREF window = GetSysColor(COLOR_WINDOW), shadow = GetSysColor(COLOR_BTNSHADOW);
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    // The high-contrast taskbar is the scheme's window colour: white here.
+    const int lightPicture = IDI_MAIN;
+    const COLORREF dark = RGB(32, 32, 32), darkFrame = RGB(96, 96, 96), darkSelection = RGB(77, 77, 77);
+    const struct {
+        const char* theme;
+        DWORD taskbarLight, appsLight;
+        bool highContrast, paused;
+        // Whether the tray is told: the look changed.
+        bool told;
+        int picture;
+        COLORREF background, frame, selection;
+    } cases[] = {
+        {"dark taskbar, light apps", 0, 1, false, false, true, IDI_TRAY_DARK, window, shadow, highlight},
+        {"light taskbar, dark apps", 1, 0, false, false, true, lightPicture, dark, darkFrame, darkSelection},
+        {"all dark", 0, 0, false, false, true, IDI_TRAY_DARK, dark, darkFrame, darkSelection},
+        {"all dark, paused, announced again", 0, 0, false, true, false, IDI_TRAY_DARK, dark, darkFrame, darkSelection},
+        {"high contrast over dark", 0, 0, true, false, true, lightPicture, window, shadow, highlight},
+        {"all light", 1, 1, false, false, true, lightPicture, window, shadow, highlight},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.theme);
+        if (c.paused != HotKeysPaused()) {
+            Command(this->window(), IDM_PAUSE);
+        }
+        theme.Set(c.taskbarLight, c.appsLight, c.highContrast);
+        session.tray.calls.clear();
+        SendMessageW(this->window(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
+        // Told once, with the picture it holds now.
+        ASSERT_EQ(c.told ? 1u : 0u, session.tray.calls.size());
+        if (c.told) {
+            EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), session.tray.calls[0].message);
+            EXPECT_EQ(g_trayIcon.m_nid.hIcon, session.tray.calls[0].icon);
+        }
+        auto drawn = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(c.picture), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        HICON expected = c.paused ? GreyIcon(drawn) : CopyIcon(drawn);
+        EXPECT_TRUE(SamePixels(expected, g_trayIcon.m_nid.hIcon));
+        DestroyIcon(expected);
+        DestroyIcon(drawn);
+
+        ASSERT_TRUE(ShowLauncherWindow({400, 300}));
+        HWND launcher = FindWindowW(kLauncherWindowClass, nullptr);
+        HWND list = GetDlgItem(launcher, IDC_LIST);
+        RECT row = {LVIR_BOUNDS};
+        ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
+        // The row's end, past its text; the frame about the list.
+        EXPECT_EQ(c.background, PixelAt(list, row.right - 4, (row.top + row.bottom) / 2));
+        EXPECT_EQ(c.frame, PixelAt(launcher, 0, 0));
+        ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
+        if (c.selection != highlight) {
+            // The system's selection is the system's to draw (themed, it is no flat colour).
+            EXPECT_EQ(c.selection, PixelAt(list, row.right - 4, (row.top + row.bottom) / 2));
+        }
+        DestroyWindow(launcher);
+    }
+    if (HotKeysPaused()) {
+        Command(this->window(), IDM_PAUSE);
+    }
 }
 
 }  // namespace

@@ -212,4 +212,10 @@ FILETIME LongAgo() {
     return {ticks.LowPart, ticks.HighPart};
 }
 
+LONG FontHeight(HWND window) {
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return font.lfHeight;
+}
+
 }  // namespace test

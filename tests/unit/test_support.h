@@ -113,4 +113,7 @@ void SetWriteTime(const std::wstring& path, FILETIME time);
 // An hour before now.
 FILETIME LongAgo();
 
+// The height of the font a window draws its text in (WM_GETFONT).
+LONG FontHeight(HWND window);
+
 }  // namespace test
