@@ -4,6 +4,8 @@
 #include <shobjidl.h>
 
 #include "common/dyn_calls.h"
+#include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/unique_handles.h"
 
 namespace {
@@ -170,4 +172,13 @@ int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_
         CopyWhole(file, target.text, targetLength);
     }
     return 1;
+}
+
+void LoadFileFilter(UINT id, wchar_t (&filter)[128]) {
+    int length = tessaly::LoadUiString(g_instance, id, filter);
+    for (int i = 0; i < length; ++i) {
+        if (filter[i] == L'|') {
+            filter[i] = L'\0';
+        }
+    }
 }

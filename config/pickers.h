@@ -60,3 +60,7 @@ public:
 // for: started as it is, the shortcut still carries all of it.
 int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_t* folder, int* show,
                  wchar_t* name);
+
+// A filter of the system's file dialogs from the string table, where '|'
+// stands for each terminator the table cannot hold.
+void LoadFileFilter(UINT id, wchar_t (&filter)[128]);

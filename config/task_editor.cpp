@@ -12,6 +12,7 @@
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
+#include "model/portable.h"
 #include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -272,6 +273,8 @@ void EditorOnBrowseFile(HWND dialog) {
     wchar_t file[MAX_PATH] = {}, parameters[MAX_PATH] = {}, folder[MAX_PATH] = {}, name[MAX_PATH] = {};
     int show = SW_SHOWNORMAL;
     ReadShortcut(browse.m_path, file, parameters, folder, &show, name);
+    MakeProgramRelative(file);
+    MakeProgramRelative(folder);
     SetDlgItemTextW(dialog, IDC_FILE, file);
     SetDlgItemTextW(dialog, IDC_PARAMETER, parameters);
     SetDlgItemTextW(dialog, IDC_FOLDER, folder);
@@ -290,6 +293,7 @@ void EditorOnBrowseFolder(HWND dialog) {
     tessaly::LoadUiString(g_instance, IDS_BROWSE_FOLDER, title);
     CFolderDialog browse(title, initial, BIF_NEWDIALOGSTYLE, dialog);
     if (browse.DoModal() == 1) {
+        MakeProgramRelative(browse.m_path);
         SetDlgItemTextW(dialog, IDC_FOLDER, browse.m_path);
     }
 }
@@ -300,14 +304,8 @@ void EditorOnBrowseSound(HWND dialog) {
     OPENFILENAMEW open = {};
     open.lStructSize = sizeof(open);
     open.hwndOwner = dialog;
-    // The table cannot hold the separating terminators: '|' stands for them.
     wchar_t filter[128];
-    int length = tessaly::LoadUiString(g_instance, IDS_SOUND_FILTER, filter);
-    for (int i = 0; i < length; ++i) {
-        if (filter[i] == L'|') {
-            filter[i] = L'\0';
-        }
-    }
+    LoadFileFilter(IDS_SOUND_FILTER, filter);
     open.lpstrFilter = filter;
     open.nFilterIndex = 1;
     open.lpstrFile = path;
@@ -315,6 +313,7 @@ void EditorOnBrowseSound(HWND dialog) {
     open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     auto getOpenFileName = BindDynCalls(SystemLibrary::Comdlg32).getOpenFileName;
     if (getOpenFileName && getOpenFileName(&open)) {
+        MakeProgramRelative(path);
         SetDlgItemTextW(dialog, IDC_SOUND, path);
     }
 }
@@ -322,8 +321,10 @@ void EditorOnBrowseSound(HWND dialog) {
 void EditorOnPlaySound(HWND dialog) {
     wchar_t sound[kTextFieldLength];
     ReadText(dialog, IDC_SOUND, sound);
-    if (sound[0] != L'\0') {
-        g_runShell.playSound(sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+    wchar_t anchored[MAX_PATH];
+    const wchar_t* path = AnchorPath(sound, anchored);
+    if (path && path[0] != L'\0') {
+        g_runShell.playSound(path, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
     }
 }
 
@@ -340,6 +341,7 @@ void EditorOnChangeIcon(HWND dialog) {
     }
     CPickIconDialog picker(path, index, dialog);
     if (picker.DoModal() == 1) {
+        MakeProgramRelative(picker.m_path);
         SetDlgItemTextW(dialog, IDC_ICON_PATH, picker.m_path);
         SetControlData(dialog, IDC_ICON_PATH, picker.m_index);
         RefreshIcon(dialog);
