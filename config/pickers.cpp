@@ -174,11 +174,25 @@ int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_
     return 1;
 }
 
-void LoadFileFilter(UINT id, wchar_t (&filter)[128]) {
-    int length = tessaly::LoadUiString(g_instance, id, filter);
+bool ChooseFile(HWND owner, UINT filterId, bool save, wchar_t (&path)[MAX_PATH], const wchar_t* extension) {
+    wchar_t filter[128];
+    const int length = tessaly::LoadUiString(g_instance, filterId, filter);
     for (int i = 0; i < length; ++i) {
         if (filter[i] == L'|') {
             filter[i] = L'\0';
         }
     }
+    OPENFILENAMEW open = {};
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = owner;
+    open.lpstrFilter = filter;
+    open.nFilterIndex = 1;
+    open.lpstrFile = path;
+    open.nMaxFile = MAX_PATH;
+    open.lpstrDefExt = extension;
+    open.Flags = OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
+                                          : OFN_FILEMUSTEXIST);
+    const DynCalls& calls = BindDynCalls(SystemLibrary::Comdlg32);
+    auto choose = save ? calls.getSaveFileName : calls.getOpenFileName;
+    return choose && choose(&open);
 }

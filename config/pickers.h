@@ -61,6 +61,8 @@ public:
 int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_t* folder, int* show,
                  wchar_t* name);
 
-// A filter of the system's file dialogs from the string table, where '|'
-// stands for each terminator the table cannot hold.
-void LoadFileFilter(UINT id, wchar_t (&filter)[128]);
+// The system's dialog for a file to open or, with `save`, to write, showing
+// the filter `filterId` names in the string table ('|' standing for each
+// terminator the table cannot hold); `path` is the name it starts with and
+// the one chosen. False when the user cancels.
+bool ChooseFile(HWND owner, UINT filterId, bool save, wchar_t (&path)[MAX_PATH], const wchar_t* extension = nullptr);

@@ -27,21 +27,7 @@ namespace {
 
 // The system's dialog for a settings file to write or to read.
 bool ChooseSettingsFile(HWND owner, bool save, wchar_t (&path)[MAX_PATH]) {
-    wchar_t filter[128];
-    LoadFileFilter(IDS_SETTINGS_FILTER, filter);
-    OPENFILENAMEW open = {};
-    open.lStructSize = sizeof(open);
-    open.hwndOwner = owner;
-    open.lpstrFilter = filter;
-    open.nFilterIndex = 1;
-    open.lpstrFile = path;
-    open.nMaxFile = MAX_PATH;
-    open.lpstrDefExt = L"ini";
-    open.Flags = OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
-                                          : OFN_FILEMUSTEXIST);
-    const DynCalls& calls = BindDynCalls(SystemLibrary::Comdlg32);
-    auto choose = save ? calls.getSaveFileName : calls.getOpenFileName;
-    return choose && choose(&open);
+    return ChooseFile(owner, IDS_SETTINGS_FILTER, save, path, L"ini");
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "common/program_state.h"
 #include "common/accessible_names.h"
-#include "common/dyn_calls.h"
 #include "common/ui_text.h"
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
@@ -301,18 +300,7 @@ void EditorOnBrowseFolder(HWND dialog) {
 void EditorOnBrowseSound(HWND dialog) {
     wchar_t path[MAX_PATH];
     ReadText(dialog, IDC_SOUND, path);
-    OPENFILENAMEW open = {};
-    open.lStructSize = sizeof(open);
-    open.hwndOwner = dialog;
-    wchar_t filter[128];
-    LoadFileFilter(IDS_SOUND_FILTER, filter);
-    open.lpstrFilter = filter;
-    open.nFilterIndex = 1;
-    open.lpstrFile = path;
-    open.nMaxFile = MAX_PATH;
-    open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    auto getOpenFileName = BindDynCalls(SystemLibrary::Comdlg32).getOpenFileName;
-    if (getOpenFileName && getOpenFileName(&open)) {
+    if (ChooseFile(dialog, IDS_SOUND_FILTER, false, path)) {
         MakeProgramRelative(path);
         SetDlgItemTextW(dialog, IDC_SOUND, path);
     }
