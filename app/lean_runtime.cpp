@@ -18,3 +18,7 @@ void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+
+// A pure virtual function called during construction or destruction: the
+// library's own handler would bring the demangling terminate handler along.
+extern "C" void __cxa_pure_virtual() { std::abort(); }

@@ -181,8 +181,8 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
                 g_settingsOpen = true;
                 RunSettingsDialog();
                 g_settingsOpen = false;
-                if (IsWindow(window)) {
-                    SaveStore();
+                if (IsWindow(window) && !SaveStore()) {
+                    ReportSaveFailure(nullptr, StoreLocation());
                 }
             });
         }

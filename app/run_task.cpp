@@ -7,6 +7,7 @@
 #include "common/program_state.h"
 #include "common/ui_libraries.h"
 #include "model/command_search.h"
+#include "model/portable.h"
 #include "model/display_settings.h"
 #include "model/task.h"
 #include "windows/name_window.h"
@@ -60,11 +61,14 @@ void RunTask(Task* task) {
     // like an unresolved command, the task then does nothing at all.
     wchar_t directory[MAX_PATH];
     DWORD length = ExpandEnvironmentStringsW(task->WorkingFolder, directory, MAX_PATH);
-    if (length == 0 || length > MAX_PATH) {
+    wchar_t anchoredDirectory[MAX_PATH], anchoredSound[MAX_PATH];
+    const wchar_t* folder = length == 0 || length > MAX_PATH ? nullptr : AnchorPath(directory, anchoredDirectory);
+    if (!folder) {
         return;
     }
-    if (task->Sound[0] != L'\0') {
-        g_runShell.playSound(task->Sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+    const wchar_t* sound = AnchorPath(task->Sound, anchoredSound);
+    if (sound && sound[0] != L'\0') {
+        g_runShell.playSound(sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
     }
     ShowNameWindow(*task);
     if (task->Activate && SwitchToRunningProgram(resolved, foreground)) {
@@ -72,6 +76,6 @@ void RunTask(Task* task) {
     }
     tessaly::PrepareShellUse();
     g_runShell.execute(nullptr, task->RunAs ? L"runas" : nullptr, resolved, task->Parameter,
-                       directory, task->Show);
+                       folder, task->Show);
 }
 

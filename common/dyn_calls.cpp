@@ -67,6 +67,7 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         break;
     case SystemLibrary::Comdlg32:
         Bind(module, calls.getOpenFileName, "GetOpenFileNameW");
+        Bind(module, calls.getSaveFileName, "GetSaveFileNameW");
         Bind(module, calls.chooseFont, "ChooseFontW");
         break;
     case SystemLibrary::Winmm:

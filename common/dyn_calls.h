@@ -35,6 +35,7 @@ struct DynCalls {
     int(WINAPI* pickIconDlg)(HWND owner, LPWSTR iconFile, UINT bufferChars, int* index);
     // comdlg32
     BOOL(WINAPI* getOpenFileName)(OPENFILENAMEW* open);
+    BOOL(WINAPI* getSaveFileName)(OPENFILENAMEW* open);
     BOOL(WINAPI* chooseFont)(CHOOSEFONTW* choose);
     // winmm
     BOOL(WINAPI* playSound)(LPCWSTR sound, HMODULE module, DWORD flags);

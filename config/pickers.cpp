@@ -4,6 +4,8 @@
 #include <shobjidl.h>
 
 #include "common/dyn_calls.h"
+#include "common/program_state.h"
+#include "common/ui_text.h"
 #include "common/unique_handles.h"
 
 namespace {
@@ -170,4 +172,27 @@ int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_
         CopyWhole(file, target.text, targetLength);
     }
     return 1;
+}
+
+bool ChooseFile(HWND owner, UINT filterId, bool save, wchar_t (&path)[MAX_PATH], const wchar_t* extension) {
+    wchar_t filter[128];
+    const int length = tessaly::LoadUiString(g_instance, filterId, filter);
+    for (int i = 0; i < length; ++i) {
+        if (filter[i] == L'|') {
+            filter[i] = L'\0';
+        }
+    }
+    OPENFILENAMEW open = {};
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = owner;
+    open.lpstrFilter = filter;
+    open.nFilterIndex = 1;
+    open.lpstrFile = path;
+    open.nMaxFile = MAX_PATH;
+    open.lpstrDefExt = extension;
+    open.Flags = OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
+                                          : OFN_FILEMUSTEXIST);
+    const DynCalls& calls = BindDynCalls(SystemLibrary::Comdlg32);
+    auto choose = save ? calls.getSaveFileName : calls.getOpenFileName;
+    return choose && choose(&open);
 }

@@ -60,3 +60,9 @@ public:
 // for: started as it is, the shortcut still carries all of it.
 int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_t* folder, int* show,
                  wchar_t* name);
+
+// The system's dialog for a file to open or, with `save`, to write, showing
+// the filter `filterId` names in the string table ('|' standing for each
+// terminator the table cannot hold); `path` is the name it starts with and
+// the one chosen. False when the user cancels.
+bool ChooseFile(HWND owner, UINT filterId, bool save, wchar_t (&path)[MAX_PATH], const wchar_t* extension = nullptr);

@@ -19,13 +19,26 @@
 #include "model/command_search.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
+#include "model/store.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "windows/task_rows.h"
 
-SettingsDialogHooks g_settingsDialogHooks = {RunTaskEditor, MessageBoxW};
+namespace {
+
+// The system's dialog for a settings file to write or to read.
+bool ChooseSettingsFile(HWND owner, bool save, wchar_t (&path)[MAX_PATH]) {
+    return ChooseFile(owner, IDS_SETTINGS_FILTER, save, path, L"ini");
+}
+
+}  // namespace
+
+SettingsDialogHooks g_settingsDialogHooks = {RunTaskEditor, MessageBoxW, ChooseSettingsFile};
 
 namespace {
+
+constexpr wchar_t kCaption[] = L"Tessaly";
+constexpr wchar_t kExportName[] = L"Tessaly-settings.ini";
 
 constexpr int kAlphaSteps = 16;
 constexpr int kOpaque = 255;
@@ -223,6 +236,34 @@ void SettingsOnDropFiles(HWND dialog, HDROP drop) {
     DragFinish(drop);
 }
 
+// One row for each task, in list order, none selected, the first focused.
+void ShowTasks(HWND dialog) {
+    HWND list = ListOf(dialog);
+    {
+        // The launcher's kept images and command searches serve here too.
+        CommandResolutionMemo memo;
+        ListView_SetImageList(list, nullptr, LVSIL_SMALL);
+        BuildTaskImageList(g_scale.Dpi());
+        ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
+        for (const auto& task : g_taskList) {
+            InsertTaskRow(dialog, task.get(), 0, 1, -1);
+        }
+    }
+    if (ListView_GetItemCount(list) > 0) {
+        ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+    }
+}
+
+void ShowDisplaySettings(HWND dialog) {
+    SendDlgItemMessageW(dialog, IDC_LOCATION, CB_SETCURSEL, static_cast<WPARAM>(g_displaySettings.Location), 0);
+    SetUpSlider(dialog, IDC_ALPHA, kAlphaSteps, AlphaToPosition(g_displaySettings.Alpha));
+    SetUpSlider(dialog, IDC_TIME, kTimeSteps, TimeToPosition(g_displaySettings.Time));
+    ShowTime(dialog);
+    CheckDlgButton(dialog, IDC_FADE, g_displaySettings.Fade ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_SHOW_ICON, ShownIconSetting() ? BST_CHECKED : BST_UNCHECKED);
+    ApplyEnabling(dialog);
+}
+
 void SettingsOnInitDialog(HWND dialog) {
     auto smallIcon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
@@ -246,31 +287,52 @@ void SettingsOnInitDialog(HWND dialog) {
     InsertListColumn(list, 0, tessaly::ScaleTo(kTaskColumnWidth, dpi), title);
     tessaly::LoadUiString(g_instance, IDS_KEY_COLUMN, title);
     InsertListColumn(list, 1, tessaly::ScaleTo(kKeyColumnWidth, dpi), title);
-    {
-        // The launcher's kept images and command searches serve here too.
-        CommandResolutionMemo memo;
-        BuildTaskImageList(dpi);
-        ListView_SetImageList(list, g_taskImageList.get(), LVSIL_SMALL);
-        for (const auto& task : g_taskList) {
-            InsertTaskRow(dialog, task.get(), 0, 1, -1);
-        }
-    }
-    if (ListView_GetItemCount(list) > 0) {
-        ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
-    }
-
+    ShowTasks(dialog);
     for (int location = 0; location < kLocationCount; ++location) {
         wchar_t text[32];
         tessaly::LoadUiString(g_instance, IDS_LOCATION_FIRST + location, text);
         SendDlgItemMessageW(dialog, IDC_LOCATION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
-    SendDlgItemMessageW(dialog, IDC_LOCATION, CB_SETCURSEL, static_cast<WPARAM>(g_displaySettings.Location), 0);
-    SetUpSlider(dialog, IDC_ALPHA, kAlphaSteps, AlphaToPosition(g_displaySettings.Alpha));
-    SetUpSlider(dialog, IDC_TIME, kTimeSteps, TimeToPosition(g_displaySettings.Time));
-    ShowTime(dialog);
-    CheckDlgButton(dialog, IDC_FADE, g_displaySettings.Fade ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_SHOW_ICON, ShownIconSetting() ? BST_CHECKED : BST_UNCHECKED);
-    ApplyEnabling(dialog);
+    ShowDisplaySettings(dialog);
+}
+
+void SettingsOnExport(HWND dialog) {
+    wchar_t path[MAX_PATH];
+    lstrcpyW(path, kExportName);
+    if (g_settingsDialogHooks.chooseFile(dialog, true, path) && !ExportStore(path)) {
+        ReportSaveFailure(dialog, path);
+    }
+}
+
+// Nothing changes until the user has seen how many tasks the file holds and
+// agreed; a file that is not ours changes nothing at all.
+void SettingsOnImport(HWND dialog) {
+    wchar_t path[MAX_PATH] = {};
+    if (!g_settingsDialogHooks.chooseFile(dialog, false, path)) {
+        return;
+    }
+    StoreImport import;
+    wchar_t text[256];
+    if (!import.Read(path)) {
+        tessaly::LoadUiString(g_instance, IDS_IMPORT_REFUSED, text);
+        g_settingsDialogHooks.messageBox(dialog, text, kCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    wchar_t format[160];
+    tessaly::LoadUiString(g_instance, IDS_IMPORT_QUESTION, format);
+    wsprintfW(text, format, static_cast<int>(import.TaskCount()));
+    if (g_settingsDialogHooks.messageBox(dialog, text, kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    HWND list = ListOf(dialog);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(list);
+    import.Apply();
+    RenewDisplayFont();
+    ShowTasks(dialog);
+    ShowDisplaySettings(dialog);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }
 
 void SettingsOnDestroy(HWND dialog) {
@@ -381,6 +443,12 @@ BOOL SettingsOnCommand(HWND dialog, WPARAM wParam) {
     case IDC_SHOW_ICON:
         ApplyShowIconSetting(IsDlgButtonChecked(dialog, IDC_SHOW_ICON) == BST_CHECKED ? 1 : 0);
         break;
+    case IDC_EXPORT:
+        SettingsOnExport(dialog);
+        break;
+    case IDC_IMPORT:
+        SettingsOnImport(dialog);
+        break;
     default:
         // Enter and Esc (IDOK, IDCANCEL) do not close the dialog.
         return FALSE;
@@ -402,6 +470,13 @@ void FormatTime(int milliseconds, wchar_t (&text)[32]) {
     wchar_t format[16];
     tessaly::LoadUiString(g_instance, IDS_TIME_FORMAT, format);
     wsprintfW(text, format, milliseconds / 1000, (milliseconds % 1000) / 100);
+}
+
+void ReportSaveFailure(HWND owner, const wchar_t* place) {
+    wchar_t format[64], text[MAX_PATH + 64];
+    tessaly::LoadUiString(g_instance, IDS_SAVE_FAILED, format);
+    wsprintfW(text, format, place);
+    g_settingsDialogHooks.messageBox(owner, text, kCaption, MB_OK | MB_ICONERROR);
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

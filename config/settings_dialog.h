@@ -7,10 +7,12 @@
 struct Task;
 
 // What the dialog opens and asks, replaceable so a test can answer for the
-// user: the task editor on a working copy, and the delete confirmation.
+// user: the task editor on a working copy, its questions and messages, and
+// the file an export or an import takes (false when the user cancels).
 struct SettingsDialogHooks {
     INT_PTR (*runEditor)(HWND owner, Task* workingCopy, const Task* original);
     int(WINAPI* messageBox)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+    bool (*chooseFile)(HWND owner, bool save, wchar_t (&path)[MAX_PATH]);
 };
 extern SettingsDialogHooks g_settingsDialogHooks;
 
@@ -22,6 +24,9 @@ int TimeToPosition(int milliseconds);
 int PositionToTime(int position);
 // "1.5 秒", "1.5 s"
 void FormatTime(int milliseconds, wchar_t (&text)[32]);
+
+// Tells the user that the settings could not be written to `place`.
+void ReportSaveFailure(HWND owner, const wchar_t* place);
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Modal, without owner; ends only through the close box, with result 2.

@@ -13,6 +13,7 @@
 #include "config/pickers.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
+#include "model/portable.h"
 #include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -276,6 +277,8 @@ void EditorOnBrowseFile(HWND dialog) {
     wchar_t file[MAX_PATH] = {}, parameters[MAX_PATH] = {}, folder[MAX_PATH] = {}, name[MAX_PATH] = {};
     int show = SW_SHOWNORMAL;
     ReadShortcut(browse.m_path, file, parameters, folder, &show, name);
+    MakeProgramRelative(file);
+    MakeProgramRelative(folder);
     SetDlgItemTextW(dialog, IDC_FILE, file);
     SetDlgItemTextW(dialog, IDC_PARAMETER, parameters);
     SetDlgItemTextW(dialog, IDC_FOLDER, folder);
@@ -294,6 +297,7 @@ void EditorOnBrowseFolder(HWND dialog) {
     tessaly::LoadUiString(g_instance, IDS_BROWSE_FOLDER, title);
     CFolderDialog browse(title, initial, BIF_NEWDIALOGSTYLE, dialog);
     if (browse.DoModal() == 1) {
+        MakeProgramRelative(browse.m_path);
         SetDlgItemTextW(dialog, IDC_FOLDER, browse.m_path);
     }
 }
@@ -301,24 +305,8 @@ void EditorOnBrowseFolder(HWND dialog) {
 void EditorOnBrowseSound(HWND dialog) {
     wchar_t path[MAX_PATH];
     ReadText(dialog, IDC_SOUND, path);
-    OPENFILENAMEW open = {};
-    open.lStructSize = sizeof(open);
-    open.hwndOwner = dialog;
-    // The table cannot hold the separating terminators: '|' stands for them.
-    wchar_t filter[128];
-    int length = tessaly::LoadUiString(g_instance, IDS_SOUND_FILTER, filter);
-    for (int i = 0; i < length; ++i) {
-        if (filter[i] == L'|') {
-            filter[i] = L'\0';
-        }
-    }
-    open.lpstrFilter = filter;
-    open.nFilterIndex = 1;
-    open.lpstrFile = path;
-    open.nMaxFile = MAX_PATH;
-    open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    auto getOpenFileName = BindDynCalls(SystemLibrary::Comdlg32).getOpenFileName;
-    if (getOpenFileName && getOpenFileName(&open)) {
+    if (ChooseFile(dialog, IDS_SOUND_FILTER, false, path)) {
+        MakeProgramRelative(path);
         SetDlgItemTextW(dialog, IDC_SOUND, path);
     }
 }
@@ -326,8 +314,10 @@ void EditorOnBrowseSound(HWND dialog) {
 void EditorOnPlaySound(HWND dialog) {
     wchar_t sound[kTextFieldLength];
     ReadText(dialog, IDC_SOUND, sound);
-    if (sound[0] != L'\0') {
-        g_runShell.playSound(sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+    wchar_t anchored[MAX_PATH];
+    const wchar_t* path = AnchorPath(sound, anchored);
+    if (path && path[0] != L'\0') {
+        g_runShell.playSound(path, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
     }
 }
 
@@ -344,6 +334,7 @@ void EditorOnChangeIcon(HWND dialog) {
     }
     CPickIconDialog picker(path, index, dialog);
     if (picker.DoModal() == 1) {
+        MakeProgramRelative(picker.m_path);
         SetDlgItemTextW(dialog, IDC_ICON_PATH, picker.m_path);
         SetControlData(dialog, IDC_ICON_PATH, picker.m_index);
         RefreshIcon(dialog);

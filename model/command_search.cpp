@@ -10,6 +10,7 @@
 #include "common/growable_array.h"
 #include "common/kept_text.h"
 #include "common/sound.h"
+#include "model/portable.h"
 
 RunShell g_runShell = {ShellExecuteW, PlaySystemSound};
 DWORD(WINAPI* g_searchPath)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPWSTR, LPWSTR*) = SearchPathW;
@@ -450,7 +451,12 @@ void ForgetCommandSearches() { g_kept = KeptSearches(); }
 
 int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
     wchar_t expanded[MAX_PATH];
+    wchar_t anchored[MAX_PATH];
     const wchar_t* query = ExpandCommand(command, expanded);
+    // A bare name is searched for, the program's own folder first.
+    if (query && HasFolderPart(query)) {
+        query = AnchorPath(query, anchored);
+    }
     if (!query) {
         return 0;
     }

@@ -5,7 +5,10 @@
 
 #include "model/display_settings.h"
 #include "model/hotkey.h"
+#include "model/portable.h"
 #include "model/registry.h"
+#include "model/settings_file.h"
+#include "model/store_part.h"
 #include "model/task.h"
 
 namespace {
@@ -48,128 +51,146 @@ bool IsUsableFont(const LOGFONTW& font) {
 // A value outside what the settings can hold keeps the current one: an Alpha
 // past 255 would overflow the fade arithmetic, a Location outside the list
 // has no place.
-void ReadWithin(HKEY key, const wchar_t* name, int& field, int lowest, int highest) {
+void ReadWithin(const StorePart& section, const wchar_t* name, int& field, int lowest, int highest) {
     int value = field;
-    if (registry::ReadInt(key, name, value) && IsWithin(value, lowest, highest)) {
+    if (section.ReadInt(name, value) && IsWithin(value, lowest, highest)) {
         field = value;
     }
 }
 
-void LoadSettings(HKEY setting) {
+void LoadSettings(const StorePart& setting) {
     DisplaySettings& settings = g_displaySettings;
     ReadWithin(setting, L"Location", settings.Location, Hidden, Center);
     LOGFONTW font = settings.Font;
-    if (registry::ReadBinary(setting, L"Font", &font, sizeof(font)) && IsUsableFont(font)) {
+    if (setting.ReadBytes(L"Font", &font, sizeof(font)) && IsUsableFont(font)) {
         settings.Font = font;
     }
     DWORD color = settings.FontColor;
-    registry::ReadDword(setting, L"FontColor", color);
+    setting.ReadNumber(L"FontColor", color);
     settings.FontColor = color;
     ReadWithin(setting, L"Alpha", settings.Alpha, 0, 255);
     ReadWithin(setting, L"Time", settings.Time, 0, kMaxDisplayTimeMs);
-    registry::ReadInt(setting, L"Fade", settings.Fade);
+    setting.ReadInt(L"Fade", settings.Fade);
     int showIcon = ShownIconSetting();
-    registry::ReadInt(setting, L"ShowIcon", showIcon);
+    setting.ReadInt(L"ShowIcon", showIcon);
     ApplyShowIconSetting(showIcon);
 }
 
-std::unique_ptr<Task> LoadTask(HKEY key) {
+std::unique_ptr<Task> LoadTask(const StorePart& section) {
     auto task = std::make_unique<Task>();
     // A stored task without "vk" has key 0, not "no key".
     task->vk = 0;
-    registry::ReadUint(key, L"fsModifiers", task->fsModifiers);
-    registry::ReadUint(key, L"vk", task->vk);
-    registry::ReadString(key, L"File", task->File);
-    registry::ReadString(key, L"Parameter", task->Parameter);
-    registry::ReadString(key, L"Task", task->WorkingFolder);
-    registry::ReadInt(key, L"Show", task->Show);
-    registry::ReadInt(key, L"RunAs", task->RunAs);
-    registry::ReadString(key, L"Name", task->Name);
-    registry::ReadString(key, L"Sound", task->Sound);
-    registry::ReadString(key, L"IconPath", task->IconPath);
-    registry::ReadInt(key, L"IconIndex", task->IconIndex);
-    registry::ReadInt(key, L"ShowLauncher", task->ShowLauncher);
+    section.ReadUint(L"fsModifiers", task->fsModifiers);
+    section.ReadUint(L"vk", task->vk);
+    section.ReadText(L"File", task->File);
+    section.ReadText(L"Parameter", task->Parameter);
+    section.ReadText(L"Task", task->WorkingFolder);
+    section.ReadInt(L"Show", task->Show);
+    section.ReadInt(L"RunAs", task->RunAs);
+    section.ReadText(L"Name", task->Name);
+    section.ReadText(L"Sound", task->Sound);
+    section.ReadText(L"IconPath", task->IconPath);
+    section.ReadInt(L"IconIndex", task->IconIndex);
+    section.ReadInt(L"ShowLauncher", task->ShowLauncher);
     // Missing from stores of earlier versions: off, as they behaved.
-    registry::ReadInt(key, L"Activate", task->Activate);
+    section.ReadInt(L"Activate", task->Activate);
     task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
     return task;
 }
 
-void LoadTasks(HKEY tasksKey) {
+// The stored count of tasks, as far as a load takes them.
+DWORD StoredTaskCount(const StorePart& tasks) {
     DWORD count = 0;
-    registry::ReadDword(tasksKey, L"Count", count);
-    if (count == 0) {
+    tasks.ReadNumber(L"Count", count);
+    return count < kMaxStoredTasks ? count : static_cast<DWORD>(kMaxStoredTasks);
+}
+
+void LoadTasks(const StorePart& tasksSection) {
+    const DWORD wanted = StoredTaskCount(tasksSection);
+    if (wanted == 0) {
         return;
     }
     // The old tasks go first so that stored tasks can take their combinations.
     g_taskList.Clear();
-    size_t wanted = count < kMaxStoredTasks ? count : kMaxStoredTasks;
     TaskList::Storage tasks;
     tasks.reserve(wanted);
     for (size_t i = 0; i < wanted; ++i) {
         wchar_t name[32];
         TaskKeyName(i, name);
-        // A missing task key is left out; the rest keep their order.
-        if (unique_hkey taskKey = registry::OpenKey(tasksKey, name)) {
-            tasks.push_back(LoadTask(taskKey.get()));
+        // A missing task is left out; the rest keep their order.
+        if (StorePart task = tasksSection.Open(name)) {
+            tasks.push_back(LoadTask(task));
         }
     }
     g_taskList.Assign(std::move(tasks));
 }
 
-bool SaveSettings(HKEY setting) {
+// What a load takes from the top of a store.
+void LoadParts(const StorePart& store) {
+    if (StorePart setting = store.Open(kSettingKey)) {
+        LoadSettings(setting);
+    }
+    if (StorePart tasks = store.Open(kTasksKey)) {
+        LoadTasks(tasks);
+    }
+}
+
+bool SaveSettings(StorePart& setting) {
     const DisplaySettings& settings = g_displaySettings;
-    return registry::WriteDword(setting, L"Location", static_cast<DWORD>(settings.Location)) &&
-           registry::WriteBinary(setting, L"Font", &settings.Font, sizeof(settings.Font)) &&
-           registry::WriteDword(setting, L"FontColor", settings.FontColor) &&
-           registry::WriteDword(setting, L"Alpha", static_cast<DWORD>(settings.Alpha)) &&
-           registry::WriteDword(setting, L"Time", static_cast<DWORD>(settings.Time)) &&
-           registry::WriteDword(setting, L"Fade", static_cast<DWORD>(settings.Fade)) &&
-           registry::WriteDword(setting, L"ShowIcon", static_cast<DWORD>(ShownIconSetting()));
+    return setting.WriteNumber(L"Location", static_cast<DWORD>(settings.Location)) &&
+           setting.WriteBytes(L"Font", &settings.Font, sizeof(settings.Font)) &&
+           setting.WriteNumber(L"FontColor", settings.FontColor) &&
+           setting.WriteNumber(L"Alpha", static_cast<DWORD>(settings.Alpha)) &&
+           setting.WriteNumber(L"Time", static_cast<DWORD>(settings.Time)) &&
+           setting.WriteNumber(L"Fade", static_cast<DWORD>(settings.Fade)) &&
+           setting.WriteNumber(L"ShowIcon", static_cast<DWORD>(ShownIconSetting()));
 }
 
-bool SaveTask(HKEY key, const Task& task) {
-    return registry::WriteDword(key, L"fsModifiers", task.fsModifiers) &&
-           registry::WriteDword(key, L"vk", task.vk) &&
-           registry::WriteString(key, L"File", task.File) &&
-           registry::WriteString(key, L"Parameter", task.Parameter) &&
-           registry::WriteString(key, L"Task", task.WorkingFolder) &&
-           registry::WriteDword(key, L"Show", static_cast<DWORD>(task.Show)) &&
-           registry::WriteDword(key, L"RunAs", static_cast<DWORD>(task.RunAs)) &&
-           registry::WriteString(key, L"Name", task.Name) &&
-           registry::WriteString(key, L"Sound", task.Sound) &&
-           registry::WriteString(key, L"IconPath", task.IconPath) &&
-           registry::WriteDword(key, L"IconIndex", static_cast<DWORD>(task.IconIndex)) &&
-           registry::WriteDword(key, L"ShowLauncher", static_cast<DWORD>(task.ShowLauncher)) &&
-           registry::WriteDword(key, L"Activate", task.Activate ? 1u : 0u);
+bool SaveTask(StorePart& section, const Task& task) {
+    return section.WriteNumber(L"fsModifiers", task.fsModifiers) && section.WriteNumber(L"vk", task.vk) &&
+           section.WriteText(L"File", task.File) && section.WriteText(L"Parameter", task.Parameter) &&
+           section.WriteText(L"Task", task.WorkingFolder) &&
+           section.WriteNumber(L"Show", static_cast<DWORD>(task.Show)) &&
+           section.WriteNumber(L"RunAs", static_cast<DWORD>(task.RunAs)) && section.WriteText(L"Name", task.Name) &&
+           section.WriteText(L"Sound", task.Sound) && section.WriteText(L"IconPath", task.IconPath) &&
+           section.WriteNumber(L"IconIndex", static_cast<DWORD>(task.IconIndex)) &&
+           section.WriteNumber(L"ShowLauncher", static_cast<DWORD>(task.ShowLauncher)) &&
+           section.WriteNumber(L"Activate", task.Activate ? 1u : 0u);
 }
 
-bool SaveTasks(HKEY tasksKey) {
+bool SaveTasks(StorePart& tasks) {
     size_t index = 0;
     for (const auto& task : g_taskList) {
         wchar_t name[32];
         TaskKeyName(index++, name);
-        unique_hkey taskKey = registry::CreateKey(tasksKey, name);
-        if (!taskKey || !SaveTask(taskKey.get(), *task)) {
+        StorePart section = tasks.Create(name);
+        if (!section || !SaveTask(section, *task)) {
             return false;
         }
     }
     // Last: it marks the store complete.
-    return registry::WriteDword(tasksKey, L"Count", static_cast<DWORD>(g_taskList.Count()));
+    return tasks.WriteNumber(L"Count", static_cast<DWORD>(g_taskList.Count()));
 }
 
-// Writes the whole store into the new key `store`. The settings start as a
-// copy of the current ones (`current` may be empty), so values this version
-// does not know, put there by the user or a later version, stay.
-bool WriteStore(HKEY store, HKEY current) {
-    unique_hkey setting = registry::CreateKey(store, kSettingKey);
-    unique_hkey currentSetting = current ? registry::OpenKey(current, kSettingKey) : unique_hkey();
-    if (!setting || (currentSetting && !registry::CopyTree(currentSetting.get(), setting.get())) ||
-        !SaveSettings(setting.get())) {
+// Writes the whole store into the new `store`. The settings start as a copy
+// of the current ones (`current` may be null), so values this version does
+// not know, put there by the user or a later version, stay.
+bool WriteStore(StorePart& store, const StorePart* current) {
+    StorePart setting = store.Create(kSettingKey);
+    StorePart currentSetting = current ? current->Open(kSettingKey) : StorePart();
+    if (!setting || (currentSetting && !setting.KeepValues(currentSetting)) || !SaveSettings(setting)) {
         return false;
     }
-    unique_hkey tasks = registry::CreateKey(store, kTasksKey);
-    return tasks && SaveTasks(tasks.get());
+    StorePart tasks = store.Create(kTasksKey);
+    return tasks && SaveTasks(tasks);
+}
+
+// The settings file of a portable copy, or one a user exports or imports.
+bool WriteFileStore(const wchar_t* path, const SettingsFile* current) {
+    SettingsFileWriter next;
+    StorePart root(&next, -1);
+    StorePart currentRoot(current, -1);
+    return WriteStore(root, current ? &currentRoot : nullptr) && next.Write(path);
 }
 
 bool HasKey(HKEY parent, const wchar_t* name) {
@@ -243,24 +264,46 @@ unique_hkey OpenStore() {
     return maker ? registry::OpenKey(maker.get(), FinishInterruptedSave(maker.get())) : unique_hkey();
 }
 
+// Writes the whole store into `next`, keeping the values of `current` (which
+// may be empty) that this version does not know; both keys are closed when it
+// returns, ready to be renamed.
+bool WriteRegistryStore(unique_hkey next, unique_hkey current) {
+    StorePart nextStore(std::move(next));
+    StorePart currentStore(std::move(current));
+    return WriteStore(nextStore, currentStore ? &currentStore : nullptr);
+}
+
+// Nonzero when the file holds a section: an empty file is a first start.
+int LoadFileStore(const wchar_t* path) {
+    SettingsFile file;
+    if (!file.Read(path) || !file.HasSections()) {
+        return 0;
+    }
+    LoadParts(StorePart(&file, -1));
+    return 1;
+}
+
 }  // namespace
 
 int LoadStore() {
+    if (const wchar_t* file = PortableStoreFile()) {
+        return LoadFileStore(file);
+    }
     unique_hkey program = OpenStore();
     if (!program) {
         return 0;
     }
-    if (unique_hkey setting = registry::OpenKey(program.get(), kSettingKey)) {
-        LoadSettings(setting.get());
-    }
-    if (unique_hkey tasks = registry::OpenKey(program.get(), kTasksKey)) {
-        LoadTasks(tasks.get());
-    }
+    LoadParts(StorePart(std::move(program)));
     return 1;
 }
 
 DWORD StoredLanguage() {
     DWORD language = 0;
+    if (const wchar_t* path = PortableStoreFile()) {
+        SettingsFile file;
+        int setting = file.Read(path) ? file.FindSection(kSettingKey) : -1;
+        return file.ReadNumber(setting, L"Language", language) ? language : 0;
+    }
     unique_hkey program = OpenStore();
     unique_hkey setting = program ? registry::OpenKey(program.get(), kSettingKey) : unique_hkey();
     if (!setting || !registry::ReadDword(setting.get(), L"Language", language)) {
@@ -269,28 +312,30 @@ DWORD StoredLanguage() {
     return language;
 }
 
-void SaveStore() {
+bool SaveStore() {
+    if (const wchar_t* path = PortableStoreFile()) {
+        SettingsFile current;
+        return WriteFileStore(path, current.Read(path) ? &current : nullptr);
+    }
     unique_hkey software = registry::OpenKey(HKEY_CURRENT_USER, L"Software");
     unique_hkey maker = software ? registry::CreateKey(software.get(), kMakerKey) : unique_hkey();
     // The new store is never written over what an earlier save left behind.
     if (!maker || FinishInterruptedSave(maker.get()) != kProgramKey ||
         HasKey(maker.get(), kNextKey) || HasKey(maker.get(), kPreviousKey)) {
-        return;
+        return false;
     }
     unique_hkey program = registry::OpenKey(maker.get(), kProgramKey);
     const bool replacing = static_cast<bool>(program);
     unique_hkey next = registry::CreateKey(maker.get(), kNextKey);
     if (!next) {
-        return;
+        return false;
     }
-    const bool written = WriteStore(next.get(), program.get());
-    next.reset();
-    program.reset();
+    const bool written = WriteRegistryStore(std::move(next), std::move(program));
     // Until the old store is set aside, dropping the new one leaves it as it was.
     if (!written ||
         (replacing && !registry::RenameKey(maker.get(), kProgramKey, kPreviousKey))) {
         registry::DeleteTree(maker.get(), kNextKey);
-        return;
+        return false;
     }
     if (!registry::RenameKey(maker.get(), kNextKey, kProgramKey)) {
         // The old store comes back, then the new one goes. When the old cannot
@@ -298,10 +343,43 @@ void SaveStore() {
         // deleted part-way, it could still look complete with tasks missing.
         if (replacing && registry::RenameKey(maker.get(), kPreviousKey, kProgramKey)) {
             registry::DeleteTree(maker.get(), kNextKey);
+            return false;
         }
-        return;
+        return true;
     }
     if (replacing) {
         DeletePreviousStore(maker.get());
     }
+    return true;
+}
+
+const wchar_t* StoreLocation() {
+    const wchar_t* path = PortableStoreFile();
+    return path ? path : L"HKEY_CURRENT_USER\\Software\\Norv\\Tessaly";
+}
+
+bool ExportStore(const wchar_t* path) { return WriteFileStore(path, nullptr); }
+
+bool StoreImport::Read(const wchar_t* path) {
+    DWORD count = 0;
+    return m_file.Read(path) && m_file.ReadNumber(m_file.FindSection(kTasksKey), L"Count", count);
+}
+
+size_t StoreImport::TaskCount() const {
+    StorePart tasks = StorePart(&m_file, -1).Open(kTasksKey);
+    size_t found = 0;
+    for (DWORD i = 0, count = tasks ? StoredTaskCount(tasks) : 0; i < count; ++i) {
+        wchar_t name[32];
+        TaskKeyName(i, name);
+        found += m_file.FindSection(name) >= 0 ? 1 : 0;
+    }
+    return found;
+}
+
+void StoreImport::Apply() const {
+    // A file of no tasks gives no tasks, where a load would keep the defaults.
+    if (TaskCount() == 0) {
+        g_taskList.Clear();
+    }
+    LoadParts(StorePart(&m_file, -1));
 }

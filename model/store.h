@@ -1,19 +1,25 @@
-// The configuration in HKCU\Software\Norv\Tessaly: "Setting" for the display
-// settings, "Tasks" with "Count" and one "Task%d" key per task.
+// The configuration: the display settings, under "Setting", and the tasks,
+// under "Tasks" with "Count" and one "Task%d" per task. An installed copy
+// keeps it in HKCU\Software\Norv\Tessaly; a portable one in the settings file
+// beside the program (model/portable.h), in the same names with the same
+// checks. Export and import use that file's form.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 
+#include "model/settings_file.h"
+
 // A damaged Count cannot make the load allocate without bound or use up the
 // global atom table, which the whole session shares (every task with a key
 // holds an atom): tasks past this many are not loaded.
 constexpr size_t kMaxStoredTasks = 4096;
 
-// Nonzero when the program's key exists. Replaces the task list only when
-// tasks are stored, registering their hotkeys; applies the stored tray choice.
-// A save that stopped part-way is first taken to its old or its new store.
+// Nonzero when the program's key exists, or the settings file holds a
+// section. Replaces the task list only when tasks are stored, registering
+// their hotkeys; applies the stored tray choice. A save that stopped
+// part-way is first taken to its old or its new store.
 int LoadStore();
 // The "Language" value of "Setting", a language id the user may set to
 // choose the interface's language; 0 when there is none. Read alone, before
@@ -21,6 +27,28 @@ int LoadStore();
 // Finishes a stopped save first, as LoadStore does.
 DWORD StoredLanguage();
 // Replaces the whole store with every setting and every task, or, when any
-// write fails, leaves it as it was. Values under "Setting" that this version
-// does not know stay; the rest of the old tree goes.
-void SaveStore();
+// write fails, leaves it as it was and returns false. Values under "Setting"
+// that this version does not know stay; the rest of the old store goes.
+bool SaveStore();
+// Where the store is, for a message to the user: the file's path or the key's.
+const wchar_t* StoreLocation();
+
+// Writes the settings and the tasks to a settings file at `path`, whole or
+// not at all.
+bool ExportStore(const wchar_t* path);
+
+// A settings file read for an import, read by the store's own reader and
+// checked as a load checks; nothing changes until it is applied.
+class StoreImport {
+public:
+    // False when the file cannot be read, or has no "Tasks" with a "Count".
+    bool Read(const wchar_t* path);
+    // The tasks an apply gives.
+    size_t TaskCount() const;
+    // Replaces the display settings and the whole task list with the file's,
+    // each task's hotkey registered as at start-up.
+    void Apply() const;
+
+private:
+    SettingsFile m_file;
+};

@@ -29,6 +29,8 @@
 #define IDC_TIME_TEXT 1020
 #define IDC_OPEN_LOCATION 1022
 #define IDC_FADE 1023
+#define IDC_EXPORT 1034
+#define IDC_IMPORT 1035
 
 // Task editor
 #define IDC_KEY 1005
@@ -70,6 +72,11 @@
 #define IDS_ACC_SOUND_BROWSE 207
 #define IDS_ACC_SOUND_PLAY 208
 #define IDS_ACC_TASK_LIST 209
+// Saving, exporting and importing the settings
+#define IDS_SAVE_FAILED 210
+#define IDS_IMPORT_QUESTION 211
+#define IDS_IMPORT_REFUSED 212
+#define IDS_SETTINGS_FILTER 213
 
 // Texts of the string table. The eight locations and the three show states
 // run in the order of their settings' values.

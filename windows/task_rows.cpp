@@ -15,6 +15,7 @@
 #include "common/ui_libraries.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
+#include "model/portable.h"
 #include "model/task.h"
 #include "resources/resource.h"
 
@@ -115,8 +116,10 @@ static HICON ExtractOneIcon(const wchar_t* path, int index, bool large) {
     return extracted == 1 ? icon : nullptr;
 }
 
-static HICON IconFromFile(const wchar_t* iconPath, int iconIndex) {
-    if (iconPath[0] == L'\0') {
+static HICON IconFromFile(const wchar_t* path, int iconIndex) {
+    wchar_t anchored[MAX_PATH];
+    const wchar_t* iconPath = AnchorPath(path, anchored);
+    if (!iconPath || iconPath[0] == L'\0') {
         return nullptr;
     }
     if (HICON icon = ExtractOneIcon(iconPath, iconIndex, true)) {
@@ -182,7 +185,9 @@ KeptImage TakeImage(const Task& task, const wchar_t* command) {
     kept.iconIndex = task.IconIndex;
     kept.command = KeepText(command);
     if (task.IconPath[0] != L'\0') {
-        kept.iconStamp = TakeFileStamp(task.IconPath);
+        wchar_t anchored[MAX_PATH];
+        const wchar_t* iconPath = AnchorPath(task.IconPath, anchored);
+        kept.iconStamp = TakeFileStamp(iconPath ? iconPath : task.IconPath);
     }
     tessaly::unique_hicon icon(IconFromFile(task.IconPath, task.IconIndex));
     kept.fromIconFile = icon.get() != nullptr;

@@ -1,5 +1,6 @@
 #include "tests/e2e/driver.h"
 
+#include <dlgs.h>
 #include <psapi.h>
 #include <shlwapi.h>
 #include <winternl.h>
@@ -17,9 +18,61 @@ std::wstring BinDir() {
     return path;
 }
 
-Process::Process(const std::wstring& program, const std::wstring& words)
-    : harness::Process(L"\"" + BinDir() + L"\\" + program + L"\"" + (words.empty() ? L"" : L" " + words),
-                       BinDir(), BinDir() + L"\\" + program) {}
+Process::Process(const std::wstring& program, const std::wstring& words, const std::wstring& folder)
+    : harness::Process(L"\"" + (folder.empty() ? BinDir() : folder) + L"\\" + program + L"\"" +
+                           (words.empty() ? L"" : L" " + words),
+                       folder.empty() ? BinDir() : folder, (folder.empty() ? BinDir() : folder) + L"\\" + program) {}
+
+namespace {
+
+constexpr const wchar_t* kPortableFiles[] = {L"Tessaly.exe", L"quillet.dll", L"pirnel.dll"};
+
+}  // namespace
+
+PortableCopy::PortableCopy(const std::wstring& name)
+    : m_folder(BinDir() + L"\\" + name), m_file(m_folder + L"\\Tessaly.ini") {
+    // What a failed run left is cleared first.
+    Remove();
+    m_made = CreateDirectoryW(m_folder.c_str(), nullptr) != FALSE;
+    for (const wchar_t* program : kPortableFiles) {
+        m_made = m_made && CopyFileW((BinDir() + L"\\" + program).c_str(), (m_folder + L"\\" + program).c_str(), FALSE);
+    }
+    HANDLE file = CreateFileW(m_file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_made = m_made && file != INVALID_HANDLE_VALUE;
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+}
+
+PortableCopy::~PortableCopy() { Remove(); }
+
+void PortableCopy::Remove() {
+    SetFileAttributesW(m_file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(m_file.c_str());
+    DeleteFileW((m_file + L".new").c_str());
+    for (const wchar_t* program : kPortableFiles) {
+        DeleteFileW((m_folder + L"\\" + program).c_str());
+    }
+    RemoveDirectoryW(m_folder.c_str());
+}
+
+std::wstring SettingsFileText(const std::wstring& file, const wchar_t* section, const wchar_t* name) {
+    wchar_t text[512] = {};
+    GetPrivateProfileStringW(section, name, L"", text, 512, file.c_str());
+    return text;
+}
+
+bool ChooseInFileDialog(HWND dialog, const std::wstring& path) {
+    // The name field is a combo box in the system's newer layout, an edit in the older.
+    HWND name = GetDlgItem(dialog, cmb13);
+    if (!name) {
+        name = GetDlgItem(dialog, edt1);
+    }
+    if (!name || !SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()))) {
+        return false;
+    }
+    return PostMessageW(dialog, WM_COMMAND, IDOK, 0) != FALSE;
+}
 
 bool StartUnderLocale(const std::wstring& program, const std::wstring& locale) {
     std::wstring line = L"/usr/bin/env LC_ALL=" + locale + L" wine \"" + BinDir() + L"\\" + program + L"\"";

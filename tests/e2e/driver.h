@@ -20,8 +20,35 @@ std::wstring BinDir();
 // A program of the bin folder, started there with the given command-line words.
 class Process : public harness::Process {
 public:
-    explicit Process(const std::wstring& program, const std::wstring& words = L"");
+    // `folder`, when given, holds the program and is where it starts.
+    explicit Process(const std::wstring& program, const std::wstring& words = L"",
+                     const std::wstring& folder = L"");
 };
+
+// A portable copy beside the bin folder: Tessaly.exe with its two libraries
+// and an empty Tessaly.ini; removed again, read-only file and all, on
+// destruction (after the copy's process has ended).
+class PortableCopy {
+public:
+    explicit PortableCopy(const std::wstring& name);
+    ~PortableCopy();
+    PortableCopy(const PortableCopy&) = delete;
+    PortableCopy& operator=(const PortableCopy&) = delete;
+    bool made() const { return m_made; }
+    const std::wstring& folder() const { return m_folder; }
+    const std::wstring& file() const { return m_file; }
+
+private:
+    void Remove();
+    std::wstring m_folder, m_file;
+    bool m_made = false;
+};
+
+// A text value of a settings file, read by the system's own reader of such
+// files: what a person sees of it in Notepad, UTF-16 or not.
+std::wstring SettingsFileText(const std::wstring& file, const wchar_t* section, const wchar_t* name);
+// Types `path` into an open or save dialog's name field and presses OK.
+bool ChooseInFileDialog(HWND dialog, const std::wstring& path);
 
 // Starts a program of the bin folder under the display language `locale`
 // names ("en_US.UTF-8"). Wine gives a program the locale of the Linux process

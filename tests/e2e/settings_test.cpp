@@ -150,6 +150,79 @@ TEST_F(TessalyTest, SigningOutWithTheSettingsOpenKeepsTheirEdits) {
     EXPECT_EQ(L"regedit", file);
 }
 
+// A portable copy: its file is the whole store, first start to restart, and
+// the registry is never touched.
+class PortableCopyTest : public TessalyTest {
+protected:
+    // Destroyed after TearDown has ended the copy's process.
+    e2e::PortableCopy copy{L"e2e-portable-copy"};
+};
+
+bool WriteTextFile(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    const bool done = file != INVALID_HANDLE_VALUE &&
+                      WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                      written == text.size();
+    CloseHandle(file);
+    return done;
+}
+
+TEST_F(PortableCopyTest, FirstStartAndRestartKeepEverythingInTheFile) {
+    ASSERT_TRUE(copy.made());
+    ASSERT_NO_FATAL_FAILURE(Start(L"", nullptr, copy.folder()));
+    // The empty file is a first start: the two default tasks, the settings open.
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    EXPECT_EQ(2, Rows(settings));
+    CloseWithCloseBox(settings);
+    ASSERT_TRUE(PumpUntil([&] { return e2e::SettingsFileText(copy.file(), L"Task1", L"File") == L"calc"; }));
+    EXPECT_EQ(L"2", e2e::SettingsFileText(copy.file(), L"Tasks", L"Count"));
+    EXPECT_EQ(L"notepad", e2e::SettingsFileText(copy.file(), L"Task0", L"File"));
+    EXPECT_FALSE(e2e::StoreKeyExists(L""));
+    EXPECT_EQ(0u, Exit());
+
+    // As a person writes it in Notepad (UTF-8): one task of their own.
+    ASSERT_TRUE(WriteTextFile(copy.file(), "[Tasks]\r\nCount=1\r\n\r\n[Task0]\r\nFile=regedit\r\n"
+                                           "Name=レジストリ\r\nfsModifiers=3\r\nvk=75\r\n"));
+    ASSERT_NO_FATAL_FAILURE(Start(L"", nullptr, copy.folder()));
+    // No first start: nothing holds the dialogs.
+    DrainWithAbout();
+    EXPECT_FALSE(e2e::HotKeyIsFree(MOD_CONTROL | MOD_ALT, 'K'));
+    PostCommand(main, IDM_SETTINGS);
+    settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    EXPECT_EQ(1, Rows(settings));
+    CloseWithCloseBox(settings);
+    // The save writes every value, "Activate" among them.
+    ASSERT_TRUE(PumpUntil([&] { return e2e::SettingsFileText(copy.file(), L"Task0", L"Activate") == L"0"; }));
+    EXPECT_EQ(L"1", e2e::SettingsFileText(copy.file(), L"Tasks", L"Count"));
+    EXPECT_EQ(L"レジストリ", e2e::SettingsFileText(copy.file(), L"Task0", L"Name"));
+    EXPECT_EQ(L"75", e2e::SettingsFileText(copy.file(), L"Task0", L"vk"));
+    EXPECT_EQ(0u, Exit());
+    EXPECT_FALSE(e2e::StoreKeyExists(L""));
+}
+
+TEST_F(PortableCopyTest, ReadOnlyFileIsNamedWhenTheSettingsClose) {
+    ASSERT_TRUE(copy.made());
+    ASSERT_TRUE(SetFileAttributesW(copy.file().c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_NO_FATAL_FAILURE(Start(L"", nullptr, copy.folder()));
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    CloseWithCloseBox(settings);
+    HWND message = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, message);
+    EXPECT_NE(nullptr, e2e::FindChildWithText(message, L"設定を保存できませんでした: " + copy.folder() + L"\\Tessaly.ini"));
+    e2e::Screenshot(L"save-failed", message);
+    PostMessageW(message, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(message); }));
+    EXPECT_EQ(0u, Exit());
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExW(copy.file().c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(0u, data.nFileSizeLow);
+    EXPECT_FALSE(e2e::StoreKeyExists(L""));
+}
+
 // The launcher with the shell's menu of its second row (which the shell
 // writes in the display language).
 void TakeLauncherMenuPicture(DWORD pid, HWND main, const std::wstring& name) {
@@ -230,6 +303,69 @@ HWND WaitForAnotherDialog(DWORD pid, std::initializer_list<HWND> shown) {
         return search.found != nullptr;
     });
     return search.found;
+}
+
+// A message box of the process with exactly this text, answered with `answer`.
+void Answer(DWORD pid, HWND settings, const std::wstring& text, int answer) {
+    HWND box = WaitForAnotherDialog(pid, {settings});
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(nullptr, e2e::FindChildWithText(box, text)) << e2e::WindowText(box);
+    e2e::Screenshot(answer == IDYES ? L"import-question" : L"import-refused", box);
+    PostMessageW(box, WM_COMMAND, answer, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
+}
+
+// Export, then import on a clean store: a file of another kind changes
+// nothing; the exported one brings back the deleted task and its hotkey.
+TEST_F(TessalyTest, ExportedSettingsImportBackAfterAQuestion) {
+    const std::wstring exported = e2e::BinDir() + L"\\e2e-exported.ini";
+    const std::wstring foreign = e2e::BinDir() + L"\\e2e-foreign.ini";
+    DeleteFileW(exported.c_str());
+    ASSERT_TRUE(WriteTextFile(foreign, "Not settings at all\r\n"));
+    Start();
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    ASSERT_EQ(2, Rows(settings));
+    auto choose = [&](int button, const std::wstring& path) {
+        PressButton(settings, button);
+        HWND picker = WaitForAnotherDialog(app->id(), {settings});
+        ASSERT_NE(nullptr, picker);
+        e2e::Screenshot(button == IDC_EXPORT ? L"export-dialog" : L"import-dialog", picker);
+        ASSERT_TRUE(e2e::ChooseInFileDialog(picker, path));
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(picker); }));
+    };
+    ASSERT_NO_FATAL_FAILURE(choose(IDC_EXPORT, exported));
+    ASSERT_TRUE(PumpUntil([&] { return e2e::SettingsFileText(exported, L"Tasks", L"Count") == L"2"; }));
+    EXPECT_EQ(L"notepad", e2e::SettingsFileText(exported, L"Task0", L"File"));
+
+    RECT list;
+    GetWindowRect(GetDlgItem(settings, IDC_LIST), &list);
+    e2e::ClickAt({list.left + 80, list.top + 40});
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(GetDlgItem(settings, IDC_DELETE)); }));
+    PressButton(settings, IDC_DELETE);
+    HWND question = WaitForDialog(L"削除");
+    ASSERT_NE(nullptr, question);
+    PostMessageW(question, WM_COMMAND, IDYES, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Rows(settings) == 1; }));
+    EXPECT_TRUE(e2e::HotKeyIsFree(MOD_WIN, 'N'));
+
+    ASSERT_NO_FATAL_FAILURE(choose(IDC_IMPORT, foreign));
+    ASSERT_NO_FATAL_FAILURE(
+        Answer(app->id(), settings, L"このファイルは Tessaly の設定ファイルではないか、壊れています。", IDOK));
+    EXPECT_EQ(1, Rows(settings));
+
+    ASSERT_NO_FATAL_FAILURE(choose(IDC_IMPORT, exported));
+    ASSERT_NO_FATAL_FAILURE(Answer(app->id(), settings,
+                                   L"2 個のタスクと画面表示の設定を読み込み、今の設定と置き換えます。よろしいですか？", IDYES));
+    EXPECT_TRUE(PumpUntil([&] { return Rows(settings) == 2; }));
+    EXPECT_FALSE(e2e::HotKeyIsFree(MOD_WIN, 'N'));
+    CloseWithCloseBox(settings);
+    std::wstring file;
+    EXPECT_TRUE(PumpUntil([&] { return e2e::ReadStoreString(L"Tasks\\Task0", L"File", file) && file == L"notepad"; }))
+        << file;
+    EXPECT_EQ(0u, Exit());
+    DeleteFileW(exported.c_str());
+    DeleteFileW(foreign.c_str());
 }
 
 // The program speaks the display language, Japanese or English, unless the

@@ -64,8 +64,9 @@ protected:
     }
 
     // `locale`, when given, is the display language the program starts under
-    // (as LC_ALL names it); otherwise it has the suite's.
-    void Start(const std::wstring& words = L"", const wchar_t* locale = nullptr) {
+    // (as LC_ALL names it); otherwise it has the suite's. `folder`, when
+    // given, is the copy started instead of the bin folder's.
+    void Start(const std::wstring& words = L"", const wchar_t* locale = nullptr, const std::wstring& folder = L"") {
         if (locale) {
             // The window is all there is to find it by: an instance that has
             // just ended may still show one for a moment.
@@ -80,7 +81,7 @@ protected:
                 return app->Running();
             }));
         } else {
-            app = std::make_unique<e2e::Process>(L"Tessaly.exe", words);
+            app = std::make_unique<e2e::Process>(L"Tessaly.exe", words, folder);
             ASSERT_TRUE(app->started());
             main = e2e::WaitForProcessWindow(app->id(), kMainClass, L"Tessaly", false);
         }

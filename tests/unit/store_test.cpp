@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/tray_icon.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
+#include "model/portable.h"
 #include "model/registry.h"
+#include "model/settings_file.h"
 #include "model/store.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
@@ -22,6 +25,7 @@ using test::WriteString;
 size_t g_written, g_refused, g_lastRename;
 bool g_onlyOne;
 RegistryWrites g_systemWrites;
+FileWrites g_realFileWrites;
 
 template <auto call, typename... Args>
 LSTATUS WINAPI CountedWrite(Args... args) {
@@ -125,8 +129,111 @@ protected:
     test::FakeTrayShell tray;
 };
 
-TEST_F(StoreTest, NoStoreKeepsTheDefaults) {
-    EXPECT_EQ(0, LoadStore());
+// A portable copy in a folder of its own: the settings file beside a
+// program there makes the store that file.
+class FileStoreTest : public StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        g_realFileWrites = g_fileWrites;
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"tessaly-portable-test";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        file = folder + L"\\Tessaly.ini";
+        WriteText("");
+        SetProgramFolder(folder.c_str());
+    }
+    void TearDown() override {
+        g_fileWrites = g_realFileWrites;
+        SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(file.c_str());
+        DeleteFileW((file + L".new").c_str());
+        RemoveDirectoryW(folder.c_str());
+        SetProgramFolder(nullptr);
+        StoreTest::TearDown();
+    }
+    void WriteText(const std::string& utf8, const std::wstring& path = L"") {
+        HANDLE handle = CreateFileW((path.empty() ? file : path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                    nullptr);
+        DWORD written = 0;
+        WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+        CloseHandle(handle);
+    }
+    static bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    std::wstring folder, file;
+};
+
+// The registry store as the settings file holding the same values, each
+// number in decimal, bytes in hexadecimal, each text in quotes; the key goes.
+void MoveRegistryStoreToFile(const std::wstring& file) {
+    std::wstring text(1, wchar_t(0xFEFF));
+    std::function<void(const std::wstring&, const std::wstring&)> addSection = [&](const std::wstring& subkey,
+                                                                                     const std::wstring& name) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(harness::kStorePath) + L"\\" + subkey).c_str(), 0,
+                          KEY_READ, &key) != ERROR_SUCCESS) {
+            return;
+        }
+        text += L"[" + name + L"]\r\n";
+        wchar_t value[64];
+        BYTE data[4096];
+        for (DWORD i = 0, length = 64, type = 0, size = sizeof(data);
+             RegEnumValueW(key, i, value, &length, nullptr, &type, data, &size) == ERROR_SUCCESS;
+             ++i, length = 64, size = sizeof(data)) {
+            text += value + std::wstring(L"=");
+            if (type == REG_DWORD) {
+                text += std::to_wstring(*reinterpret_cast<const int*>(data));
+            } else if (type == REG_SZ) {
+                text += L"\"" + std::wstring(reinterpret_cast<const wchar_t*>(data)) + L"\"";
+            } else {
+                for (DWORD b = 0; b < size; ++b) {
+                    text += L"0123456789ABCDEF"[data[b] >> 4];
+                    text += L"0123456789ABCDEF"[data[b] & 15];
+                }
+            }
+            text += L"\r\n";
+        }
+        for (DWORD i = 0, length = 64; RegEnumKeyExW(key, i, value, &length, nullptr, nullptr, nullptr, nullptr) ==
+                                       ERROR_SUCCESS;
+             ++i, length = 64) {
+            addSection(subkey + L"\\" + value, value);
+        }
+        RegCloseKey(key);
+    };
+    // Only "Tasks" has parts below it, each a section of the file's top.
+    addSection(L"Setting", L"Setting");
+    addSection(L"Tasks", L"Tasks");
+    test::DeleteStore();
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(handle);
+}
+
+// The store's tables of loads and round trips, run against the registry
+// and against the settings file: a table writes its store in the registry,
+// which the file backend's Load() rewrites as the same values in the file.
+class EitherStoreTest : public FileStoreTest, public testing::WithParamInterface<bool> {
+protected:
+    bool InFile() const { return GetParam(); }
+    void SetUp() override { InFile() ? FileStoreTest::SetUp() : StoreTest::SetUp(); }
+    void TearDown() override { InFile() ? FileStoreTest::TearDown() : StoreTest::TearDown(); }
+    int Load() {
+        if (InFile() && harness::KeyExists(harness::kStorePath)) {
+            MoveRegistryStoreToFile(file);
+        }
+        const int loaded = LoadStore();
+        EXPECT_TRUE(!InFile() || !harness::KeyExists(harness::kStorePath));
+        return loaded;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Backends, EitherStoreTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "File" : "Registry"; });
+
+TEST_P(EitherStoreTest, NoStoreKeepsTheDefaults) {
+    EXPECT_EQ(0, Load());
     EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓"}), Names());
     EXPECT_NE(0, g_taskList.At(0)->Atom);
     EXPECT_EQ(TopRight, g_displaySettings.Location);
@@ -143,7 +250,7 @@ TEST_F(StoreTest, DefaultFontIsSeventyTwoPointsForTheScreen) {
     EXPECT_EQ(1, g_displaySettings.Fade);
 }
 
-TEST_F(StoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
+TEST_P(EitherStoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
     const struct {
         const char* what;
         bool tasksKey;
@@ -160,6 +267,10 @@ TEST_F(StoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        // An empty file is a first start, where an empty key is a store.
+        if (InFile() && !c.tasksKey) {
+            continue;
+        }
         TearDown();
         SetUp();
         RegCloseKey(test::CreateStoreKey());
@@ -171,7 +282,7 @@ TEST_F(StoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
         if (c.writeCount) {
             StoreCount(c.count);
         }
-        EXPECT_NE(0, LoadStore());
+        EXPECT_NE(0, Load());
         EXPECT_EQ(c.names, Names());
         for (const auto& task : g_taskList) {
             EXPECT_NE(0, task->Atom) << testing::PrintToString(std::wstring(task->Name));
@@ -179,35 +290,35 @@ TEST_F(StoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
     }
 }
 
-TEST_F(StoreTest, StoredTaskTakesTheDefaultsCombination) {
+TEST_P(EitherStoreTest, StoredTaskTakesTheDefaultsCombination) {
     StoreTask(0, MOD_WIN, 'N', L"mine");
     StoreCount(1);
-    ASSERT_NE(0, LoadStore());
+    ASSERT_NE(0, Load());
     ASSERT_EQ(1u, g_taskList.Count());
     EXPECT_NE(0, g_taskList.At(0)->Atom);
     EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly00080043"));
 }
 
-TEST_F(StoreTest, MissingTaskKeyIsLeftOutKeepingOrder) {
+TEST_P(EitherStoreTest, MissingTaskKeyIsLeftOutKeepingOrder) {
     StoreTask(0, 0, kNoKey, L"zero");
     StoreTask(2, 0, kNoKey, L"two");
     StoreTask(3, 0, kNoKey, L"three");
     StoreCount(4);
-    ASSERT_NE(0, LoadStore());
+    ASSERT_NE(0, Load());
     EXPECT_EQ((std::vector<std::wstring>{L"zero", L"two", L"three"}), Names());
 }
 
-TEST_F(StoreTest, HugeCountIsCapped) {
+TEST_P(EitherStoreTest, HugeCountIsCapped) {
     StoreTask(0, 0, kNoKey, L"only");
     StoreCount(0xFFFFFFFF);
-    ASSERT_NE(0, LoadStore());
+    ASSERT_NE(0, Load());
     EXPECT_EQ((std::vector<std::wstring>{L"only"}), Names());
 }
 
-TEST_F(StoreTest, MissingValuesTakeTheirDefaults) {
+TEST_P(EitherStoreTest, MissingValuesTakeTheirDefaults) {
     RegCloseKey(TaskKey(0));
     StoreCount(1);
-    ASSERT_NE(0, LoadStore());
+    ASSERT_NE(0, Load());
     ASSERT_EQ(1u, g_taskList.Count());
     const Task& task = *g_taskList.At(0);
     EXPECT_EQ(0u, task.fsModifiers);
@@ -267,7 +378,7 @@ TEST_F(StoreTest, DamagedValuesKeepTheirFieldsDefaultAndTerminated) {
     EXPECT_EQ(0, loaded.IconIndex);
 }
 
-TEST_F(StoreTest, DisplayValuesOutOfBoundsLoadAsTheirDefault) {
+TEST_P(EitherStoreTest, DisplayValuesOutOfBoundsLoadAsTheirDefault) {
     const DisplaySettings seeded = g_displaySettings;
     using D = DisplaySettings;
     using F = LOGFONTW;
@@ -297,7 +408,7 @@ TEST_F(StoreTest, DisplayValuesOutOfBoundsLoadAsTheirDefault) {
             WriteRaw(setting, L"Font", REG_BINARY, &font, sizeof(font));
         }
         RegCloseKey(setting);
-        ASSERT_NE(0, LoadStore());
+        ASSERT_NE(0, Load());
         test::DeleteStore();
         if (c.field) {
             EXPECT_EQ(c.kept ? c.stored : seeded.*c.field, g_displaySettings.*c.field);
@@ -307,18 +418,18 @@ TEST_F(StoreTest, DisplayValuesOutOfBoundsLoadAsTheirDefault) {
     }
 }
 
-TEST_F(StoreTest, StoredShowIconZeroRemovesTheIcon) {
+TEST_P(EitherStoreTest, StoredShowIconZeroRemovesTheIcon) {
     HKEY setting = test::CreateStoreKey(L"Setting");
     WriteDword(setting, L"ShowIcon", 0);
     RegCloseKey(setting);
-    ASSERT_NE(0, LoadStore());
+    ASSERT_NE(0, Load());
     EXPECT_EQ(0, g_trayIcon.m_bShown);
     EXPECT_EQ(1u, tray.Count(NIM_DELETE));
 }
 
-TEST_F(StoreTest, MissingShowIconKeepsTheIcon) {
+TEST_P(EitherStoreTest, MissingShowIconKeepsTheIcon) {
     RegCloseKey(test::CreateStoreKey(L"Setting"));
-    ASSERT_NE(0, LoadStore());
+    ASSERT_NE(0, Load());
     EXPECT_EQ(1, g_trayIcon.m_bShown);
     EXPECT_EQ(0u, tray.Count(NIM_DELETE));
 }
@@ -338,7 +449,7 @@ TEST_F(StoreTest, SaveWritesEveryValueWithItsTypeAndSize) {
     EXPECT_EQ(2u, count);
 }
 
-TEST_F(StoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
+TEST_P(EitherStoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
     Task* task = g_taskList.At(0);
     task->fsModifiers = MOD_CONTROL | MOD_SHIFT;
     task->vk = VK_F9;
@@ -359,7 +470,7 @@ TEST_F(StoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
 
     g_taskList.Clear();
     SeedDisplaySettings();
-    ASSERT_NE(0, LoadStore());
+    ASSERT_NE(0, Load());
     ASSERT_EQ(2u, g_taskList.Count());
     const Task& loaded = *g_taskList.At(0);
     EXPECT_EQ(saved.fsModifiers, loaded.fsModifiers);
@@ -471,6 +582,228 @@ TEST_F(StoreTest, SaveStoppedAtAnyWriteLoadsTheOldOrTheNewStoreWhole) {
             }
         }
     }
+}
+
+// Counts the file save's writes as the registry's are counted, refusing them
+// as a full or write-protected medium would.
+template <auto call, typename... Args>
+auto WINAPI CountedFileWrite(Args... args) -> decltype((g_realFileWrites.*call)(args...)) {
+    const size_t write = g_written++;
+    if (g_onlyOne ? write == g_refused : write >= g_refused) {
+        SetLastError(ERROR_DISK_FULL);
+        return {};
+    }
+    return (g_realFileWrites.*call)(args...);
+}
+
+void RefuseFileWrites(size_t refused, bool onlyOne) {
+    RefuseWrites(refused, onlyOne);
+    g_registryWrites = g_systemWrites;
+    g_fileWrites = {CountedFileWrite<&FileWrites::createFile>, CountedFileWrite<&FileWrites::writeFile>,
+                    CountedFileWrite<&FileWrites::flushFileBuffers>, CountedFileWrite<&FileWrites::moveFileEx>,
+                    CountedFileWrite<&FileWrites::deleteFile>};
+}
+
+TEST_F(FileStoreTest, AnEmptyFileIsAFirstStartAndNothingGoesToTheRegistry) {
+    EXPECT_EQ(0, LoadStore());
+    EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓"}), Names());
+    EXPECT_TRUE(SaveStore());
+    EXPECT_FALSE(harness::KeyExists(harness::kStorePath));
+    EXPECT_STREQ(file.c_str(), StoreLocation());
+    EXPECT_FALSE(Exists(file + L".new"));
+    g_taskList.Clear();
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓"}), Names());
+}
+
+// What a person may write in Notepad (UTF-8, any case, blanks, quotes,
+// comments), and what a damaged file holds: the registry's checks apply.
+TEST_F(FileStoreTest, ReadsWhatAPersonWritesWithTheStoresChecks) {
+    WriteText("\xEF\xBB\xBF; mine\r\nstray=1\r\n[setting]\r\n Location = 7 \r\nAlpha=300\r\nTime=0x64\r\n"
+              "Fade=1x\r\nFont=0102\r\nLanguage=0x0409\r\n[TASKS]\nCount=3\n[Task2]\nName=  \" 二 \"  \n"
+              "File=" + std::string(300, 'f') + "\nvk=-1\n[Task0]\nname=零\nfsModifiers=2\nvk=75\nShow=\n");
+    EXPECT_EQ(0x0409u, StoredLanguage());
+    const LOGFONTW seeded = g_displaySettings.Font;
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ(Center, g_displaySettings.Location);
+    EXPECT_EQ(192, g_displaySettings.Alpha);  // out of range: kept
+    EXPECT_EQ(100, g_displaySettings.Time);
+    EXPECT_EQ(1, g_displaySettings.Fade);     // not a number: kept
+    EXPECT_EQ(0, memcmp(&seeded, &g_displaySettings.Font, sizeof(LOGFONTW)));
+    ASSERT_EQ((std::vector<std::wstring>{L"零", L" 二 "}), Names());
+    const Task& zero = *g_taskList.At(0);
+    EXPECT_EQ(UINT(MOD_CONTROL), zero.fsModifiers);
+    EXPECT_EQ(75u, zero.vk);
+    EXPECT_EQ(1, zero.Show);
+    EXPECT_NE(0, zero.Atom);
+    const Task& two = *g_taskList.At(1);
+    EXPECT_EQ(kNoKey, two.vk);
+    EXPECT_EQ(std::wstring(259, L'f'), two.File);  // cut to its field
+}
+
+// Every text round-trips, spaces and quotes at its ends and other scripts
+// included; values this version does not know stay in the file.
+TEST_F(FileStoreTest, SaveThenLoadGivesEveryTextAndKeepsUnknownSettings) {
+    WriteText("[Setting]\r\nLanguage=1041\r\nLater=\" x \"\r\nAlpha=5\r\n");
+    const wchar_t* texts[] = {L" 前後に空白 ", L"\"引用\"", L"\"", L"a=b;c", L"Ελληνικά 한국어 😀", L"%TEMP%\\x"};
+    g_taskList.Clear();
+    for (const wchar_t* text : texts) {
+        auto task = LetterTask('A');
+        lstrcpyW(task->Name, text);
+        lstrcpyW(task->Parameter, text);
+        task->IconIndex = -3;
+        g_taskList.Append(std::move(task));
+    }
+    g_displaySettings.Alpha = 255;
+    const std::wstring saved = StoredState();
+    ASSERT_TRUE(SaveStore());
+    g_taskList.Clear();
+    SeedDisplaySettings();
+    ASSERT_NE(0, LoadStore());
+    EXPECT_EQ(saved, StoredState());
+    EXPECT_EQ(1041u, StoredLanguage());
+    SettingsFile written;
+    ASSERT_TRUE(written.Read(file.c_str()));
+    wchar_t later[16] = {};
+    EXPECT_TRUE(written.ReadText(written.FindSection(L"Setting"), L"Later", later, 16));
+    EXPECT_STREQ(L" x ", later);
+}
+
+TEST_F(FileStoreTest, SaveStoppedAtAnyWriteLoadsTheOldOrTheNewFileWhole) {
+    auto storeOld = [this] {
+        g_fileWrites = g_realFileWrites;
+        WriteText("[Setting]\r\nLanguage=1041\r\n");
+        g_taskList.Clear();
+        for (wchar_t letter : std::wstring(L"ABCD")) {
+            g_taskList.Append(LetterTask(letter));
+        }
+        SeedDisplaySettings();
+        ASSERT_TRUE(SaveStore());
+    };
+    auto edit = [] {
+        g_taskList.Remove(g_taskList.At(1));
+        g_taskList.Append(LetterTask('E'));
+        g_displaySettings.Alpha = 77;
+    };
+    storeOld();
+    const std::wstring oldState = StoredState();
+    edit();
+    const std::wstring newState = StoredState();
+    RefuseFileWrites(SIZE_MAX, false);
+    ASSERT_TRUE(SaveStore());
+    const size_t count = g_written;
+    EXPECT_EQ(5u, count);  // create, mark, text, flush, move
+    for (bool onlyOne : {false, true}) {
+        for (size_t n = 0; n <= count - onlyOne; ++n) {
+            SCOPED_TRACE(std::string(onlyOne ? "only write " : "writes from ") + std::to_string(n) + " refused");
+            storeOld();
+            edit();
+            RefuseFileWrites(n, onlyOne);
+            EXPECT_EQ(n == count, SaveStore());
+            g_fileWrites = g_realFileWrites;
+            g_taskList.Clear();
+            SeedDisplaySettings();
+            ASSERT_NE(0, LoadStore());
+            EXPECT_EQ(n == count ? newState : oldState, StoredState());
+            EXPECT_EQ(1041u, StoredLanguage());
+            // Cleared away, unless the clearing itself was refused.
+            EXPECT_EQ(!onlyOne && n > 0 && n < count, Exists(file + L".new"));
+            DeleteFileW((file + L".new").c_str());
+        }
+    }
+}
+
+TEST_F(FileStoreTest, ReadOnlyFileIsLeftAsItWas) {
+    WriteText("[Tasks]\r\nCount=0\r\n");
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(SaveStore());
+    SettingsFile left;
+    ASSERT_TRUE(left.Read(file.c_str()));
+    EXPECT_LT(left.FindSection(L"Setting"), 0);
+}
+
+TEST_F(FileStoreTest, ExportThenImportGivesTheTasksAndSettingsWithTheirHotkeys) {
+    g_displaySettings.Location = BottomLeft;
+    const std::wstring exported = folder + L"\\Tessaly-settings.ini";
+    ASSERT_TRUE(ExportStore(exported.c_str()));
+    const std::wstring state = StoredState();
+    g_taskList.Clear();
+    g_taskList.Append(LetterTask('Q'));
+    g_displaySettings.Location = Center;
+
+    const struct {
+        std::string text;  // empty: the export
+        bool read;
+        size_t tasks;
+    } cases[] = {
+        {"", true, 2},
+        {"[Tasks]\r\nCount=3\r\n[Task1]\r\nName=one\r\n", true, 1},
+        {"[Tasks]\r\nCount=0\r\n", true, 0},
+        {"[Setting]\r\nAlpha=16\r\n", false, 0},
+        {"[Tasks]\r\nCount=many\r\n", false, 0},
+        {"\xFF\xFF not text", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::wstring path = c.text.empty() ? exported : folder + L"\\other.ini";
+        if (!c.text.empty()) {
+            WriteText(c.text, path);
+        }
+        StoreImport import;
+        ASSERT_EQ(c.read, import.Read(path.c_str()));
+        if (c.read) {
+            EXPECT_EQ(c.tasks, import.TaskCount());
+            import.Apply();
+            EXPECT_EQ(c.tasks, g_taskList.Count());
+        }
+        DeleteFileW((folder + L"\\other.ini").c_str());
+    }
+    StoreImport import;
+    ASSERT_TRUE(import.Read(exported.c_str()));
+    import.Apply();
+    EXPECT_EQ(state, StoredState());
+    EXPECT_EQ(BottomLeft, g_displaySettings.Location);
+    for (const auto& task : g_taskList) {
+        EXPECT_NE(0, task->Atom);
+    }
+    DeleteFileW(exported.c_str());
+}
+
+// In a portable copy a path without a drive is the program's folder's, and
+// a picked file on its drive is kept relative to it.
+TEST_F(FileStoreTest, PathsWithoutADriveAreTakenFromTheProgramsFolder) {
+    const std::wstring drive = folder.substr(0, 2);
+    const struct {
+        const wchar_t* path;
+        std::wstring anchored;
+    } cases[] = {
+        {L"Apps\\x.exe", folder + L"\\Apps\\x.exe"},
+        {L".\\Apps\\x.exe", folder + L"\\Apps\\x.exe"},
+        {L"..\\x.exe", folder.substr(0, folder.rfind(L'\\')) + L"\\x.exe"},
+        {L"\\Apps\\x.exe", drive + L"\\Apps\\x.exe"},
+        {L"C:\\Apps\\x.exe", L"C:\\Apps\\x.exe"},
+        {L"\\\\server\\share\\x.exe", L"\\\\server\\share\\x.exe"},
+        {L"%SystemRoot%\\x.exe", L"%SystemRoot%\\x.exe"},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        wchar_t anchored[MAX_PATH];
+        const wchar_t* result = AnchorPath(c.path, anchored);
+        ASSERT_NE(nullptr, result) << testing::PrintToString(std::wstring(c.path));
+        EXPECT_EQ(c.anchored, result) << testing::PrintToString(std::wstring(c.path));
+    }
+    wchar_t picked[MAX_PATH];
+    lstrcpyW(picked, (folder + L"\\Apps\\x.exe").c_str());
+    MakeProgramRelative(picked);
+    EXPECT_STREQ(L".\\Apps\\x.exe", picked);
+    lstrcpyW(picked, L"\\\\server\\share\\x.exe");
+    MakeProgramRelative(picked);
+    EXPECT_STREQ(L"\\\\server\\share\\x.exe", picked);
+
+    // An installed copy takes every path as written.
+    SetProgramFolder(nullptr);
+    wchar_t anchored[MAX_PATH];
+    EXPECT_STREQ(L"Apps\\x.exe", AnchorPath(L"Apps\\x.exe", anchored));
 }
 
 }  // namespace

@@ -1,0 +1,353 @@
+#include "model/settings_file.h"
+
+#include <cstring>
+#include <cwchar>
+
+#include "common/unique_handles.h"
+
+FileWrites g_fileWrites = {CreateFileW, WriteFile, FlushFileBuffers, MoveFileExW, DeleteFileW};
+
+namespace {
+
+// Far beyond the most tasks a store loads, each with every text full: a
+// larger file is no settings file, and would only fill the memory.
+constexpr DWORD kMaxFileBytes = 64u << 20;
+
+HANDLE NullIfInvalid(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// Moves [from, to) without its blanks at either end down to `out`, which
+// lies at or before `from`; returns the end of what was moved.
+wchar_t* PutTrimmed(wchar_t* out, const wchar_t* from, const wchar_t* to) {
+    while (from < to && IsBlank(*from)) {
+        ++from;
+    }
+    while (to > from && IsBlank(to[-1])) {
+        --to;
+    }
+    wmemmove(out, from, static_cast<size_t>(to - from));
+    return out + (to - from);
+}
+
+int DigitValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9') {
+        return c - L'0';
+    }
+    c |= 0x20;
+    return c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
+}
+
+// Decimal, or hexadecimal after "0x", as a person may write a language id;
+// a minus sign gives the number's 32-bit two's complement.
+bool ParseNumber(const wchar_t* text, DWORD& value) {
+    const bool negative = *text == L'-';
+    text += negative ? 1 : 0;
+    int base = 10;
+    if (text[0] == L'0' && (text[1] | 0x20) == L'x') {
+        base = 16;
+        text += 2;
+    }
+    ULONGLONG number = 0;
+    const wchar_t* digits = text;
+    for (; *text; ++text) {
+        int digit = DigitValue(*text);
+        if (digit < 0 || digit >= base || (number = number * base + digit) > 0xFFFFFFFFull) {
+            return false;
+        }
+    }
+    if (text == digits || (negative && number > 0x80000000ull)) {
+        return false;
+    }
+    value = negative ? 0u - static_cast<DWORD>(number) : static_cast<DWORD>(number);
+    return true;
+}
+
+// A text written as it is, unless a space or a quote at either end would be
+// lost to the reader's trimming or unquoting: then in quotes. A line break
+// would end the line, so it becomes a space. `line` holds the text and 3 units.
+size_t FormatText(const wchar_t* text, wchar_t* line) {
+    const size_t length = wcslen(text);
+    const bool quoted = length && (IsBlank(text[0]) || text[0] == L'"' || IsBlank(text[length - 1]) ||
+                                   text[length - 1] == L'"');
+    size_t used = 0;
+    if (quoted) {
+        line[used++] = L'"';
+    }
+    for (size_t i = 0; i < length; ++i) {
+        line[used++] = text[i] == L'\r' || text[i] == L'\n' ? L' ' : text[i];
+    }
+    if (quoted) {
+        line[used++] = L'"';
+    }
+    line[used] = L'\0';
+    return used;
+}
+
+}  // namespace
+
+bool SettingsFile::Read(const wchar_t* path) {
+    tessaly::unique_handle file(NullIfInvalid(CreateFileW(path, GENERIC_READ,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxFileBytes) {
+        return false;
+    }
+    DWORD bytes = size.LowPart;
+    std::unique_ptr<BYTE[]> raw(new BYTE[bytes + 1]);
+    DWORD read = 0;
+    if (bytes != 0 && (!ReadFile(file.get(), raw.get(), bytes, &read, nullptr) || read != bytes)) {
+        return false;
+    }
+    const BYTE* start = raw.get();
+    if (bytes >= 2 && start[0] == 0xFF && start[1] == 0xFE) {
+        m_length = (bytes - 2) / 2;
+        m_text.reset(new wchar_t[m_length + 1]);
+        memcpy(m_text.get(), start + 2, m_length * sizeof(wchar_t));
+    } else {
+        const DWORD mark = bytes >= 3 && memcmp(start, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+        auto text = reinterpret_cast<const char*>(start + mark);
+        const int units = static_cast<int>(bytes - mark);
+        const int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, units, nullptr, 0);
+        if (needed == 0 && units != 0) {
+            return false;
+        }
+        m_length = static_cast<size_t>(needed);
+        m_text.reset(new wchar_t[m_length + 1]);
+        MultiByteToWideChar(CP_UTF8, 0, text, units, m_text.get(), needed);
+    }
+    wchar_t* end = m_text.get() + m_length;
+    *end = L'\0';
+    for (wchar_t* line = m_text.get(); line < end;) {
+        wchar_t* lineEnd = line + wcscspn(line, L"\r\n");
+        const wchar_t* first = line;
+        while (first < lineEnd && IsBlank(*first)) {
+            ++first;
+        }
+        const wchar_t* mark = nullptr;
+        if (first < lineEnd && *first != L';') {
+            mark = wmemchr(first, *first == L'[' ? L']' : L'=', static_cast<size_t>(lineEnd - first));
+        }
+        wchar_t* out = line;
+        if (mark && *first == L'[') {
+            // "[Name" stands for the section.
+            *out++ = L'[';
+            out = PutTrimmed(out, first + 1, mark);
+        } else if (mark && (out = PutTrimmed(line, first, mark)) != line) {
+            *out++ = L'=';
+            wchar_t* value = out;
+            out = PutTrimmed(out, mark + 1, lineEnd);
+            if (out - value >= 2 && value[0] == L'"' && out[-1] == L'"') {
+                wmemmove(value, value + 1, static_cast<size_t>(out - value - 2));
+                out -= 2;
+            }
+        } else {
+            out = line;
+        }
+        wmemset(out, L'\0', static_cast<size_t>(lineEnd - out));
+        for (line = lineEnd; line < end && (*line == L'\r' || *line == L'\n' || *line == L'\0'); ++line) {
+            *line = L'\0';
+        }
+    }
+    m_nextSection = 0;
+    return true;
+}
+
+// The first line from `line` on that holds anything; null at the end.
+const wchar_t* SettingsFile::NextLine(const wchar_t* line) const {
+    const wchar_t* end = m_text.get() + m_length;
+    while (line < end && *line == L'\0') {
+        ++line;
+    }
+    return line < end ? line : nullptr;
+}
+
+int SettingsFile::FindSection(const wchar_t* name) const {
+    if (!m_text) {
+        return -1;
+    }
+    const wchar_t* text = m_text.get();
+    // From the last one found to the end, then from the start.
+    for (int round = 0; round < 2; ++round) {
+        const wchar_t* from = text + (round == 0 ? m_nextSection : 0);
+        const wchar_t* until = round == 0 ? text + m_length : text + m_nextSection;
+        for (const wchar_t* line = NextLine(from); line && line < until; line = NextLine(line + wcslen(line))) {
+            if (line[0] == L'[' && (!name || _wcsicmp(line + 1, name) == 0)) {
+                m_nextSection = static_cast<size_t>(line - text) + 1;
+                return static_cast<int>(line - text);
+            }
+        }
+    }
+    return -1;
+}
+
+const wchar_t* SettingsFile::NextValue(int section, const wchar_t* line) const {
+    line = NextLine(line ? line + wcslen(line) : m_text.get() + section + wcslen(m_text.get() + section));
+    return line && line[0] != L'[' ? line : nullptr;
+}
+
+const wchar_t* SettingsFile::Value(int section, const wchar_t* name) const {
+    if (section < 0) {
+        return nullptr;
+    }
+    const size_t length = wcslen(name);
+    for (const wchar_t* line = NextValue(section, nullptr); line; line = NextValue(section, line)) {
+        if (_wcsnicmp(line, name, length) == 0 && line[length] == L'=') {
+            return line + length + 1;
+        }
+    }
+    return nullptr;
+}
+
+bool SettingsFile::ReadNumber(int section, const wchar_t* name, DWORD& value) const {
+    const wchar_t* text = Value(section, name);
+    return text && ParseNumber(text, value);
+}
+
+bool SettingsFile::ReadBytes(int section, const wchar_t* name, void* data, DWORD size) const {
+    const wchar_t* text = Value(section, name);
+    if (!text || wcslen(text) != 2 * size_t(size)) {
+        return false;
+    }
+    std::unique_ptr<BYTE[]> bytes(new BYTE[size]);
+    for (DWORD i = 0; i < size; ++i) {
+        int high = DigitValue(text[2 * i]), low = DigitValue(text[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        bytes[i] = static_cast<BYTE>(high << 4 | low);
+    }
+    memcpy(data, bytes.get(), size);
+    return true;
+}
+
+bool SettingsFile::ReadText(int section, const wchar_t* name, wchar_t* text, size_t length) const {
+    const wchar_t* value = Value(section, name);
+    if (!value || length == 0) {
+        return false;
+    }
+    lstrcpynW(text, value, static_cast<int>(length));
+    return true;
+}
+
+size_t SettingsFileWriter::AddSection(const wchar_t* name) {
+    m_ends.push_back(m_length);
+    const size_t section = m_ends.size() - 1;
+    // A blank line between sections, for the reader's eye.
+    if (section != 0) {
+        Insert(section, L"\r\n", 2);
+    }
+    Insert(section, L"[", 1);
+    Insert(section, name, wcslen(name));
+    Insert(section, L"]\r\n", 3);
+    return section;
+}
+
+void SettingsFileWriter::WriteNumber(size_t section, const wchar_t* name, DWORD value) {
+    wchar_t text[16];
+    AddLine(section, name, text, static_cast<size_t>(wsprintfW(text, L"%d", static_cast<int>(value))));
+}
+
+void SettingsFileWriter::WriteBytes(size_t section, const wchar_t* name, const void* data, DWORD size) {
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::unique_ptr<wchar_t[]> text(new wchar_t[2 * size_t(size)]);
+    for (DWORD i = 0; i < size; ++i) {
+        BYTE byte = static_cast<const BYTE*>(data)[i];
+        text[2 * i] = kDigits[byte >> 4];
+        text[2 * i + 1] = kDigits[byte & 15];
+    }
+    AddLine(section, name, text.get(), 2 * size_t(size));
+}
+
+void SettingsFileWriter::WriteText(size_t section, const wchar_t* name, const wchar_t* text) {
+    std::unique_ptr<wchar_t[]> line(new wchar_t[wcslen(text) + 3]);
+    AddLine(section, name, line.get(), FormatText(text, line.get()));
+}
+
+void SettingsFileWriter::Keep(size_t section, const SettingsFile& file, int fileSection) {
+    m_keptFile = &file;
+    m_keptSection = fileSection;
+    m_keptInto = section;
+}
+
+void SettingsFileWriter::AddLine(size_t section, const wchar_t* name, const wchar_t* value, size_t length) {
+    Insert(section, name, wcslen(name));
+    Insert(section, L"=", 1);
+    Insert(section, value, length);
+    Insert(section, L"\r\n", 2);
+}
+
+// At the end of the section: later sections move up.
+void SettingsFileWriter::Insert(size_t section, const wchar_t* text, size_t length) {
+    if (m_length + length > m_capacity) {
+        m_capacity = (m_length + length) * 2 + 256;
+        std::unique_ptr<wchar_t[]> grown(new wchar_t[m_capacity]);
+        if (m_length) {
+            wmemcpy(grown.get(), m_text.get(), m_length);
+        }
+        m_text = std::move(grown);
+    }
+    const size_t at = m_ends[section];
+    wmemmove(m_text.get() + at + length, m_text.get() + at, m_length - at);
+    wmemcpy(m_text.get() + at, text, length);
+    m_length += length;
+    for (size_t later = section; later < m_ends.size(); ++later) {
+        m_ends[later] += length;
+    }
+}
+
+bool SettingsFileWriter::Holds(size_t section, const wchar_t* name) const {
+    const size_t length = wcslen(name);
+    const wchar_t* text = m_text.get();
+    for (size_t at = section ? m_ends[section - 1] : 0; at + length < m_ends[section]; ++at) {
+        if ((at == 0 || text[at - 1] == L'\n') && _wcsnicmp(text + at, name, length) == 0 && text[at + length] == L'=') {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SettingsFileWriter::Write(const wchar_t* path) {
+    for (const wchar_t* line = m_keptFile ? m_keptFile->NextValue(m_keptSection, nullptr) : nullptr; line;
+         line = m_keptFile->NextValue(m_keptSection, line)) {
+        const wchar_t* equals = wcschr(line, L'=');
+        std::unique_ptr<wchar_t[]> name(new wchar_t[equals - line + 1]);
+        lstrcpynW(name.get(), line, static_cast<int>(equals - line + 1));
+        if (!Holds(m_keptInto, name.get())) {
+            std::unique_ptr<wchar_t[]> value(new wchar_t[wcslen(equals) + 2]);
+            AddLine(m_keptInto, name.get(), value.get(), FormatText(equals + 1, value.get()));
+        }
+    }
+    m_keptFile = nullptr;
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    // Beside the file, so that the move is a rename within its folder.
+    const size_t pathLength = wcslen(path);
+    std::unique_ptr<wchar_t[]> next(new wchar_t[pathLength + 5]);
+    wmemcpy(next.get(), path, pathLength);
+    wmemcpy(next.get() + pathLength, L".new", 5);
+    tessaly::unique_handle file(NullIfInvalid(
+        g_fileWrites.createFile(next.get(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (!file) {
+        return false;
+    }
+    static const wchar_t kByteOrderMark = 0xFEFF;
+    DWORD written = 0;
+    const DWORD bytes = static_cast<DWORD>(m_length * sizeof(wchar_t));
+    bool done = g_fileWrites.writeFile(file.get(), &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr) &&
+                g_fileWrites.writeFile(file.get(), m_text.get(), bytes, &written, nullptr) && written == bytes &&
+                g_fileWrites.flushFileBuffers(file.get());
+    file.reset();
+    done = done && g_fileWrites.moveFileEx(next.get(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!done) {
+        // What was written of the next file never took effect.
+        DWORD error = GetLastError();
+        g_fileWrites.deleteFile(next.get());
+        SetLastError(error);
+    }
+    return done;
+}
