@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "common/dark_parts.h"
 #include "common/dyn_calls.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
@@ -73,6 +74,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     // Once, before anything is shown; the key library's dialogs follow.
     tessaly::SetUiLanguage(tessaly::ChooseUiLanguage(StoredLanguage()));
     PirnelSetLanguage(tessaly::UiLanguage());
+    tessaly::g_darkPartsSwitch = [] { return StoredSetting(L"DarkSystemParts", 1); };
     if (!RegisterMainWindowClass(instance) || !CreateMainWindow(instance)) {
         return 0;
     }

@@ -38,13 +38,6 @@ DWORD WindowsBuild() {
     return get && get(&version) == 0 && version.dwMajorVersion >= 10 ? version.dwBuildNumber : 0;
 }
 
-DWORD StoredSwitch() {
-    DWORD value = 1, size = sizeof(value);
-    RegGetValueW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly\\Setting", L"DarkSystemParts", RRF_RT_REG_DWORD,
-                 nullptr, &value, &size);
-    return value;
-}
-
 // Bound at the first dark look, never at a light start. Null when not to be used.
 const DarkCalls* Calls() {
     static DarkCalls calls;
@@ -52,7 +45,7 @@ const DarkCalls* Calls() {
     if (!bound) {
         bound = true;
         HMODULE uxtheme =
-            WindowsBuild() >= kFirstBuild && StoredSwitch() != 0 ? LoadSystemLibrary(L"uxtheme.dll") : nullptr;
+            WindowsBuild() >= kFirstBuild && (!g_darkPartsSwitch || g_darkPartsSwitch() != 0) ? LoadSystemLibrary(L"uxtheme.dll") : nullptr;
         if (uxtheme) {
             Bind(uxtheme, calls.allowDarkModeForWindow, MAKEINTRESOURCEA(kAllowDarkModeForWindow));
             Bind(uxtheme, calls.setPreferredAppMode, MAKEINTRESOURCEA(kSetPreferredAppMode));
@@ -67,6 +60,8 @@ const DarkCalls* Calls() {
 }
 
 }  // namespace
+
+DWORD (*g_darkPartsSwitch)() = nullptr;
 
 void DarkMenus(bool dark) {
     if (const DarkCalls* calls = Calls()) {

@@ -297,20 +297,22 @@ int LoadStore() {
     return 1;
 }
 
-DWORD StoredLanguage() {
-    DWORD language = 0;
+DWORD StoredSetting(const wchar_t* name, DWORD fallback) {
+    DWORD value = fallback;
     if (const wchar_t* path = PortableStoreFile()) {
         SettingsFile file;
         int setting = file.Read(path) ? file.FindSection(kSettingKey) : -1;
-        return file.ReadNumber(setting, L"Language", language) ? language : 0;
+        return file.ReadNumber(setting, name, value) ? value : fallback;
     }
     unique_hkey program = OpenStore();
     unique_hkey setting = program ? registry::OpenKey(program.get(), kSettingKey) : unique_hkey();
-    if (!setting || !registry::ReadDword(setting.get(), L"Language", language)) {
-        return 0;
+    if (!setting || !registry::ReadDword(setting.get(), name, value)) {
+        return fallback;
     }
-    return language;
+    return value;
 }
+
+DWORD StoredLanguage() { return StoredSetting(L"Language", 0); }
 
 bool SaveStore() {
     if (const wchar_t* path = PortableStoreFile()) {

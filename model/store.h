@@ -26,6 +26,8 @@ int LoadStore();
 // anything is shown, and kept by every save as a value this version leaves be.
 // Finishes a stopped save first, as LoadStore does.
 DWORD StoredLanguage();
+// A number of "Setting" read alone in the same way, or `fallback`.
+DWORD StoredSetting(const wchar_t* name, DWORD fallback);
 // Replaces the whole store with every setting and every task, or, when any
 // write fails, leaves it as it was and returns false. Values under "Setting"
 // that this version does not know stay; the rest of the old store goes.

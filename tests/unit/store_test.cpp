@@ -620,9 +620,11 @@ TEST_F(FileStoreTest, AnEmptyFileIsAFirstStartAndNothingGoesToTheRegistry) {
 // comments), and what a damaged file holds: the registry's checks apply.
 TEST_F(FileStoreTest, ReadsWhatAPersonWritesWithTheStoresChecks) {
     WriteText("\xEF\xBB\xBF; mine\r\nstray=1\r\n[setting]\r\n Location = 7 \r\nAlpha=300\r\nTime=0x64\r\n"
-              "Fade=1x\r\nFont=0102\r\nLanguage=0x0409\r\n[TASKS]\nCount=3\n[Task2]\nName=  \" 二 \"  \n"
+              "Fade=1x\r\nFont=0102\r\nLanguage=0x0409\r\nDarkSystemParts=0\r\n[TASKS]\nCount=3\n[Task2]\nName=  \" 二 \"  \n"
               "File=" + std::string(300, 'f') + "\nvk=-1\n[Task0]\nname=零\nfsModifiers=2\nvk=75\nShow=\n");
     EXPECT_EQ(0x0409u, StoredLanguage());
+    EXPECT_EQ(0u, StoredSetting(L"DarkSystemParts", 1));
+    EXPECT_EQ(7u, StoredSetting(L"Unwritten", 7));
     const LOGFONTW seeded = g_displaySettings.Font;
     ASSERT_NE(0, LoadStore());
     EXPECT_EQ(Center, g_displaySettings.Location);
