@@ -5,6 +5,7 @@
 #include "app/run_task.h"
 #include "app/tray_icon.h"
 #include "common/dark_parts.h"
+#include "common/environment.h"
 #include "common/dyn_calls.h"
 #include "common/look.h"
 #include "common/program_state.h"
@@ -266,6 +267,12 @@ LRESULT MainOnTimer(HWND window, WPARAM timerId) {
 // A new theme: the tray's picture and the menus follow; the launcher takes
 // its colours at its next opening.
 void MainOnSettingChange(HWND window, WPARAM wParam, LPARAM lParam) {
+    // The command search reads PATH afresh and drops what it kept on the
+    // old one.
+    if (tessaly::AnnouncesEnvironment(lParam)) {
+        tessaly::RenewEnvironment();
+        return;
+    }
     if (tessaly::AnnouncesTheme(wParam, lParam) && tessaly::ReadLook()) {
         tessaly::DarkMenus(tessaly::CurrentLook().darkApps);
         g_trayIcon.ShowPicture(LoadTrayPicture(window));

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "app/desktop_shell.h"
 #include "app/running_program.h"
 #include "common/program_state.h"
 #include "common/ui_libraries.h"
@@ -71,10 +72,19 @@ void RunTask(Task* task) {
         g_runShell.playSound(sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
     }
     ShowNameWindow(*task);
+    // No simulated key presses, no joined input queues: those have stuck
+    // the user's modifiers and hung on a hung window.
+    g_runShell.allowSetForeground(ASFW_ANY);
     if (task->Activate && SwitchToRunningProgram(resolved, foreground)) {
         return;
     }
     tessaly::PrepareShellUse();
+    // Elevated, Tessaly would pass its elevation on to every task; only a
+    // task marked for it keeps it.
+    if (!task->RunAs && g_userShell.elevated() &&
+        g_userShell.execute(resolved, task->Parameter, folder, task->Show)) {
+        return;
+    }
     g_runShell.execute(nullptr, task->RunAs ? L"runas" : nullptr, resolved, task->Parameter,
                        folder, task->Show);
 }

@@ -29,7 +29,8 @@ void Bind(HMODULE module, Function& function, const char* name) {
 }
 
 const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll",
-                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll", L"shcore.dll"};
+                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll", L"shcore.dll",
+                                        L"userenv.dll"};
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
@@ -86,6 +87,10 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         break;
     case SystemLibrary::Shcore:
         Bind(module, calls.getDpiForMonitor, "GetDpiForMonitor");
+        break;
+    case SystemLibrary::Userenv:
+        Bind(module, calls.createEnvironmentBlock, "CreateEnvironmentBlock");
+        Bind(module, calls.destroyEnvironmentBlock, "DestroyEnvironmentBlock");
         break;
     case SystemLibrary::Count:
         break;

@@ -12,7 +12,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Shcore, Count };
+enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Shcore, Userenv, Count };
 
 // Null where the system lacks the function or its library.
 struct DynCalls {
@@ -52,6 +52,9 @@ struct DynCalls {
     // shcore, Windows 8.1 and later: only once a window opens off the
     // system's scale may be asked for.
     HRESULT(WINAPI* getDpiForMonitor)(HMONITOR monitor, int type, UINT* x, UINT* y);
+    // userenv: only once Windows announces a changed environment.
+    BOOL(WINAPI* createEnvironmentBlock)(void** environment, HANDLE token, BOOL inherit);
+    BOOL(WINAPI* destroyEnvironmentBlock)(void* environment);
 };
 
 // Read as it stands by code that runs only after its library was bound.

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <utility>
 
 #include "common/dyn_calls.h"
@@ -102,6 +103,9 @@ inline void SelectPrevious(HDC dc, HGDIOBJ previous) { SelectObject(dc, previous
 inline void EndPaintCall(HWND window, PAINTSTRUCT* paint) { EndPaint(window, paint); }
 inline void DeleteGlobalAtom(ATOM atom) { GlobalDeleteAtom(atom); }
 inline void FreeTaskMemory(void* memory) { CoTaskMemFree(memory); }
+inline void FreeBstr(BSTR text) { SysFreeString(text); }
+// Only blocks made through the bound userenv exist.
+inline void DestroyEnvironment(void* block) { g_dynCalls.destroyEnvironmentBlock(block); }
 }  // namespace detail
 
 using unique_hkey = unique_any<HKEY, detail::CloseKey>;
@@ -121,6 +125,8 @@ using unique_himagelist = unique_any<HIMAGELIST, detail::DestroyImageListHandle>
 using unique_hhook = unique_any<HHOOK, detail::UnhookHandle>;
 using unique_global_atom = unique_any<ATOM, detail::DeleteGlobalAtom>;
 using unique_cotaskmem = unique_any<void*, detail::FreeTaskMemory>;
+using unique_bstr = unique_any<BSTR, detail::FreeBstr>;
+using unique_environment_block = unique_any<void*, detail::DestroyEnvironment>;
 
 using unique_hdc_window = unique_context_any<HWND, HDC, detail::ReleaseWindowDC>;
 using unique_select_object = unique_context_any<HDC, HGDIOBJ, detail::SelectPrevious>;

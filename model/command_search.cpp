@@ -1,6 +1,7 @@
 #include "model/command_search.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cwchar>
@@ -10,9 +11,11 @@
 #include "common/growable_array.h"
 #include "common/kept_text.h"
 #include "common/sound.h"
+#include "common/ui_libraries.h"
+#include "common/unique_handles.h"
 #include "model/portable.h"
 
-RunShell g_runShell = {ShellExecuteW, PlaySystemSound};
+RunShell g_runShell = {ShellExecuteW, PlaySystemSound, AllowSetForegroundWindow};
 DWORD(WINAPI* g_searchPath)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPWSTR, LPWSTR*) = SearchPathW;
 
 const wchar_t kDefaultExtensions[] = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH";
@@ -132,6 +135,47 @@ const wchar_t* ExtensionList(std::unique_ptr<wchar_t[]>& owner) {
         owner[0] = L'\0';
     }
     return owner.get();
+}
+
+bool IsAsciiLetter(wchar_t c) { return (c | 0x20) >= L'a' && (c | 0x20) <= L'z'; }
+
+// The characters after a scheme's first letter.
+bool IsSchemeCharacter(wchar_t c) {
+    return IsAsciiLetter(c) || (c >= L'0' && c <= L'9') || c == L'+' || c == L'-' || c == L'.';
+}
+
+size_t SchemeLength(const wchar_t* command) {
+    if (!IsAsciiLetter(command[0])) {
+        return 0;
+    }
+    size_t length = 1;
+    while (IsSchemeCharacter(command[length])) {
+        ++length;
+    }
+    return length >= 2 && command[length] == L':' ? length : 0;
+}
+
+// Asked of Windows, never of a list of ours: a scheme registered as one, or
+// one the shell knows how to open.
+bool SchemeOpens(const wchar_t* command) {
+    wchar_t scheme[kSchemeLength];
+    if (!LinkScheme(command, scheme)) {
+        return false;
+    }
+    if (RegGetValueW(HKEY_CLASSES_ROOT, scheme, L"URL Protocol", RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+        ERROR_SUCCESS) {
+        return true;
+    }
+    DWORD length = 0;
+    return SUCCEEDED(AskScheme(scheme, ASSOCSTR_COMMAND, nullptr, &length));
+}
+
+bool ShellParses(const wchar_t* location) {
+    tessaly::PrepareShellUse();
+    PIDLIST_ABSOLUTE list = nullptr;
+    const bool parsed = SUCCEEDED(SHParseDisplayName(location, nullptr, &list, 0, nullptr));
+    tessaly::unique_cotaskmem owned(list);
+    return parsed;
 }
 
 int SearchCommand(const wchar_t* command, wchar_t* resolved) {
@@ -449,12 +493,56 @@ CommandResolutionMemo::~CommandResolutionMemo() {
 
 void ForgetCommandSearches() { g_kept = KeptSearches(); }
 
+CommandLink LinkKind(const wchar_t* command) {
+    if (command[0] == L':' && command[1] == L':') {
+        return kShellLocation;
+    }
+    size_t length = SchemeLength(command);
+    if (length == 0) {
+        return kNotALink;
+    }
+    return CompareStringOrdinal(command, static_cast<int>(length), L"shell", 5, TRUE) == CSTR_EQUAL
+               ? kShellLocation
+               : kSchemeLink;
+}
+
+HRESULT AskScheme(const wchar_t* scheme, ASSOCSTR what, wchar_t* answer, DWORD* length) {
+    // Windows 8 and later take the user's own choice of handler (a browser
+    // for https) when told the name is a scheme; Windows 7 knows no such
+    // flag, and finds the scheme's key by its name alone.
+    constexpr ASSOCF kIsProtocol = static_cast<ASSOCF>(0x1000);
+    const DWORD room = *length;
+    HRESULT result = AssocQueryStringW(kIsProtocol | ASSOCF_NOTRUNCATE, what, scheme, nullptr, answer, length);
+    if (result == E_INVALIDARG) {
+        *length = room;
+        result = AssocQueryStringW(ASSOCF_NOTRUNCATE, what, scheme, nullptr, answer, length);
+    }
+    return result;
+}
+
+bool LinkScheme(const wchar_t* command, wchar_t (&scheme)[kSchemeLength]) {
+    size_t length = SchemeLength(command);
+    if (length == 0 || length >= kSchemeLength) {
+        return false;
+    }
+    wmemcpy(scheme, command, length);
+    scheme[length] = L'\0';
+    return true;
+}
+
 int ResolveCommand(const wchar_t* command, wchar_t* resolved) {
     wchar_t expanded[MAX_PATH];
     wchar_t anchored[MAX_PATH];
     const wchar_t* query = ExpandCommand(command, expanded);
+    if (!query) {
+        return 0;
+    }
+    if (CommandLink link = LinkKind(query)) {
+        lstrcpynW(resolved, query, MAX_PATH);
+        return (link == kShellLocation ? ShellParses(query) : SchemeOpens(query)) ? 1 : 0;
+    }
     // A bare name is searched for, the program's own folder first.
-    if (query && HasFolderPart(query)) {
+    if (HasFolderPart(query)) {
         query = AnchorPath(query, anchored);
     }
     if (!query) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlwapi.h>
 
 // The shell and sound calls a run makes (the task editor's sound test too),
 // replaceable so a test can see the verb and arguments (Wine runs "runas"
@@ -11,11 +12,30 @@ struct RunShell {
     HINSTANCE(WINAPI* execute)(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                LPCWSTR directory, INT show);
     BOOL(WINAPI* playSound)(LPCWSTR sound, HMODULE module, DWORD flags);
+    // Hands the right to come to the front on to whichever process shows
+    // the window: the one started may pass it to another (a running
+    // instance, a host), and only the process the hotkey reached holds it.
+    BOOL(WINAPI* allowSetForeground)(DWORD process);
 };
 extern RunShell g_runShell;
 
 // ".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH", used when PATHEXT is unset.
 extern const wchar_t kDefaultExtensions[];
+
+// A command that names no file but a link the shell opens as written: one
+// that begins with a URI scheme (https:, mailto:, ms-settings:; a letter,
+// then letters, digits, + - or ., two characters at least, so C:\x stays a
+// path), or a shell location (shell:Downloads, shell:AppsFolder\<app id>,
+// ::{CLSID}).
+enum CommandLink { kNotALink, kSchemeLink, kShellLocation };
+CommandLink LinkKind(const wchar_t* command);
+// Room for any scheme the registry can name.
+constexpr size_t kSchemeLength = 256;
+// The scheme of a link (its key in the classes root); false for none.
+bool LinkScheme(const wchar_t* command, wchar_t (&scheme)[kSchemeLength]);
+// The shell's answer for a scheme (its command, its program), as
+// AssocQueryStringW gives it.
+HRESULT AskScheme(const wchar_t* scheme, ASSOCSTR what, wchar_t* answer, DWORD* length);
 
 // Finds a command's file: a bare name in the program's folder, the system
 // folder, the Windows folder and the absolute folders of PATH, in that order
@@ -25,6 +45,9 @@ extern const wchar_t kDefaultExtensions[];
 // before the next. 1 with the full path in `resolved` (MAX_PATH units), or 0.
 // A drive letter whose root does not exist fails at once. Variables
 // (%SystemRoot%) are expanded first: a command too long once expanded fails.
+// A link is not looked for: it is its own answer, found when Windows has
+// something to open it with (a handler of its scheme, a shell location the
+// shell can parse).
 int ResolveCommand(const wchar_t* command, wchar_t* resolved);
 
 // The system's search along a list of folders; a test counts the searches a

@@ -128,10 +128,52 @@ static HICON IconFromFile(const wchar_t* path, int iconIndex) {
     return ExtractOneIcon(iconPath, iconIndex, false);
 }
 
-// The shell's large icon of a found command's file, folder or program.
+static HICON ShellIcon(const wchar_t* resolved);
+
+// A scheme's own picture (its DefaultIcon), else its program's.
+static HICON SchemeIcon(const wchar_t* link) {
+    wchar_t scheme[kSchemeLength];
+    if (!LinkScheme(link, scheme)) {
+        return nullptr;
+    }
+    wchar_t key[kSchemeLength + 12], text[MAX_PATH];
+    wsprintfW(key, L"%s\\DefaultIcon", scheme);
+    DWORD size = sizeof(text);
+    // An expandable value comes expanded as it is; asked for as such, it
+    // would only be refused.
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, text, &size) ==
+        ERROR_SUCCESS) {
+        int index = PathParseIconLocationW(text);
+        PathUnquoteSpacesW(text);
+        if (HICON icon = IconFromFile(text, index)) {
+            return icon;
+        }
+    }
+    DWORD length = MAX_PATH;
+    return SUCCEEDED(AskScheme(scheme, ASSOCSTR_EXECUTABLE, text, &length)) && LinkKind(text) == kNotALink
+               ? ShellIcon(text)
+               : nullptr;
+}
+
+// The shell's large icon of a found command's file, folder or program, or of
+// the item a shell location names.
 static HICON ShellIcon(const wchar_t* resolved) {
     SHFILEINFOW info = {};
-    return g_iconShell.getFileInfo(resolved, 0, &info, sizeof(info), SHGFI_ICON) ? info.hIcon : nullptr;
+    switch (LinkKind(resolved)) {
+    case kSchemeLink:
+        return SchemeIcon(resolved);
+    case kShellLocation: {
+        PIDLIST_ABSOLUTE list = nullptr;
+        SHParseDisplayName(resolved, nullptr, &list, 0, nullptr);
+        tessaly::unique_cotaskmem owned(list);
+        return list && g_iconShell.getFileInfo(reinterpret_cast<const wchar_t*>(list), 0, &info, sizeof(info),
+                                               SHGFI_PIDL | SHGFI_ICON)
+                   ? info.hIcon
+                   : nullptr;
+    }
+    default:
+        return g_iconShell.getFileInfo(resolved, 0, &info, sizeof(info), SHGFI_ICON) ? info.hIcon : nullptr;
+    }
 }
 
 HICON FindTaskIcon(const wchar_t* iconPath, int iconIndex, const wchar_t* command) {

@@ -289,6 +289,58 @@ TEST_F(SwitchTest, ADocumentTaskRunsAsBefore) {
     EXPECT_NE(ProcessOf(windows[0]), ProcessOf(windows[1]));
 }
 
+// A registered scheme's handler gets the link whole, in the task's folder.
+TEST_F(RunTaskTest, ALinkOpensInItsSchemesHandler) {
+    const std::wstring command = L"\"" + e2e::BinDir() + L"\\tessaly_recorder.exe\" \"%1\"";
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"kittessa", L"URL Protocol", REG_SZ, L"", sizeof(L""));
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"kittessa\\shell\\open\\command", nullptr, REG_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'L', L"kittessa:open/this?x=1", L"link", L"", L"%TESSALY_WORKDIR%"}}, 1);
+    Start();
+    Record record;
+    const bool recorded = PressAndRecord({VK_CONTROL, VK_MENU, 'L'}, record);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"kittessa");
+    ASSERT_TRUE(recorded);
+    EXPECT_TRUE(EndsWith(record.commandLine, L" \"kittessa:open/this?x=1\"")) << testing::PrintToString(record.commandLine);
+    EXPECT_TRUE(SameText(workFolder, record.directory)) << testing::PrintToString(record.directory);
+}
+
+// A folder added to the machine's PATH and a variable added to the user's
+// reach a running Tessaly once Windows announces them: the bare name is found
+// there, and what it starts sees the variable (the recorder writes where it
+// says).
+TEST_F(RunTaskTest, TheEnvironmentIsTakenAnewWhenWindowsAnnouncesIt) {
+    const std::wstring fresh = TempFolder(L"tessaly-fresh-path");
+    ASSERT_TRUE(CopyFileW((e2e::BinDir() + L"\\tessaly_recorder.exe").c_str(),
+                          (fresh + L"\\tessaly_fresh.exe").c_str(), FALSE));
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'E', L"tessaly_fresh", L"fresh", L"", L"%TESSALY_FRESH_FOLDER%"}}, 1);
+    Start();
+    const wchar_t* machine = L"System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+    wchar_t path[8192];
+    DWORD size = sizeof(path), type = REG_EXPAND_SZ;
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, machine, L"PATH", RRF_RT_ANY | RRF_NOEXPAND, &type,
+                                          path, &size));
+    const std::wstring added = std::wstring(path) + L";" + fresh;
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, machine, L"PATH", type, added.c_str(),
+                    static_cast<DWORD>((added.size() + 1) * sizeof(wchar_t)));
+    auto setUser = [](const wchar_t* name, const std::wstring& value) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", name, REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    };
+    setUser(L"TESSALY_RECORDER_OUTPUT", output);
+    setUser(L"TESSALY_FRESH_FOLDER", workFolder);
+    SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    Record record;
+    const bool recorded = PressAndRecord({VK_CONTROL, VK_MENU, 'E'}, record);
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, machine, L"PATH", type, path, size);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"TESSALY_RECORDER_OUTPUT");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"TESSALY_FRESH_FOLDER");
+    ASSERT_TRUE(recorded);
+    EXPECT_NE(std::wstring::npos, record.commandLine.find(L"tessaly_fresh.exe")) << testing::PrintToString(record.commandLine);
+    EXPECT_TRUE(SameText(workFolder, record.directory)) << testing::PrintToString(record.directory);
+}
+
 // Paused, a press reaches no task of ours: another program can have the key.
 // A second start with "pause" toggles, and the tip says so.
 TEST_F(RunTaskTest, PauseFromASecondStartFreesTheKeysUntilItEnds) {

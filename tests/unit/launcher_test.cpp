@@ -698,7 +698,7 @@ UINT WINAPI CountedExtractIconEx(LPCWSTR file, int index, HICON* large, HICON* s
 }
 
 DWORD_PTR WINAPI CountedFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags) {
-    g_taken.insert(PathFindFileNameW(path));
+    g_taken.insert(flags & SHGFI_PIDL ? L"(item)" : PathFindFileNameW(path));
     return SHGetFileInfoW(path, attributes, info, size, flags);
 }
 
@@ -991,6 +991,34 @@ TEST_F(LauncherTest, AFolderNoTaskNamesAnyMoreIsNeverLookedAt) {
         Open();
         EXPECT_FALSE(RowIsCut(list, 0));
         EXPECT_EQ(0, volume.shareLooks);
+        DestroyWindow(launcher);
+    }
+}
+
+// A link's picture is its scheme's own, else its handler's; a shell
+// location's is its item's. One Windows cannot open is grey.
+TEST_F(LauncherTest, ALinkShowsItsHandlersPictureAndIsGreyWithoutOne) {
+    test::RegisteredSchemes schemes;
+    CountedShell shell;
+    const struct {
+        const wchar_t* command;
+        const wchar_t* taken;
+        bool cut;
+    } cases[] = {
+        {L"kittessa:open/this?x=1", L"shell32.dll", false},
+        {L"kitcommand:x", L"notepad.exe", false},
+        {L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", L"(item)", false},
+        {L"kitnone:x", nullptr, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.command)));
+        g_taskList.Clear();
+        AddTask(c.command, L"link");
+        g_taken.clear();
+        Open();
+        EXPECT_EQ(c.cut, RowIsCut(list, 0));
+        EXPECT_EQ(c.taken ? 1u : 0u, g_taken.size());
+        EXPECT_TRUE(!c.taken || g_taken.count(c.taken)) << testing::PrintToString(g_taken);
         DestroyWindow(launcher);
     }
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/desktop_shell.h"
 #include "app/running_program.h"
 #include "common/program_state.h"
 #include "config/pickers.h"
@@ -197,19 +198,78 @@ TEST_F(ResolveTest, TheCurrentFolderIsNeverSearched) {
     }
 }
 
+// A link is its own answer when Windows has something to open it with, and
+// is never looked for as a file; anything else is a path or a bare name.
+TEST_F(ResolveTest, ALinkIsItsOwnAnswerWhenWindowsCanOpenIt) {
+    test::RegisteredSchemes schemes;
+    SetEnvironmentVariableW(L"TESSALY_LINK", L"kittessa:from/a/variable");
+    MakeFile(L"kitnone");
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const struct {
+        std::wstring command, expected;
+    } cases[] = {
+        {L"kittessa:open/this?x=1", L"kittessa:open/this?x=1"},
+        {L"KitTessa:x", L"KitTessa:x"},
+        {L"kitcommand:x", L"kitcommand:x"},  // a command but no "URL Protocol": the shell opens it
+        {L"%TESSALY_LINK%", L"kittessa:from/a/variable"},
+        {L"kitnone:x", L""},  // no handler, and no file either
+        {L"kit_none:x", L""},
+        {L"1kit:x", L""},
+        {std::wstring(system) + L"\\notepad.exe", SystemFile(L"notepad.exe")},  // one letter: a drive
+        {L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"},
+        {L"shell:::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", L"shell:::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"},
+    };
+    for (const auto& c : cases) {
+        wchar_t resolved[MAX_PATH] = {};
+        int found = ResolveCommand(c.command.c_str(), resolved);
+        EXPECT_EQ(c.expected.empty() ? 0 : 1, found) << testing::PrintToString(c.command);
+        EXPECT_TRUE(!found || SamePath(c.expected, resolved)) << testing::PrintToString(std::wstring(resolved));
+    }
+}
+
+TEST_F(ResolveTest, AShellLocationTheShellCannotParseIsNotFound) {
+    PIDLIST_ABSOLUTE list = nullptr;
+    if (SUCCEEDED(SHParseDisplayName(L"shell:TessalyNoSuchPlace", nullptr, &list, 0, nullptr))) {
+        CoTaskMemFree(list);
+        GTEST_SKIP() << "Wine's shell parses a shell: name of no known folder, where Windows' fails";
+    }
+    wchar_t resolved[MAX_PATH];
+    EXPECT_EQ(0, ResolveCommand(L"shell:TessalyNoSuchPlace", resolved));
+}
+
 // What a run asked of the shell.
 struct ShellCall {
     std::wstring verb, file, parameters, directory;
     int show;
+    // Whether any process had been let take the foreground first.
+    bool handedOn;
 };
 std::vector<ShellCall> g_shellCalls;
 std::vector<std::wstring> g_sounds;
+bool g_handedOn = false;
 
 HINSTANCE WINAPI RecordExecute(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                LPCWSTR directory, INT show) {
     g_shellCalls.push_back({verb ? verb : L"(none)", file, parameters ? parameters : L"(null)",
-                            directory ? directory : L"(null)", show});
+                            directory ? directory : L"(null)", show, g_handedOn});
     return reinterpret_cast<HINSTANCE>(33);
+}
+
+BOOL WINAPI RecordHandOn(DWORD process) {
+    g_handedOn = process == ASFW_ANY;
+    return TRUE;
+}
+
+// The desktop's shell as an elevated run would find it.
+bool g_elevated = false;
+bool g_desktopAnswers = true;
+bool SeemsElevated() { return g_elevated; }
+bool RecordDesktopExecute(const wchar_t* file, const wchar_t* parameters, const wchar_t* directory, int show) {
+    if (g_desktopAnswers) {
+        g_shellCalls.push_back({L"(desktop)", file, parameters, directory, show, g_handedOn});
+    }
+    return g_desktopAnswers;
 }
 
 BOOL WINAPI RecordSound(LPCWSTR sound, HMODULE, DWORD flags) {
@@ -254,13 +314,18 @@ protected:
         g_shellCalls.clear();
         g_sounds.clear();
         saved = g_runShell;
-        g_runShell = {RecordExecute, RecordSound};
+        savedUser = g_userShell;
+        g_runShell = {RecordExecute, RecordSound, RecordHandOn};
+        g_userShell = {SeemsElevated, RecordDesktopExecute};
+        g_handedOn = g_elevated = false;
+        g_desktopAnswers = true;
         g_taskList.Clear();
         task = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'R', L"Run me"));
         lstrcpyW(task->File, L"notepad");
     }
     void TearDown() override {
         g_runShell = saved;
+        g_userShell = savedUser;
         for (const auto& t : g_taskList) {
             if (t->NameWindow) {
                 KillTimer(session.window(), reinterpret_cast<UINT_PTR>(t->NameWindow));
@@ -273,6 +338,7 @@ protected:
 
     test::MainWindowSession session;
     RunShell saved;
+    UserShell savedUser;
     Task* task = nullptr;
 };
 
@@ -301,8 +367,50 @@ TEST_F(RunTaskTest, OpensTheResolvedPathWithTheTasksArguments) {
         EXPECT_EQ(L"/a %TESSALY_TEST_FOLDER% \"b c\"", call.parameters);
         EXPECT_EQ(L"C:\\windows\\system32", call.directory);
         EXPECT_EQ(c.show, call.show);
+        EXPECT_TRUE(call.handedOn);
     }
     EXPECT_TRUE(g_sounds.empty());
+}
+
+TEST_F(RunTaskTest, ALinkGoesToTheShellAsWrittenWithTheTasksArguments) {
+    test::RegisteredSchemes schemes;
+    lstrcpyW(task->File, L"kittessa:open/this?x=1");
+    lstrcpyW(task->Parameter, L"-a");
+    lstrcpyW(task->WorkingFolder, L"C:\\windows");
+    Run();
+    ASSERT_EQ(1u, g_shellCalls.size());
+    EXPECT_EQ(L"kittessa:open/this?x=1", g_shellCalls[0].file);
+    EXPECT_EQ(L"-a", g_shellCalls[0].parameters);
+    EXPECT_EQ(L"C:\\windows", g_shellCalls[0].directory);
+}
+
+// Elevated, a task starts as the user through the desktop's shell unless it
+// asks for elevation itself or there is no such shell to ask.
+TEST_F(RunTaskTest, AnElevatedTessalyStartsOrdinaryTasksAsTheUser) {
+    const struct {
+        bool elevated, desktopAnswers;
+        int runAs;
+        const wchar_t* verb;
+    } cases[] = {
+        {false, true, 0, L"(none)"},
+        {true, true, 0, L"(desktop)"},
+        {true, true, 1, L"runas"},
+        {true, false, 0, L"(none)"},
+        {false, true, 1, L"runas"},
+    };
+    lstrcpyW(task->Parameter, L"/p");
+    for (const auto& c : cases) {
+        g_shellCalls.clear();
+        g_elevated = c.elevated;
+        g_desktopAnswers = c.desktopAnswers;
+        task->RunAs = c.runAs;
+        Run();
+        ASSERT_EQ(1u, g_shellCalls.size());
+        EXPECT_EQ(c.verb, g_shellCalls[0].verb);
+        EXPECT_TRUE(SamePath(SystemFile(L"notepad.exe"), g_shellCalls[0].file));
+        EXPECT_EQ(L"/p", g_shellCalls[0].parameters);
+        EXPECT_TRUE(g_shellCalls[0].handedOn);
+    }
 }
 
 TEST_F(RunTaskTest, ADroppedShortcutToATargetWithVariablesRuns) {

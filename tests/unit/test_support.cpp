@@ -218,4 +218,24 @@ LONG FontHeight(HWND window) {
     return font.lfHeight;
 }
 
+RegisteredSchemes::RegisteredSchemes() {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring icon = std::wstring(system) + L"\\shell32.dll,3";
+    const std::wstring command = std::wstring(system) + L"\\notepad.exe \"%1\"";
+    auto set = [](const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, name, REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    };
+    set(L"Software\\Classes\\kittessa", L"URL Protocol", L"");
+    set(L"Software\\Classes\\kittessa\\DefaultIcon", nullptr, icon);
+    set(L"Software\\Classes\\kittessa\\shell\\open\\command", nullptr, command);
+    set(L"Software\\Classes\\kitcommand\\shell\\open\\command", nullptr, command);
+}
+
+RegisteredSchemes::~RegisteredSchemes() {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\kittessa");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\kitcommand");
+}
+
 }  // namespace test

@@ -116,4 +116,14 @@ FILETIME LongAgo();
 // The height of the font a window draws its text in (WM_GETFONT).
 LONG FontHeight(HWND window);
 
+// URI schemes registered for a test and removed after it: "kittessa" as a
+// browser registers one ("URL Protocol", its command, its DefaultIcon the
+// fourth of shell32's), "kitcommand" with a command alone. Machine-wide, the
+// one place Wine's classes root reads.
+class RegisteredSchemes {
+public:
+    RegisteredSchemes();
+    ~RegisteredSchemes();
+};
+
 }  // namespace test
