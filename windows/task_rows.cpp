@@ -424,8 +424,14 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row)
 
 bool RefreshItemIDList(Task* task) {
     wchar_t resolved[MAX_PATH];
-    if (!ResolveCommand(task->File, resolved)) {
+    const CommandLink link = ResolveCommand(task->File, resolved) ? LinkKind(resolved) : kSchemeLink;
+    if (link != kNotALink) {
+        // A web or app link is no item of the shell's: it has no menu. A
+        // shell location's item has its own (an app's pin and uninstall).
         task->ItemIDList.Free();
+        if (link == kShellLocation) {
+            SHParseDisplayName(resolved, nullptr, &task->ItemIDList.m_pidl, 0, nullptr);
+        }
     } else if (!ListNamesPath(task->ItemIDList, resolved)) {
         task->ItemIDList.SetPath(resolved);
     }

@@ -62,6 +62,20 @@ std::wstring SettingsFileText(const std::wstring& file, const wchar_t* section, 
     return text;
 }
 
+ULONGLONG FileLook(const std::wstring& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    const ULONGLONG written = (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                              data.ftLastWriteTime.dwLowDateTime;
+    return written ^ (static_cast<ULONGLONG>(data.nFileSizeLow) << 48) ^ data.nFileSizeHigh ^ 1;
+}
+
+bool WaitForSave(const std::wstring& file, ULONGLONG before) {
+    return harness::PumpUntil([&] { return FileLook(file) != before; });
+}
+
 bool ChooseInFileDialog(HWND dialog, const std::wstring& path) {
     // The name field is a combo box in the system's newer layout, an edit in the older.
     HWND name = GetDlgItem(dialog, cmb13);

@@ -47,6 +47,12 @@ private:
 // A text value of a settings file, read by the system's own reader of such
 // files: what a person sees of it in Notepad, UTF-16 or not.
 std::wstring SettingsFileText(const std::wstring& file, const wchar_t* section, const wchar_t* name);
+// A file's write time and size (zero when it is missing), read without
+// opening it: under Wine a reader's handle makes a save that replaces the
+// file fail, so a test reads the file only once the save is done.
+ULONGLONG FileLook(const std::wstring& file);
+// Waits until the file looks otherwise than `before`: replaced by a save.
+bool WaitForSave(const std::wstring& file, ULONGLONG before);
 // Types `path` into an open or save dialog's name field and presses OK.
 bool ChooseInFileDialog(HWND dialog, const std::wstring& path);
 

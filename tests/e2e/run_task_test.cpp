@@ -301,7 +301,8 @@ TEST_F(RunTaskTest, ALinkOpensInItsSchemesHandler) {
     const bool recorded = PressAndRecord({VK_CONTROL, VK_MENU, 'L'}, record);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L"kittessa");
     ASSERT_TRUE(recorded);
-    EXPECT_TRUE(EndsWith(record.commandLine, L" \"kittessa:open/this?x=1\"")) << testing::PrintToString(record.commandLine);
+    EXPECT_TRUE(EndsWith(record.commandLine, L" \"kittessa:open/this?x=1\""))
+        << testing::PrintToString(record.commandLine);
     EXPECT_TRUE(SameText(workFolder, record.directory)) << testing::PrintToString(record.directory);
 }
 
@@ -337,7 +338,8 @@ TEST_F(RunTaskTest, TheEnvironmentIsTakenAnewWhenWindowsAnnouncesIt) {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"TESSALY_RECORDER_OUTPUT");
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"TESSALY_FRESH_FOLDER");
     ASSERT_TRUE(recorded);
-    EXPECT_NE(std::wstring::npos, record.commandLine.find(L"tessaly_fresh.exe")) << testing::PrintToString(record.commandLine);
+    EXPECT_NE(std::wstring::npos, record.commandLine.find(L"tessaly_fresh.exe"))
+        << testing::PrintToString(record.commandLine);
     EXPECT_TRUE(SameText(workFolder, record.directory)) << testing::PrintToString(record.directory);
 }
 

@@ -175,8 +175,10 @@ TEST_F(PortableCopyTest, FirstStartAndRestartKeepEverythingInTheFile) {
     HWND settings = WaitForDialog(L"Tessaly");
     ASSERT_NE(nullptr, settings);
     EXPECT_EQ(2, Rows(settings));
+    ULONGLONG before = e2e::FileLook(copy.file());
     CloseWithCloseBox(settings);
-    ASSERT_TRUE(PumpUntil([&] { return e2e::SettingsFileText(copy.file(), L"Task1", L"File") == L"calc"; }));
+    ASSERT_TRUE(e2e::WaitForSave(copy.file(), before));
+    EXPECT_EQ(L"calc", e2e::SettingsFileText(copy.file(), L"Task1", L"File"));
     EXPECT_EQ(L"2", e2e::SettingsFileText(copy.file(), L"Tasks", L"Count"));
     EXPECT_EQ(L"notepad", e2e::SettingsFileText(copy.file(), L"Task0", L"File"));
     EXPECT_FALSE(e2e::StoreKeyExists(L""));
@@ -193,9 +195,11 @@ TEST_F(PortableCopyTest, FirstStartAndRestartKeepEverythingInTheFile) {
     settings = WaitForDialog(L"Tessaly");
     ASSERT_NE(nullptr, settings);
     EXPECT_EQ(1, Rows(settings));
+    before = e2e::FileLook(copy.file());
     CloseWithCloseBox(settings);
     // The save writes every value, "Activate" among them.
-    ASSERT_TRUE(PumpUntil([&] { return e2e::SettingsFileText(copy.file(), L"Task0", L"Activate") == L"0"; }));
+    ASSERT_TRUE(e2e::WaitForSave(copy.file(), before));
+    EXPECT_EQ(L"0", e2e::SettingsFileText(copy.file(), L"Task0", L"Activate"));
     EXPECT_EQ(L"1", e2e::SettingsFileText(copy.file(), L"Tasks", L"Count"));
     EXPECT_EQ(L"レジストリ", e2e::SettingsFileText(copy.file(), L"Task0", L"Name"));
     EXPECT_EQ(L"75", e2e::SettingsFileText(copy.file(), L"Task0", L"vk"));
@@ -335,7 +339,8 @@ TEST_F(TessalyTest, ExportedSettingsImportBackAfterAQuestion) {
         ASSERT_TRUE(PumpUntil([&] { return !IsWindow(picker); }));
     };
     ASSERT_NO_FATAL_FAILURE(choose(IDC_EXPORT, exported));
-    ASSERT_TRUE(PumpUntil([&] { return e2e::SettingsFileText(exported, L"Tasks", L"Count") == L"2"; }));
+    ASSERT_TRUE(e2e::WaitForSave(exported, 0));
+    EXPECT_EQ(L"2", e2e::SettingsFileText(exported, L"Tasks", L"Count"));
     EXPECT_EQ(L"notepad", e2e::SettingsFileText(exported, L"Task0", L"File"));
 
     RECT list;

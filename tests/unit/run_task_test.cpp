@@ -209,6 +209,7 @@ TEST_F(ResolveTest, ALinkIsItsOwnAnswerWhenWindowsCanOpenIt) {
     const struct {
         std::wstring command, expected;
     } cases[] = {
+        {L"notepad", SystemFile(L"notepad.exe")},
         {L"kittessa:open/this?x=1", L"kittessa:open/this?x=1"},
         {L"KitTessa:x", L"KitTessa:x"},
         {L"kitcommand:x", L"kitcommand:x"},  // a command but no "URL Protocol": the shell opens it
