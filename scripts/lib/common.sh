@@ -44,6 +44,13 @@ build_project() {
     cmake --build "$BUILD_DIR" -j "$(nproc)" >&2
 }
 
+# Only what a user runs: Tessaly (its two libraries come with it) and Ombrel,
+# none of the test suites.
+build_programs() {
+    configure_project "$@"
+    cmake --build "$BUILD_DIR" -j "$(nproc)" --target Tessaly Ombrel >&2
+}
+
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv=d"
 export WINEARCH=win64
