@@ -89,8 +89,12 @@ bool ExecuteAsDesktop(const wchar_t* file, const wchar_t* parameters, const wcha
     unique_bstr name(SysAllocString(file)), arguments(SysAllocString(parameters)),
         folder(SysAllocString(directory));
     const VARIANT none = {};
-    return name && arguments && folder &&
-           SUCCEEDED(shell->ShellExecute(name.get(), Text(arguments), Text(folder), none, Number(show)));
+    // Once the desktop has it, its answer stands: a refusal or a cancel
+    // there must not be followed by the same start elevated.
+    if (name && arguments && folder) {
+        shell->ShellExecute(name.get(), Text(arguments), Text(folder), none, Number(show));
+    }
+    return true;
 }
 
 }  // namespace

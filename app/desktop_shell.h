@@ -9,8 +9,9 @@
 struct UserShell {
     // Whether this process runs elevated and the desktop's shell does not.
     bool (*elevated)();
-    // Opens `file` as the desktop's shell would; false when there is no
-    // desktop shell to ask (another shell, or none running).
+    // Opens `file` as the desktop's shell would, in `directory` (a full
+    // path: the shell's own folder is no task's); false only when there is
+    // no desktop shell to ask (another shell, or none running).
     bool (*execute)(const wchar_t* file, const wchar_t* parameters, const wchar_t* directory, int show);
 };
 // Replaceable: Wine has no elevation and no desktop shell window to ask.

@@ -81,9 +81,15 @@ void RunTask(Task* task) {
     tessaly::PrepareShellUse();
     // Elevated, Tessaly would pass its elevation on to every task; only a
     // task marked for it keeps it.
-    if (!task->RunAs && g_userShell.elevated() &&
-        g_userShell.execute(resolved, task->Parameter, folder, task->Show)) {
-        return;
+    if (!task->RunAs && g_userShell.elevated()) {
+        // Started by the desktop, a task without a folder of its own would
+        // start in the desktop's, not in Tessaly's as any other run does.
+        wchar_t full[MAX_PATH];
+        DWORD fullLength = GetFullPathNameW(folder[0] ? folder : L".", MAX_PATH, full, nullptr);
+        if (fullLength != 0 && fullLength < MAX_PATH &&
+            g_userShell.execute(resolved, task->Parameter, full, task->Show)) {
+            return;
+        }
     }
     g_runShell.execute(nullptr, task->RunAs ? L"runas" : nullptr, resolved, task->Parameter,
                        folder, task->Show);

@@ -62,7 +62,10 @@ void ApplyEnabling(HWND dialog) {
     int count = ListView_GetItemCount(list);
     bool any = selected >= 0;
     bool cut = any && (ListView_GetItemState(list, selected, LVIS_CUT) & LVIS_CUT);
-    const bool enabled[] = {any, any, any && selected > 0, any && selected < count - 1, any && !cut};
+    // A link is in no folder.
+    const Task* task = any ? GetSelectedTask(dialog) : nullptr;
+    bool located = task && !cut && LinkKind(task->File) == kNotALink;
+    const bool enabled[] = {any, any, any && selected > 0, any && selected < count - 1, located};
     for (size_t i = 0; i < std::size(kRowButtons); ++i) {
         EnableWindow(GetDlgItem(dialog, kRowButtons[i]), enabled[i]);
     }
@@ -152,7 +155,7 @@ void SettingsOnDelete(HWND dialog) {
 void SettingsOnOpenLocation(HWND dialog) {
     Task* task = GetSelectedTask(dialog);
     wchar_t path[MAX_PATH];
-    if (!task || !ResolveCommand(task->File, path)) {
+    if (!task || !ResolveCommand(task->File, path) || LinkKind(path) != kNotALink) {
         return;
     }
     wchar_t parameters[MAX_PATH + 16];

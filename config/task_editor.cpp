@@ -327,7 +327,7 @@ void EditorOnChangeIcon(HWND dialog) {
     int index = static_cast<int>(ControlData(dialog, IDC_ICON_PATH));
     if (path[0] == L'\0') {
         // The command the task had when the editor opened, not the edit's text.
-        if (!ResolveCommand(WorkingCopy(dialog)->File, path)) {
+        if (!ResolveCommand(WorkingCopy(dialog)->File, path) || LinkKind(path) != kNotALink) {
             path[0] = L'\0';
         }
         index = 0;

@@ -512,10 +512,12 @@ HRESULT AskScheme(const wchar_t* scheme, ASSOCSTR what, wchar_t* answer, DWORD* 
     // flag, and finds the scheme's key by its name alone.
     constexpr ASSOCF kIsProtocol = static_cast<ASSOCF>(0x1000);
     const DWORD room = *length;
-    HRESULT result = AssocQueryStringW(kIsProtocol | ASSOCF_NOTRUNCATE, what, scheme, nullptr, answer, length);
+    // Never the "Unknown" class's offer to look for an app: that is no handler.
+    constexpr ASSOCF kFlags = ASSOCF_NOTRUNCATE | ASSOCF_INIT_IGNOREUNKNOWN;
+    HRESULT result = AssocQueryStringW(kIsProtocol | kFlags, what, scheme, nullptr, answer, length);
     if (result == E_INVALIDARG) {
         *length = room;
-        result = AssocQueryStringW(ASSOCF_NOTRUNCATE, what, scheme, nullptr, answer, length);
+        result = AssocQueryStringW(kFlags, what, scheme, nullptr, answer, length);
     }
     return result;
 }

@@ -130,26 +130,24 @@ static HICON IconFromFile(const wchar_t* path, int iconIndex) {
 
 static HICON ShellIcon(const wchar_t* resolved);
 
-// A scheme's own picture (its DefaultIcon), else its program's.
+// A scheme's own picture (its DefaultIcon), else its program's: those of
+// the handler the user chose, where Windows keeps a choice.
 static HICON SchemeIcon(const wchar_t* link) {
-    wchar_t scheme[kSchemeLength];
+    wchar_t scheme[kSchemeLength], text[MAX_PATH];
+    DWORD length = MAX_PATH;
     if (!LinkScheme(link, scheme)) {
         return nullptr;
     }
-    wchar_t key[kSchemeLength + 12], text[MAX_PATH];
-    wsprintfW(key, L"%s\\DefaultIcon", scheme);
-    DWORD size = sizeof(text);
-    // An expandable value comes expanded as it is; asked for as such, it
-    // would only be refused.
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, text, &size) ==
-        ERROR_SUCCESS) {
+    if (SUCCEEDED(AskScheme(scheme, ASSOCSTR_DEFAULTICON, text, &length))) {
         int index = PathParseIconLocationW(text);
         PathUnquoteSpacesW(text);
-        if (HICON icon = IconFromFile(text, index)) {
+        // The system's own entries name no folder (url.dll,0): found along
+        // the system's search, never taken from a portable copy's folder.
+        if (HICON icon = ExtractOneIcon(text, index, true)) {
             return icon;
         }
     }
-    DWORD length = MAX_PATH;
+    length = MAX_PATH;
     return SUCCEEDED(AskScheme(scheme, ASSOCSTR_EXECUTABLE, text, &length)) && LinkKind(text) == kNotALink
                ? ShellIcon(text)
                : nullptr;

@@ -306,10 +306,10 @@ TEST_F(RunTaskTest, ALinkOpensInItsSchemesHandler) {
     EXPECT_TRUE(SameText(workFolder, record.directory)) << testing::PrintToString(record.directory);
 }
 
-// A folder added to the machine's PATH and a variable added to the user's
+// A folder added to the machine's PATH and variables added to the user's
 // reach a running Tessaly once Windows announces them: the bare name is found
-// there, and what it starts sees the variable (the recorder writes where it
-// says).
+// there, and what it starts sees the new value of the recorder's own
+// variable, not the one Tessaly was started with.
 TEST_F(RunTaskTest, TheEnvironmentIsTakenAnewWhenWindowsAnnouncesIt) {
     const std::wstring fresh = TempFolder(L"tessaly-fresh-path");
     ASSERT_TRUE(CopyFileW((e2e::BinDir() + L"\\tessaly_recorder.exe").c_str(),
@@ -328,12 +328,15 @@ TEST_F(RunTaskTest, TheEnvironmentIsTakenAnewWhenWindowsAnnouncesIt) {
         RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", name, REG_SZ, value.c_str(),
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     };
-    setUser(L"TESSALY_RECORDER_OUTPUT", output);
+    const std::wstring freshOutput = fresh + L"\\record.txt";
+    DeleteFileW(freshOutput.c_str());
+    setUser(L"TESSALY_RECORDER_OUTPUT", freshOutput);
     setUser(L"TESSALY_FRESH_FOLDER", workFolder);
     SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
                         SMTO_ABORTIFHUNG, 5000, nullptr);
     Record record;
-    const bool recorded = PressAndRecord({VK_CONTROL, VK_MENU, 'E'}, record);
+    e2e::PressKeys({VK_CONTROL, VK_MENU, 'E'});
+    const bool recorded = PumpUntil([&] { return ReadRecord(freshOutput, record); });
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, machine, L"PATH", type, path, size);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"TESSALY_RECORDER_OUTPUT");
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"TESSALY_FRESH_FOLDER");

@@ -203,25 +203,29 @@ TEST_F(ResolveTest, TheCurrentFolderIsNeverSearched) {
 TEST_F(ResolveTest, ALinkIsItsOwnAnswerWhenWindowsCanOpenIt) {
     test::RegisteredSchemes schemes;
     SetEnvironmentVariableW(L"TESSALY_LINK", L"kittessa:from/a/variable");
-    MakeFile(L"kitnone");
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
     const struct {
-        std::wstring command, expected;
+        std::wstring command;
+        CommandLink kind;
+        std::wstring expected;
     } cases[] = {
-        {L"notepad", SystemFile(L"notepad.exe")},
-        {L"kittessa:open/this?x=1", L"kittessa:open/this?x=1"},
-        {L"KitTessa:x", L"KitTessa:x"},
-        {L"kitcommand:x", L"kitcommand:x"},  // a command but no "URL Protocol": the shell opens it
-        {L"%TESSALY_LINK%", L"kittessa:from/a/variable"},
-        {L"kitnone:x", L""},  // no handler, and no file either
-        {L"kit_none:x", L""},
-        {L"1kit:x", L""},
-        {std::wstring(system) + L"\\notepad.exe", SystemFile(L"notepad.exe")},  // one letter: a drive
-        {L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"},
-        {L"shell:::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", L"shell:::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"},
+        {L"notepad", kNotALink, SystemFile(L"notepad.exe")},
+        {L"kittessa:open/this?x=1", kSchemeLink, L"kittessa:open/this?x=1"},
+        {L"KitTessa:x", kSchemeLink, L"KitTessa:x"},
+        {L"kitcommand:x", kSchemeLink, L"kitcommand:x"},  // a command but no "URL Protocol": the shell opens it
+        {L"%TESSALY_LINK%", kNotALink, L"kittessa:from/a/variable"},
+        {L"kitnone:x", kSchemeLink, L""},  // no handler: not looked for as a file either
+        {L"kit_none:x", kNotALink, L""},
+        {L"1kit:x", kNotALink, L""},
+        {L"a+b.c-d:x", kSchemeLink, L""},
+        {std::wstring(system) + L"\\notepad.exe", kNotALink, SystemFile(L"notepad.exe")},  // one letter: a drive
+        {L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", kShellLocation, L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"},
+        {L"Shell:::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", kShellLocation,
+         L"Shell:::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"},
     };
     for (const auto& c : cases) {
+        EXPECT_EQ(c.kind, LinkKind(c.command.c_str())) << testing::PrintToString(c.command);
         wchar_t resolved[MAX_PATH] = {};
         int found = ResolveCommand(c.command.c_str(), resolved);
         EXPECT_EQ(c.expected.empty() ? 0 : 1, found) << testing::PrintToString(c.command);
@@ -400,8 +404,11 @@ TEST_F(RunTaskTest, AnElevatedTessalyStartsOrdinaryTasksAsTheUser) {
         {false, true, 1, L"runas"},
     };
     lstrcpyW(task->Parameter, L"/p");
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
     for (const auto& c : cases) {
         g_shellCalls.clear();
+        g_handedOn = false;
         g_elevated = c.elevated;
         g_desktopAnswers = c.desktopAnswers;
         task->RunAs = c.runAs;
@@ -410,8 +417,26 @@ TEST_F(RunTaskTest, AnElevatedTessalyStartsOrdinaryTasksAsTheUser) {
         EXPECT_EQ(c.verb, g_shellCalls[0].verb);
         EXPECT_TRUE(SamePath(SystemFile(L"notepad.exe"), g_shellCalls[0].file));
         EXPECT_EQ(L"/p", g_shellCalls[0].parameters);
+        // The desktop would start it in its own folder: it is given Tessaly's.
+        EXPECT_TRUE(wcscmp(c.verb, L"(desktop)") != 0 || SamePath(current, g_shellCalls[0].directory))
+            << testing::PrintToString(g_shellCalls[0].directory);
         EXPECT_TRUE(g_shellCalls[0].handedOn);
     }
+}
+
+// A switch hands the foreground on first too: the window switched to may
+// belong to another process than the one found.
+TEST_F(RunTaskTest, ASwitchHandsTheForegroundOnFirst) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    HWND window = CreateWindowExW(0, L"STATIC", L"running", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr,
+                                  nullptr, nullptr);
+    lstrcpyW(task->File, self);
+    task->Activate = 1;
+    Run();
+    DestroyWindow(window);
+    EXPECT_TRUE(g_shellCalls.empty());
+    EXPECT_TRUE(g_handedOn);
 }
 
 TEST_F(RunTaskTest, ADroppedShortcutToATargetWithVariablesRuns) {
