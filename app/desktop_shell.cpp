@@ -30,13 +30,19 @@ bool RunsAboveTheDesktop() {
     if (self < 0) {
         self = Elevated(GetCurrentProcess());
     }
-    DWORD pid = 0;
     HWND shell = self ? GetShellWindow() : nullptr;
-    if (!shell || !GetWindowThreadProcessId(shell, &pid)) {
-        return false;
+    // The desktop's answer holds for as long as its window does (a shell
+    // started again is asked again), and a hotkey press asks no more.
+    static HWND askedShell = nullptr;
+    static bool below = false;
+    if (shell && shell != askedShell) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(shell, &pid);
+        tessaly::unique_handle desktop(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+        askedShell = shell;
+        below = desktop && !Elevated(desktop.get());
     }
-    tessaly::unique_handle desktop(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    return desktop && !Elevated(desktop.get());
+    return shell && below;
 }
 
 VARIANT Number(LONG value) {
