@@ -102,6 +102,7 @@ inline void SelectPrevious(HDC dc, HGDIOBJ previous) { SelectObject(dc, previous
 inline void EndPaintCall(HWND window, PAINTSTRUCT* paint) { EndPaint(window, paint); }
 inline void DeleteGlobalAtom(ATOM atom) { GlobalDeleteAtom(atom); }
 inline void FreeTaskMemory(void* memory) { CoTaskMemFree(memory); }
+inline void FreeGlobalMemory(HGLOBAL memory) { GlobalFree(memory); }
 }  // namespace detail
 
 using unique_hkey = unique_any<HKEY, detail::CloseKey>;
@@ -121,6 +122,7 @@ using unique_himagelist = unique_any<HIMAGELIST, detail::DestroyImageListHandle>
 using unique_hhook = unique_any<HHOOK, detail::UnhookHandle>;
 using unique_global_atom = unique_any<ATOM, detail::DeleteGlobalAtom>;
 using unique_cotaskmem = unique_any<void*, detail::FreeTaskMemory>;
+using unique_hglobal = unique_any<HGLOBAL, detail::FreeGlobalMemory>;
 
 using unique_hdc_window = unique_context_any<HWND, HDC, detail::ReleaseWindowDC>;
 using unique_select_object = unique_context_any<HDC, HGDIOBJ, detail::SelectPrevious>;

@@ -258,6 +258,46 @@ TEST(ReadShortcut, NonShortcutsGiveTheirPathAndNameOnly) {
     }
 }
 
+// An Internet Shortcut is its address, named by its file; without an address
+// that fits a field it is the file itself, as before.
+TEST(ReadShortcut, InternetShortcutsGiveTheirAddress) {
+    ScratchFolder scratch;
+    const std::string longUrl = "https://example.org/" + std::string(260, 'a');
+    const struct {
+        const wchar_t* file;
+        std::string text;
+        const wchar_t* address;  // null: the file itself
+    } cases[] = {
+        {L"Example site.url", "[InternetShortcut]\r\nURL=https://example.org/a?b=1&c=%20\r\n", L"https://example.org/a?b=1&c=%20"},
+        {L"Display.URL", "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,0\r\n[internetshortcut]\r\nIDList=\r\n"
+                         "url=ms-settings:display\r\nIconIndex=0\r\n", L"ms-settings:display"},
+        {L"No address.url", "[InternetShortcut]\r\nIconIndex=0\r\n", nullptr},
+        {L"Elsewhere.url", "[Other]\r\nURL=https://example.org\r\n", nullptr},
+        {L"Too long.url", "[InternetShortcut]\r\nURL=" + longUrl + "\r\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.file, c.file + wcslen(c.file)));
+        const std::wstring path = scratch / c.file;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, c.text.data(), DWORD(c.text.size()), &written, nullptr);
+        CloseHandle(file);
+        const ReadResult read = Read(path.c_str());
+        if (c.address) {
+            EXPECT_EQ(kInternetShortcut, read.result);
+            EXPECT_EQ(c.address, read.file);
+            EXPECT_EQ(std::wstring(c.file).substr(0, wcslen(c.file) - 4), read.name);
+            EXPECT_EQ(kPresetParameters, read.parameters);
+            EXPECT_EQ(kPresetFolder, read.folder);
+            EXPECT_EQ(kPresetShow, read.show);
+        } else {
+            EXPECT_NE(kInternetShortcut, read.result);
+            EXPECT_EQ(path, read.file);
+        }
+        ExpectTerminated(read);
+    }
+}
+
 // A path the task's field cannot hold is not cut into another path: the file
 // comes back empty and the caller skips it.
 TEST(ReadShortcut, PathsTooLongOrEmptyGiveNoFile) {
