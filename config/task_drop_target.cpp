@@ -123,13 +123,11 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
-        m_format = 0;
-        for (UINT format : {m_idListFormat, UINT{CF_HDROP}}) {
-            FORMATETC wanted = Format(format);
-            if (!m_format && IsWindowEnabled(m_dialog) && data->QueryGetData(&wanted) == S_OK) {
-                m_format = format;
-            }
-        }
+        FORMATETC list = Format(m_idListFormat), files = Format(CF_HDROP);
+        m_format = !IsWindowEnabled(m_dialog)               ? 0
+                   : data->QueryGetData(&list) == S_OK  ? m_idListFormat
+                   : data->QueryGetData(&files) == S_OK ? CF_HDROP
+                                                        : 0;
         return DragOver(0, {}, effect);
     }
     // A task is a copy of the command, or a link to it: never a move.
