@@ -32,6 +32,8 @@
 
 namespace {
 
+using tessaly::unique_cotaskmem;
+
 TEST(SettingsSliders, MapBothWays) {
     const struct {
         int alpha, position, stored;
@@ -512,15 +514,6 @@ tessaly::com_ptr<IDataObject> ShellItems(const std::vector<std::wstring>& names)
     return data;
 }
 
-std::wstring WriteUrlFile(const std::wstring& path, const char* url) {
-    const std::string text = std::string("[InternetShortcut]\r\nURL=") + url + "\r\n";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr);
-    CloseHandle(file);
-    return path;
-}
-
 // Drags from the Start menu and the Applications folder carry shell items,
 // not file names: the dialog takes them through OLE, and offers each item
 // once the drop has returned (the drag's source waits for it).
@@ -529,7 +522,8 @@ TEST_F(SettingsTest, DroppedShellItemsBecomeTasksAfterTheDrop) {
     wchar_t temp[MAX_PATH], system[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring url = WriteUrlFile(std::wstring(temp) + L"Tessaly site.url", "https://example.org/tessaly");
+    const std::wstring url = std::wstring(temp) + L"Tessaly site.url";
+    test::WriteTextFile(url, "[InternetShortcut]\r\nURL=https://example.org/tessaly\r\n");
     const std::wstring notepad = std::wstring(system) + L"\\notepad.exe";
     const std::wstring computer = L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
     Open();
@@ -597,16 +591,14 @@ TEST_F(SettingsTest, DroppedShellItemsBecomeTasksAfterTheDrop) {
 TEST_F(SettingsTest, ADroppedAppBecomesItsShellCommand) {
     tessaly::PrepareShellUse();
     const std::wstring calculator = L"shell:AppsFolder\\Microsoft.WindowsCalculator_8wekyb3d8bbwe!App";
-    PIDLIST_ABSOLUTE item = nullptr;
-    PWSTR parsing = nullptr;
-    const bool found = SUCCEEDED(SHParseDisplayName(calculator.c_str(), nullptr, &item, 0, nullptr)) &&
-                       SUCCEEDED(SHGetNameFromIDList(item, SIGDN_DESKTOPABSOLUTEPARSING, &parsing)) &&
-                       AppsFolderAppId(parsing) != nullptr;
-    CoTaskMemFree(parsing);
-    CoTaskMemFree(item);
-    if (!found) {
-        GTEST_SKIP() << "Wine has no Applications folder (shell:AppsFolder), nor Calculator in it: "
-                        "ShellApps.AreWrittenAsTheUserWouldTypeThem tests the folder's names";
+    unique_cotaskmem item, parsing;
+    if (FAILED(SHParseDisplayName(calculator.c_str(), nullptr, reinterpret_cast<PIDLIST_ABSOLUTE*>(item.put()), 0,
+                                  nullptr)) ||
+        FAILED(SHGetNameFromIDList(static_cast<PCIDLIST_ABSOLUTE>(item.get()), SIGDN_DESKTOPABSOLUTEPARSING,
+                                   reinterpret_cast<PWSTR*>(parsing.put()))) ||
+        !AppsFolderAppId(static_cast<const wchar_t*>(parsing.get()))) {
+        GTEST_SKIP() << "Wine has no Applications folder (shell:AppsFolder), nor Calculator in it: the folder's "
+                        "names are read in SwitchToRunningProgramTest.AppsAreMatchedByTheirId...";
     }
     Open();
     std::vector<std::wstring> offered;
@@ -614,37 +606,10 @@ TEST_F(SettingsTest, ADroppedAppBecomesItsShellCommand) {
         offered.push_back(copy->File);
         return INT_PTR(IDCANCEL);
     }};
-    tessaly::com_ptr<IDataObject> items = ShellItems({calculator});
     DWORD effect = DROPEFFECT_LINK;
-    ASSERT_HRESULT_SUCCEEDED(SettingsDropTarget()->Drop(items.get(), 0, {10, 10}, &effect));
+    ASSERT_HRESULT_SUCCEEDED(SettingsDropTarget()->Drop(ShellItems({calculator}).get(), 0, {10, 10}, &effect));
     test::PumpMessages();
     EXPECT_EQ(std::vector<std::wstring>{calculator}, offered);
-}
-
-TEST(ShellApps, AreWrittenAsTheUserWouldTypeThem) {
-    const struct {
-        const wchar_t* command;
-        const wchar_t* appId;  // null: not an app of the folder
-    } cases[] = {
-        {L"shell:AppsFolder\\Microsoft.WindowsCalculator_8wekyb3d8bbwe!App", L"Microsoft.WindowsCalculator_8wekyb3d8bbwe!App"},
-        {L"SHELL:appsfolder\\x!App", L"x!App"},
-        {L"::{4234D49B-0245-4DF3-B780-3893943456E1}\\Microsoft.WindowsTerminal_8wekyb3d8bbwe!App",
-         L"Microsoft.WindowsTerminal_8wekyb3d8bbwe!App"},
-        {L"shell:AppsFolder\\", nullptr},
-        {L"shell:AppsFolder", nullptr},
-        {L"shell:Downloads", nullptr},
-        {L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", nullptr},
-        {L"C:\\Windows\\notepad.exe", nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::wstring(c.command).size());
-        const wchar_t* appId = AppsFolderAppId(c.command);
-        if (c.appId) {
-            EXPECT_STREQ(c.appId, appId);
-        } else {
-            EXPECT_EQ(nullptr, appId);
-        }
-    }
 }
 
 // Damaged item lists (a CIDA is another process's memory) offer nothing.
@@ -663,8 +628,6 @@ TEST_F(SettingsTest, DamagedItemListsOfferNothing) {
         {"more items than offsets", {1000, 12, 0}},
         {"an item past the end", {1, 12, 4000, 0}},
         {"an item list without its end", {1, 16, 20, 0, 0x00410010}},
-        {"an item of length 1", {1, 16, 20, 0, 0x00000001}},
-        {"the parent's list past the end", {1, 400, 16, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

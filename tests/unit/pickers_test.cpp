@@ -10,6 +10,7 @@
 
 #include "common/unique_handles.h"
 #include "config/pickers.h"
+#include "tests/unit/test_support.h"
 
 namespace {
 
@@ -278,10 +279,7 @@ TEST(ReadShortcut, InternetShortcutsGiveTheirAddress) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::string(c.file, c.file + wcslen(c.file)));
         const std::wstring path = scratch / c.file;
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, c.text.data(), DWORD(c.text.size()), &written, nullptr);
-        CloseHandle(file);
+        test::WriteTextFile(path, c.text);
         const ReadResult read = Read(path.c_str());
         if (c.address) {
             EXPECT_EQ(kInternetShortcut, read.result);

@@ -3,7 +3,6 @@
 #include <oleacc.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <propsys.h>
 
 #include <cstring>
 #include <map>
@@ -13,7 +12,6 @@
 
 #include "app/running_program.h"
 #include "common/program_state.h"
-#include "common/unique_handles.h"
 #include "config/pickers.h"
 #include "model/command_search.h"
 #include "model/display_settings.h"
@@ -575,16 +573,16 @@ std::vector<BYTE> AppExecLink(const std::vector<std::wstring>& strings, DWORD ta
 TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTheyName) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    auto popup = [](DWORD exStyle, DWORD style, HWND owner = nullptr) {
-        return CreateWindowExW(exStyle, L"STATIC", L"app", WS_POPUP | style, 0, 0, 20, 20, owner, nullptr, nullptr,
+    auto popup = [](DWORD exStyle, DWORD style) {
+        return CreateWindowExW(exStyle, L"STATIC", L"app", WS_POPUP | style, 0, 0, 20, 20, nullptr, nullptr, nullptr,
                                nullptr);
     };
-    HWND back = popup(0, WS_VISIBLE), front = popup(0, WS_VISIBLE), hidden = popup(0, 0),
-         tool = popup(WS_EX_TOOLWINDOW, WS_VISIBLE), owned = popup(0, WS_VISIBLE, front),
+    HWND back = popup(0, WS_VISIBLE), front = popup(0, WS_VISIBLE), tool = popup(WS_EX_TOOLWINDOW, WS_VISIBLE),
          other = popup(0, WS_VISIBLE);
-    g_appIds = {{back, L"Contoso.Calc_8wekyb3d8bbwe!App"},  {front, L"Contoso.Calc_8wekyb3d8bbwe!App"},
-                {hidden, L"Contoso.Hidden_1!App"},          {tool, L"Contoso.Tool_1!App"},
-                {owned, L"Contoso.Owned_1!App"},            {other, L"Contoso.Calc_8wekyb3d8bbwe!AppTwo"}};
+    g_appIds = {{back, L"Contoso.Calc_8wekyb3d8bbwe!App"},
+                {front, L"Contoso.Calc_8wekyb3d8bbwe!App"},
+                {tool, L"Contoso.Tool_1!App"},
+                {other, L"Contoso.Calc_8wekyb3d8bbwe!AppTwo"}};
     const std::wstring package = L"Contoso.Self_8wekyb3d8bbwe", app = package + L"!App";
     const struct {
         const char* what;
@@ -597,9 +595,7 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
         {"the folder's parsing name", L"::{4234D49B-0245-4DF3-B780-3893943456E1}\\Contoso.Calc_8wekyb3d8bbwe!App", {},
          nullptr, front},
         {"an app whose id only begins another's", L"shell:AppsFolder\\Contoso.Calc_8wekyb3d8bbwe!Ap", {}, nullptr, nullptr},
-        {"a hidden window", L"shell:AppsFolder\\Contoso.Hidden_1!App", {}, nullptr, nullptr},
         {"a tool window", L"shell:AppsFolder\\Contoso.Tool_1!App", {}, nullptr, nullptr},
-        {"an owned window", L"shell:AppsFolder\\Contoso.Owned_1!App", {}, nullptr, nullptr},
         {"the folder alone", L"shell:AppsFolder\\", {}, nullptr, nullptr},
         {"an alias of this program", kAliasPath, AppExecLink({package, app, self, L"0"}), nullptr, front},
         {"an alias of another program", kAliasPath, AppExecLink({package, app, L"C:\\windows\\notepad.exe", L"0"}),
@@ -631,43 +627,9 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
     EXPECT_EQ(0, g_appIdReads);
     g_windowAppId = systemAppId;
     g_readReparsePoint = systemReparsePoint;
-    for (HWND window : {owned, back, front, hidden, tool, other}) {
+    for (HWND window : {back, front, tool, other}) {
         DestroyWindow(window);
     }
-}
-
-// What Windows reads where the seams stand: an app id given to the window,
-// and no link data for an ordinary file.
-TEST(SwitchToRunningProgramTest, TheSystemsAnswersForAWindowAndAFile) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    BYTE data[64];
-    EXPECT_EQ(0u, g_readReparsePoint(self, data, sizeof(data)));
-    HWND window = CreateWindowExW(0, L"STATIC", L"app", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr,
-                                  nullptr, nullptr);
-    wchar_t id[kAppIdLength];
-    EXPECT_FALSE(g_windowAppId(window, id));
-    tessaly::com_ptr<IPropertyStore> store;
-    PROPVARIANT value = {};
-    value.vt = VT_LPWSTR;
-    value.pwszVal = const_cast<wchar_t*>(L"Contoso.Given_1!App");
-    const PROPERTYKEY appIdKey = {{0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
-    tessaly::com_ptr<IPropertyStore> again;
-    PROPVARIANT kept = {};
-    if (FAILED(SHGetPropertyStoreForWindow(window, __uuidof(IPropertyStore), store.put_void())) ||
-        FAILED(store->SetValue(appIdKey, value)) ||
-        FAILED(SHGetPropertyStoreForWindow(window, __uuidof(IPropertyStore), again.put_void())) ||
-        FAILED(again->GetValue(appIdKey, &kept)) || kept.vt != VT_LPWSTR) {
-        DestroyWindow(window);
-        GTEST_SKIP() << "Wine's SHGetPropertyStoreForWindow hands out a new empty store each time, keeping "
-                        "nothing for the window: the matching of app ids is tested through g_windowAppId";
-    }
-    PropVariantClear(&kept);
-    EXPECT_TRUE(g_windowAppId(window, id));
-    EXPECT_STREQ(L"Contoso.Given_1!App", id);
-    value.vt = VT_EMPTY;
-    store->SetValue(appIdKey, value);
-    DestroyWindow(window);
 }
 
 }  // namespace
