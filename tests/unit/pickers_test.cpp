@@ -14,10 +14,7 @@
 
 namespace {
 
-bool RunningOnWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
+using test::RunningOnWine;
 
 std::wstring Repeat(wchar_t c, size_t count) { return std::wstring(count, c); }
 

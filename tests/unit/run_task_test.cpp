@@ -3,6 +3,7 @@
 #include <oleacc.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <propsys.h>
 
 #include <cstring>
 #include <map>
@@ -630,6 +631,33 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
     for (HWND window : {back, front, tool, other}) {
         DestroyWindow(window);
     }
+}
+
+// Where the seams stand, Windows reads the app id given to a window, and no
+// link data for an ordinary file.
+TEST(SwitchToRunningProgramTest, TheSystemReadsAWindowsAppIdAndNoLinkForAFile) {
+    wchar_t self[MAX_PATH], id[kAppIdLength];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    BYTE data[64];
+    EXPECT_EQ(0u, g_readReparsePoint(self, data, sizeof(data)));
+    HWND window = CreateWindowExW(0, L"STATIC", L"app", WS_POPUP, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    const PROPERTYKEY appIdKey = {{0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
+    PROPVARIANT value = {};
+    value.vt = VT_LPWSTR;
+    value.pwszVal = const_cast<wchar_t*>(L"Contoso.Given_1!App");
+    IPropertyStore* store = nullptr;
+    if (SUCCEEDED(SHGetPropertyStoreForWindow(window, __uuidof(IPropertyStore), reinterpret_cast<void**>(&store)))) {
+        store->SetValue(appIdKey, value);
+        store->Release();
+    }
+    const bool read = g_windowAppId(window, id);
+    DestroyWindow(window);
+    if (!read && test::RunningOnWine()) {
+        GTEST_SKIP() << "Wine's SHGetPropertyStoreForWindow hands out a new empty store each time, keeping no app id "
+                        "for a window: AppsAreMatchedByTheirId... reports ids through g_windowAppId";
+    }
+    EXPECT_TRUE(read);
+    EXPECT_STREQ(L"Contoso.Given_1!App", id);
 }
 
 }  // namespace
