@@ -1,11 +1,15 @@
 #include "app/running_program.h"
 
 #include <shlwapi.h>
+#include <shellapi.h>
+#include <propsys.h>
 
 #include <memory>
 
+#include "common/dyn_calls.h"
 #include "common/file_stamp.h"
 #include "common/unique_handles.h"
+#include "model/apps_folder.h"
 
 BOOL(WINAPI* g_processImageName)(HANDLE, DWORD, LPWSTR, PDWORD) = QueryFullProcessImageNameW;
 
@@ -13,6 +17,94 @@ namespace {
 
 using tessaly::unique_handle;
 using tessaly::unique_hfile;
+
+// PKEY_AppUserModel_ID
+constexpr PROPERTYKEY kAppIdKey = {{0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
+
+bool ReadWindowAppId(HWND window, wchar_t (&id)[kAppIdLength]) {
+    id[0] = L'\0';
+    tessaly::com_ptr<IPropertyStore> store;
+    if (SUCCEEDED(SHGetPropertyStoreForWindow(window, __uuidof(IPropertyStore), store.put_void()))) {
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        if (SUCCEEDED(store->GetValue(kAppIdKey, &value)) && value.vt == VT_LPWSTR &&
+            lstrlenW(value.pwszVal) < static_cast<int>(kAppIdLength)) {
+            lstrcpyW(id, value.pwszVal);
+        }
+        PropVariantClear(&value);
+    }
+    if (id[0] != L'\0') {
+        return true;
+    }
+    // A packaged desktop program's windows carry no id of their own: the
+    // shell groups them under their process's.
+    auto processAppId = g_dynCalls.getApplicationUserModelId;
+    DWORD pid = 0;
+    UINT32 length = kAppIdLength;
+    unique_handle process(processAppId && GetWindowThreadProcessId(window, &pid)
+                              ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)
+                              : nullptr);
+    return process && processAppId(process.get(), &length, id) == ERROR_SUCCESS;
+}
+
+// Looked at only for a file that is a reparse point at all, so an ordinary
+// program costs one attribute read. Opened as the link itself, never
+// followed: the link's target is a program it would start.
+DWORD ReadReparsePoint(const wchar_t* path, void* buffer, DWORD size) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return 0;
+    }
+    unique_hfile link(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    DWORD written = 0;
+    return link && DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer, size, &written, nullptr)
+               ? written
+               : 0;
+}
+
+}  // namespace
+
+bool (*g_windowAppId)(HWND, wchar_t (&)[kAppIdLength]) = ReadWindowAppId;
+DWORD (*g_readReparsePoint)(const wchar_t*, void*, DWORD) = ReadReparsePoint;
+
+namespace {
+
+// The program an app execution alias names. Its reparse data: the tag, the
+// data's length and a reserved word, then a version and NUL-ended strings,
+// the package's id, the app's id and the program's path first. Anything
+// else, or data that end inside those three, names nothing.
+bool AliasTarget(const wchar_t* alias, wchar_t (&target)[MAX_PATH]) {
+    constexpr DWORD kHeader = 8, kVersion = 4;
+    DWORD data[1024];
+    const DWORD written = g_readReparsePoint(alias, data, sizeof(data));
+    if (written < kHeader + kVersion || written > sizeof(data) || data[0] != IO_REPARSE_TAG_APPEXECLINK) {
+        return false;
+    }
+    const DWORD length = LOWORD(data[1]) < written - kHeader ? LOWORD(data[1]) : written - kHeader;
+    if (length < kVersion) {
+        return false;
+    }
+    auto text = reinterpret_cast<const wchar_t*>(&data[3]);
+    const size_t units = (length - kVersion) / sizeof(wchar_t);
+    size_t at = 0, start = 0;
+    for (int string = 0; string < 3; ++string, ++at) {
+        start = at;
+        while (at < units && text[at] != L'\0') {
+            ++at;
+        }
+        if (at == units) {
+            return false;
+        }
+    }
+    const size_t targetLength = at - 1 - start;
+    if (targetLength == 0 || targetLength >= MAX_PATH) {
+        return false;
+    }
+    CopyMemory(target, text + start, targetLength * sizeof(wchar_t));
+    target[targetLength] = L'\0';
+    return true;
+}
 
 bool SamePath(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
 
@@ -49,26 +141,24 @@ struct ProcessUser {
     }
 };
 
+// The windows of a program, or with `appId`, of an app of the Applications
+// folder, whatever process they belong to.
 class ProgramWindows {
 public:
-    explicit ProgramWindows(const wchar_t* program) : m_program(program), m_self(GetCurrentProcess()) {}
+    ProgramWindows(const wchar_t* program, const wchar_t* appId)
+        : m_program(program), m_appId(appId), m_self(GetCurrentProcess()) {}
 
-    // Whether the process runs the program as this user. Windows of one
-    // process mostly come one after another: the last answer is kept.
-    bool Runs(DWORD pid) {
-        if (pid != m_lastPid) {
-            m_lastPid = pid;
-            m_lastAnswer = Check(pid);
-        }
-        return m_lastAnswer;
+    // Whether the window is the program's (the app's) and its process runs
+    // as this user.
+    bool Shows(HWND window) {
+        DWORD pid = 0;
+        return GetWindowThreadProcessId(window, &pid) && (!m_appId || CarriesAppId(window)) && Runs(pid);
     }
 
     static BOOL CALLBACK Visit(HWND window, LPARAM self) {
         auto& search = *reinterpret_cast<ProgramWindows*>(self);
-        DWORD pid = 0;
         if (IsWindowVisible(window) && !GetWindow(window, GW_OWNER) &&
-            !(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) &&
-            GetWindowThreadProcessId(window, &pid) && search.Runs(pid)) {
+            !(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) && search.Shows(window)) {
             if (!search.top) {
                 search.top = window;
             }
@@ -82,11 +172,26 @@ public:
     HWND bottom = nullptr;
 
 private:
+    bool CarriesAppId(HWND window) {
+        wchar_t id[kAppIdLength];
+        return g_windowAppId(window, id) && CompareStringOrdinal(id, -1, m_appId, -1, TRUE) == CSTR_EQUAL;
+    }
+
+    // Windows of one process mostly come one after another: the last answer
+    // is kept.
+    bool Runs(DWORD pid) {
+        if (pid != m_lastPid) {
+            m_lastPid = pid;
+            m_lastAnswer = Check(pid);
+        }
+        return m_lastAnswer;
+    }
+
     bool Check(DWORD pid) {
         unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
         wchar_t image[MAX_PATH];
         DWORD length = MAX_PATH;
-        if (!process || !g_processImageName(process.get(), 0, image, &length) || !IsProgram(image)) {
+        if (!process || (!m_appId && (!g_processImageName(process.get(), 0, image, &length) || !IsProgram(image)))) {
             return false;
         }
         // Another user's program in this session (started "as another user")
@@ -112,6 +217,7 @@ private:
     }
 
     const wchar_t* m_program;
+    const wchar_t* m_appId;
     std::unique_ptr<FinalPath> m_final;
     ProcessUser m_self;
     DWORD m_lastPid = 0;
@@ -121,19 +227,23 @@ private:
 }  // namespace
 
 bool SwitchToRunningProgram(const wchar_t* program, HWND foreground) {
-    if (!SamePath(PathFindExtensionW(program), L".exe")) {
+    const wchar_t* appId = AppsFolderAppId(program);
+    if (!appId && !SamePath(PathFindExtensionW(program), L".exe")) {
         return false;
+    }
+    wchar_t target[MAX_PATH];
+    if (!appId && AliasTarget(program, target)) {
+        program = target;
     }
     // The path as a process reports its image: long names throughout.
     wchar_t image[MAX_PATH];
-    DWORD length = GetLongPathNameW(program, image, MAX_PATH);
-    ProgramWindows search(length > 0 && length < MAX_PATH ? image : program);
+    DWORD length = appId ? 0 : GetLongPathNameW(program, image, MAX_PATH);
+    ProgramWindows search(length > 0 && length < MAX_PATH ? image : program, appId);
     EnumWindows(ProgramWindows::Visit, reinterpret_cast<LPARAM>(&search));
     if (!search.top) {
         return false;
     }
-    DWORD pid = 0;
-    const bool cycling = foreground && GetWindowThreadProcessId(foreground, &pid) && search.Runs(pid);
+    const bool cycling = foreground && search.Shows(foreground);
     HWND window = cycling ? search.bottom : search.top;
     // Not waited for: a program that hangs must not hang the hotkeys too.
     if (IsIconic(window)) {

@@ -10,8 +10,21 @@
 // returns true: the top-most one, or, when `foreground` already belongs to
 // the program, the one longest in the back, so repeated calls cycle through
 // them all. A process whose image or owner cannot be read is left alone.
+// An app execution alias stands for the program its link names. An app of
+// the shell's Applications folder (`shell:AppsFolder\<app id>`) has no image
+// to look for (a Store app's windows belong to ApplicationFrameHost.exe):
+// its windows are those that carry its app id.
 bool SwitchToRunningProgram(const wchar_t* program, HWND foreground);
 
 // The system's query of a process's image, replaceable so a test can report
 // the path another drive letter or form gives the same file.
 extern BOOL(WINAPI* g_processImageName)(HANDLE process, DWORD flags, LPWSTR image, PDWORD length);
+
+// APPLICATION_USER_MODEL_ID_MAX_LENGTH, the terminator included.
+constexpr UINT kAppIdLength = 130;
+// The app id the shell groups a window under: the one the window was given,
+// else the one of its process's package. Replaceable: Wine knows neither.
+extern bool (*g_windowAppId)(HWND window, wchar_t (&id)[kAppIdLength]);
+// The reparse data of a file that is a reparse point, the bytes written; 0
+// for any other file. Replaceable: Wine makes no app execution aliases.
+extern DWORD (*g_readReparsePoint)(const wchar_t* path, void* buffer, DWORD size);

@@ -51,6 +51,7 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
     switch (library) {
     case SystemLibrary::Kernel32:
         Bind(module, calls.setDefaultDllDirectories, "SetDefaultDllDirectories");
+        Bind(module, calls.getApplicationUserModelId, "GetApplicationUserModelId");
         break;
     case SystemLibrary::User32:
         Bind(module, calls.setLayeredWindowAttributes, "SetLayeredWindowAttributes");

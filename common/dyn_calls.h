@@ -18,6 +18,8 @@ enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm,
 struct DynCalls {
     // kernel32; Windows 7 has it only with an update.
     BOOL(WINAPI* setDefaultDllDirectories)(DWORD flags);
+    // kernel32 of Windows 8 and later: the app a packaged process runs.
+    LONG(WINAPI* getApplicationUserModelId)(HANDLE process, UINT32* length, PWSTR id);
     // user32; missing where the system has no layered windows.
     BOOL(WINAPI* setLayeredWindowAttributes)(HWND window, COLORREF key, BYTE alpha, DWORD flags);
     // user32 of Windows 10 1607 and later: the scale of each monitor. The

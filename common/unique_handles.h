@@ -106,6 +106,7 @@ inline void FreeTaskMemory(void* memory) { CoTaskMemFree(memory); }
 inline void FreeBstr(BSTR text) { SysFreeString(text); }
 // Only blocks made through the bound userenv exist.
 inline void DestroyEnvironment(void* block) { g_dynCalls.destroyEnvironmentBlock(block); }
+inline void FreeGlobalMemory(HGLOBAL memory) { GlobalFree(memory); }
 }  // namespace detail
 
 using unique_hkey = unique_any<HKEY, detail::CloseKey>;
@@ -127,6 +128,7 @@ using unique_global_atom = unique_any<ATOM, detail::DeleteGlobalAtom>;
 using unique_cotaskmem = unique_any<void*, detail::FreeTaskMemory>;
 using unique_bstr = unique_any<BSTR, detail::FreeBstr>;
 using unique_environment_block = unique_any<void*, detail::DestroyEnvironment>;
+using unique_hglobal = unique_any<HGLOBAL, detail::FreeGlobalMemory>;
 
 using unique_hdc_window = unique_context_any<HWND, HDC, detail::ReleaseWindowDC>;
 using unique_select_object = unique_context_any<HDC, HGDIOBJ, detail::SelectPrevious>;

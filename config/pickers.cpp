@@ -112,6 +112,20 @@ int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_
         return 0;
     }
 
+    // An Internet Shortcut's address is the command; one without an address
+    // that fits is taken as the file it is.
+    const wchar_t* extension = PathFindExtensionW(path);
+    if (CompareStringOrdinal(extension, -1, L".url", -1, TRUE) == CSTR_EQUAL) {
+        ShellText url;
+        const DWORD urlLength = GetPrivateProfileStringW(L"InternetShortcut", L"URL", L"", url.text, MAX_PATH + 1, path);
+        if (urlLength > 0 && urlLength < MAX_PATH) {
+            CopyWhole(file, url.text, urlLength);
+            const wchar_t* base = PathFindFileNameW(path);
+            CopyWhole(name, base, static_cast<size_t>(extension - base));
+            return kInternetShortcut;
+        }
+    }
+
     SHFILEINFOW info = {};
     if (!SHGetFileInfoW(path, 0, &info, sizeof(info), SHGFI_DISPLAYNAME | SHGFI_ATTRIBUTES)) {
         info = SHFILEINFOW{};

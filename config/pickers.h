@@ -47,6 +47,10 @@ public:
     int m_index = 0;
 };
 
+// What ReadShortcut read: an Internet Shortcut (.url) as its address alone,
+// named by the file's name without its extension.
+constexpr int kInternetShortcut = 2;
+
 // Fills a task's fields from a path: the file and the shell's display name,
 // and for a shortcut its target (as stored, variables unexpanded), arguments,
 // working folder and show command. Every buffer holds MAX_PATH units; callers
@@ -58,6 +62,8 @@ public:
 // is then empty), when it has no file-system target, or when the target's
 // last component is not as long as the name of the file the shortcut was made
 // for: started as it is, the shortcut still carries all of it.
+// kInternetShortcut for a .url whose "URL" fits a field, with the rest as
+// preset; one without is read as any other file.
 int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_t* folder, int* show,
                  wchar_t* name);
 

@@ -15,6 +15,7 @@
 #include "common/ui_libraries.h"
 #include "common/working_set.h"
 #include "config/pickers.h"
+#include "config/task_drop_target.h"
 #include "config/task_editor.h"
 #include "model/command_search.h"
 #include "model/display_settings.h"
@@ -52,6 +53,7 @@ constexpr int kTaskColumnWidth = 400;
 constexpr int kKeyColumnWidth = 150;
 
 tessaly::DialogScale g_scale;
+unique_task_drop_target g_dropTarget;
 
 // The buttons that act on the selected row.
 const int kRowButtons[] = {IDC_CHANGE, IDC_DELETE, IDC_UP, IDC_DOWN, IDC_OPEN_LOCATION};
@@ -220,6 +222,21 @@ void SettingsOnScroll(HWND dialog, HWND slider) {
     }
 }
 
+// A dropped file is read as a shortcut (an Internet Shortcut among them)
+// or as itself; a shell item without one is its command and name alone.
+void OfferDroppedTask(HWND dialog, const wchar_t* command, const wchar_t* name) {
+    Task copy;
+    if (name) {
+        lstrcpyW(copy.File, command);
+        lstrcpynW(copy.Name, name, kTextFieldLength);
+    } else {
+        ReadShortcut(command, copy.File, copy.Parameter, copy.WorkingFolder, &copy.Show, copy.Name);
+    }
+    if (g_settingsDialogHooks.runEditor(dialog, &copy, nullptr) == IDOK) {
+        AddAcceptedTask(dialog, copy);
+    }
+}
+
 // Each dropped path becomes a task through the editor; a cancelled editor
 // skips only its own path.
 void SettingsOnDropFiles(HWND dialog, HDROP drop) {
@@ -230,13 +247,14 @@ void SettingsOnDropFiles(HWND dialog, HDROP drop) {
         if (DragQueryFileW(drop, i, nullptr, 0) >= MAX_PATH || !DragQueryFileW(drop, i, path, MAX_PATH)) {
             continue;
         }
-        Task copy;
-        ReadShortcut(path, copy.File, copy.Parameter, copy.WorkingFolder, &copy.Show, copy.Name);
-        if (g_settingsDialogHooks.runEditor(dialog, &copy, nullptr) == IDOK) {
-            AddAcceptedTask(dialog, copy);
-        }
+        OfferDroppedTask(dialog, path, nullptr);
     }
     DragFinish(drop);
+}
+
+void SettingsOnDropItems(HWND dialog, HGLOBAL items) {
+    tessaly::unique_hglobal owned(items);
+    OfferDroppedItems(dialog, items, OfferDroppedTask);
 }
 
 // One row for each task, in list order, none selected, the first focused.
@@ -275,6 +293,9 @@ void SettingsOnInitDialog(HWND dialog) {
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
     DragAcceptFiles(dialog, TRUE);
+    // Drags from the Start menu and the Applications folder carry shell
+    // items alone, which only an OLE target is offered.
+    g_dropTarget.Register(dialog);
     const UINT dpi = g_scale.Start(dialog);
 
     HWND list = ListOf(dialog);
@@ -339,6 +360,7 @@ void SettingsOnImport(HWND dialog) {
 }
 
 void SettingsOnDestroy(HWND dialog) {
+    g_dropTarget.reset();
     // The image list belongs to the task rows and outlives the dialog.
     ListView_SetImageList(ListOf(dialog), nullptr, LVSIL_SMALL);
     tessaly::AccessibleNames().Clear(ListOf(dialog));
@@ -498,6 +520,9 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_DROPFILES:
         SettingsOnDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
         return TRUE;
+    case WM_ITEMS_DROPPED:
+        SettingsOnDropItems(dialog, reinterpret_cast<HGLOBAL>(wParam));
+        return TRUE;
     case WM_DPICHANGED:
         SettingsOnDpiChanged(dialog, wParam, lParam);
         return TRUE;
@@ -511,6 +536,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return FALSE;
     }
 }
+
+IDropTarget* SettingsDropTarget() { return g_dropTarget.get(); }
 
 INT_PTR RunSettingsDialog() {
     tessaly::PrepareListsAndDialogs();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 
 struct Task;
 
@@ -27,6 +28,9 @@ void FormatTime(int milliseconds, wchar_t (&text)[32]);
 
 // Tells the user that the settings could not be written to `place`.
 void ReportSaveFailure(HWND owner, const wchar_t* place);
+
+// What the shell's drags reach while the dialog is open; null otherwise.
+IDropTarget* SettingsDropTarget();
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Modal, without owner; ends only through the close box, with result 2.

@@ -276,14 +276,14 @@ void EditorOnBrowseFile(HWND dialog) {
     }
     wchar_t file[MAX_PATH] = {}, parameters[MAX_PATH] = {}, folder[MAX_PATH] = {}, name[MAX_PATH] = {};
     int show = SW_SHOWNORMAL;
-    ReadShortcut(browse.m_path, file, parameters, folder, &show, name);
+    const bool address = ReadShortcut(browse.m_path, file, parameters, folder, &show, name) == kInternetShortcut;
     MakeProgramRelative(file);
     MakeProgramRelative(folder);
     SetDlgItemTextW(dialog, IDC_FILE, file);
     SetDlgItemTextW(dialog, IDC_PARAMETER, parameters);
     SetDlgItemTextW(dialog, IDC_FOLDER, folder);
     SelectShow(dialog, show);
-    SetDlgItemTextW(dialog, IDC_NAME, browse.m_displayName);
+    SetDlgItemTextW(dialog, IDC_NAME, address ? name : browse.m_displayName);
     RefreshIcon(dialog);
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
+#include <ole2.h>
 
 #include <cstring>
 #include <functional>
@@ -16,9 +17,13 @@
 #include "common/program_state.h"
 #include "common/ui_text.h"
 #include "libs/pirnel/pirnel.h"
+#include "common/ui_libraries.h"
+#include "common/unique_handles.h"
 #include "config/settings_dialog.h"
+#include "config/task_drop_target.h"
 #include "config/task_editor.h"
 #include "model/display_settings.h"
+#include "model/apps_folder.h"
 #include "model/hotkey.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -26,6 +31,8 @@
 #include "windows/task_rows.h"
 
 namespace {
+
+using tessaly::unique_cotaskmem;
 
 TEST(SettingsSliders, MapBothWays) {
     const struct {
@@ -485,6 +492,151 @@ TEST_F(SettingsTest, DroppedFilesBecomeTasksOneEditorEach) {
     EXPECT_EQ(folder + L"\\notepad.exe", std::wstring(g_taskList.At(0)->File));
     EXPECT_EQ(folder + L"\\cmd.exe", std::wstring(g_taskList.At(1)->File));
     EXPECT_EQ(2, ListView_GetItemCount(list));
+}
+
+// Shell items as a drag from the shell carries them, built by the shell from
+// absolute item ID lists (so relative to the desktop).
+tessaly::com_ptr<IDataObject> ShellItems(const std::vector<std::wstring>& names) {
+    std::vector<LPCITEMIDLIST> items;
+    for (const auto& name : names) {
+        PIDLIST_ABSOLUTE item = nullptr;
+        EXPECT_HRESULT_SUCCEEDED(SHParseDisplayName(name.c_str(), nullptr, &item, 0, nullptr)) << name.size();
+        items.push_back(item);
+    }
+    tessaly::com_ptr<IDataObject> data;
+    // Wine's SHCreateDataObject is not implemented; the older call makes the
+    // same object (given the desktop's empty list: Wine writes none for null).
+    static const ITEMIDLIST desktop = {};
+    EXPECT_HRESULT_SUCCEEDED(CIDLData_CreateFromIDArray(&desktop, UINT(items.size()), items.data(), data.put()));
+    for (auto item : items) {
+        CoTaskMemFree(const_cast<LPITEMIDLIST>(item));
+    }
+    return data;
+}
+
+// Drags from the Start menu and the Applications folder carry shell items,
+// not file names: the dialog takes them through OLE, and offers each item
+// once the drop has returned (the drag's source waits for it).
+TEST_F(SettingsTest, DroppedShellItemsBecomeTasksAfterTheDrop) {
+    tessaly::PrepareShellUse();
+    wchar_t temp[MAX_PATH], system[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring url = std::wstring(temp) + L"Tessaly site.url";
+    test::WriteTextFile(url, "[InternetShortcut]\r\nURL=https://example.org/tessaly\r\n");
+    const std::wstring notepad = std::wstring(system) + L"\\notepad.exe";
+    const std::wstring computer = L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
+    Open();
+    IDropTarget* target = SettingsDropTarget();
+    ASSERT_NE(nullptr, target);
+    // Registered with OLE: a second registration is refused.
+    EXPECT_EQ(DRAGDROP_E_ALREADYREGISTERED, RegisterDragDrop(dialog, target));
+
+    tessaly::com_ptr<IDataObject> items = ShellItems({url, notepad, computer});
+    ASSERT_TRUE(items);
+    const struct {
+        const char* what;
+        DWORD allowed, effect;
+        bool disabled;
+    } effects[] = {
+        {"copy wins", DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, DROPEFFECT_COPY, false},
+        {"a link where only that is allowed", DROPEFFECT_LINK | DROPEFFECT_MOVE, DROPEFFECT_LINK, false},
+        {"never a move", DROPEFFECT_MOVE, DROPEFFECT_NONE, false},
+        {"nothing while an editor is open over the dialog", DROPEFFECT_COPY, DROPEFFECT_NONE, true},
+    };
+    for (const auto& e : effects) {
+        SCOPED_TRACE(e.what);
+        EnableWindow(dialog, !e.disabled);
+        DWORD effect = e.allowed;
+        EXPECT_HRESULT_SUCCEEDED(target->DragEnter(items.get(), 0, {10, 10}, &effect));
+        EXPECT_EQ(e.effect, effect);
+        effect = e.allowed;
+        EXPECT_HRESULT_SUCCEEDED(target->DragOver(0, {12, 12}, &effect));
+        EXPECT_EQ(e.effect, effect);
+        target->DragLeave();
+    }
+    EnableWindow(dialog, TRUE);
+
+    std::vector<std::pair<std::wstring, std::wstring>> offered;
+    auto record = [&offered](INT_PTR result) {
+        return [&offered, result](Task* copy) {
+            offered.emplace_back(copy->File, copy->Name);
+            return result;
+        };
+    };
+    g_editorRuns = {record(IDOK), record(IDCANCEL), record(IDOK)};
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_LINK;
+    ASSERT_HRESULT_SUCCEEDED(target->DragEnter(items.get(), 0, {10, 10}, &effect));
+    ASSERT_HRESULT_SUCCEEDED(target->Drop(items.get(), 0, {10, 10}, &effect));
+    EXPECT_EQ(DWORD(DROPEFFECT_COPY), effect);
+    EXPECT_TRUE(offered.empty());
+    test::PumpMessages();
+    ASSERT_EQ(3u, offered.size());
+    EXPECT_EQ(L"https://example.org/tessaly", offered[0].first);
+    EXPECT_EQ(L"Tessaly site", offered[0].second);
+    EXPECT_EQ(notepad, offered[1].first);
+    // The shell spells the class id in either case.
+    EXPECT_EQ(0, lstrcmpiW(computer.c_str(), offered[2].first.c_str()));
+    EXPECT_NE(L"", offered[2].second);
+    ASSERT_EQ(2u, g_taskList.Count());
+    EXPECT_EQ(0, lstrcmpiW(computer.c_str(), g_taskList.At(1)->File));
+
+    DestroyWindow(std::exchange(dialog, nullptr));
+    EXPECT_EQ(nullptr, SettingsDropTarget());
+    DeleteFileW(url.c_str());
+}
+
+// A Store app dragged from the Start menu is an item of the Applications
+// folder, which Wine does not have.
+TEST_F(SettingsTest, ADroppedAppBecomesItsShellCommand) {
+    tessaly::PrepareShellUse();
+    const std::wstring calculator = L"shell:AppsFolder\\Microsoft.WindowsCalculator_8wekyb3d8bbwe!App";
+    unique_cotaskmem item, parsing;
+    if (FAILED(SHParseDisplayName(calculator.c_str(), nullptr, reinterpret_cast<PIDLIST_ABSOLUTE*>(item.put()), 0,
+                                  nullptr)) ||
+        FAILED(SHGetNameFromIDList(static_cast<PCIDLIST_ABSOLUTE>(item.get()), SIGDN_DESKTOPABSOLUTEPARSING,
+                                   reinterpret_cast<PWSTR*>(parsing.put()))) ||
+        !AppsFolderAppId(static_cast<const wchar_t*>(parsing.get()))) {
+        GTEST_SKIP() << "Wine has no Applications folder (shell:AppsFolder), nor Calculator in it: the folder's "
+                        "names are read in SwitchToRunningProgramTest.AppsAreMatchedByTheirId...";
+    }
+    Open();
+    std::vector<std::wstring> offered;
+    g_editorRuns = {[&offered](Task* copy) {
+        offered.push_back(copy->File);
+        return INT_PTR(IDCANCEL);
+    }};
+    DWORD effect = DROPEFFECT_LINK;
+    ASSERT_HRESULT_SUCCEEDED(SettingsDropTarget()->Drop(ShellItems({calculator}).get(), 0, {10, 10}, &effect));
+    test::PumpMessages();
+    EXPECT_EQ(std::vector<std::wstring>{calculator}, offered);
+}
+
+// Damaged item lists (a CIDA is another process's memory) offer nothing.
+TEST_F(SettingsTest, DamagedItemListsOfferNothing) {
+    Open();
+    int runs = 0;
+    g_editorRuns = {[&runs](Task*) {
+        ++runs;
+        return INT_PTR(IDCANCEL);
+    }};
+    // count, then offsets; the desktop's (empty) list at 12.
+    const struct {
+        const char* what;
+        std::vector<UINT> words;
+    } cases[] = {
+        {"more items than offsets", {1000, 12, 0}},
+        {"an item past the end", {1, 12, 4000, 0}},
+        {"an item list without its end", {1, 16, 20, 0, 0x00410010}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, c.words.size() * sizeof(UINT));
+        memcpy(GlobalLock(memory), c.words.data(), c.words.size() * sizeof(UINT));
+        GlobalUnlock(memory);
+        SendMessageW(dialog, WM_ITEMS_DROPPED, reinterpret_cast<WPARAM>(memory), 0);
+    }
+    EXPECT_EQ(0, runs);
 }
 
 // Every dialog, menu and text of the program and of Pirnel, in both languages,

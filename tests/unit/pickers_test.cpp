@@ -10,13 +10,11 @@
 
 #include "common/unique_handles.h"
 #include "config/pickers.h"
+#include "tests/unit/test_support.h"
 
 namespace {
 
-bool RunningOnWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
+using test::RunningOnWine;
 
 std::wstring Repeat(wchar_t c, size_t count) { return std::wstring(count, c); }
 
@@ -254,6 +252,43 @@ TEST(ReadShortcut, NonShortcutsGiveTheirPathAndNameOnly) {
         EXPECT_EQ(kPresetParameters, read.parameters);
         EXPECT_EQ(kPresetFolder, read.folder);
         EXPECT_EQ(kPresetShow, read.show);
+        ExpectTerminated(read);
+    }
+}
+
+// An Internet Shortcut is its address, named by its file; without an address
+// that fits a field it is the file itself, as before.
+TEST(ReadShortcut, InternetShortcutsGiveTheirAddress) {
+    ScratchFolder scratch;
+    const std::string longUrl = "https://example.org/" + std::string(260, 'a');
+    const struct {
+        const wchar_t* file;
+        std::string text;
+        const wchar_t* address;  // null: the file itself
+    } cases[] = {
+        {L"Example site.url", "[InternetShortcut]\r\nURL=https://example.org/a?b=1&c=%20\r\n", L"https://example.org/a?b=1&c=%20"},
+        {L"Display.URL", "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,0\r\n[internetshortcut]\r\nIDList=\r\n"
+                         "url=ms-settings:display\r\nIconIndex=0\r\n", L"ms-settings:display"},
+        {L"No address.url", "[InternetShortcut]\r\nIconIndex=0\r\n", nullptr},
+        {L"Elsewhere.url", "[Other]\r\nURL=https://example.org\r\n", nullptr},
+        {L"Too long.url", "[InternetShortcut]\r\nURL=" + longUrl + "\r\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.file, c.file + wcslen(c.file)));
+        const std::wstring path = scratch / c.file;
+        test::WriteTextFile(path, c.text);
+        const ReadResult read = Read(path.c_str());
+        if (c.address) {
+            EXPECT_EQ(kInternetShortcut, read.result);
+            EXPECT_EQ(c.address, read.file);
+            EXPECT_EQ(std::wstring(c.file).substr(0, wcslen(c.file) - 4), read.name);
+            EXPECT_EQ(kPresetParameters, read.parameters);
+            EXPECT_EQ(kPresetFolder, read.folder);
+            EXPECT_EQ(kPresetShow, read.show);
+        } else {
+            EXPECT_NE(kInternetShortcut, read.result);
+            EXPECT_EQ(path, read.file);
+        }
         ExpectTerminated(read);
     }
 }

@@ -3,7 +3,10 @@
 #include <oleacc.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <propsys.h>
 
+#include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -658,6 +661,137 @@ TEST(SwitchToRunningProgramTest, TheImageIsMatchedByTheFileItNames) {
     g_processImageName = QueryFullProcessImageNameW;
     DestroyWindow(window);
     DeleteFileW(elsewhere.c_str());
+}
+
+// Wine keeps no app ids on windows and makes no app execution aliases: what
+// Windows would report comes through the seams, for windows of this process.
+std::map<HWND, std::wstring> g_appIds;
+int g_appIdReads = 0;
+bool FakeAppId(HWND window, wchar_t (&id)[kAppIdLength]) {
+    ++g_appIdReads;
+    auto found = g_appIds.find(window);
+    if (found == g_appIds.end()) {
+        return false;
+    }
+    lstrcpynW(id, found->second.c_str(), kAppIdLength);
+    return true;
+}
+
+const wchar_t kAliasPath[] = L"C:\\users\\someone\\AppData\\Local\\Microsoft\\WindowsApps\\tessaly.exe";
+std::vector<BYTE> g_reparseData;
+DWORD FakeReparsePoint(const wchar_t* path, void* buffer, DWORD size) {
+    if (lstrcmpiW(path, kAliasPath) != 0 || g_reparseData.size() > size) {
+        return 0;
+    }
+    memcpy(buffer, g_reparseData.data(), g_reparseData.size());
+    return DWORD(g_reparseData.size());
+}
+
+// An app execution alias's reparse data as Windows writes them: tag, data
+// length, reserved, version 3, then the strings, each with its NUL.
+// `cut` takes that many bytes off the end, of the data length too.
+std::vector<BYTE> AppExecLink(const std::vector<std::wstring>& strings, DWORD tag = IO_REPARSE_TAG_APPEXECLINK,
+                              size_t cut = 0) {
+    std::vector<BYTE> data(12, 0);
+    memcpy(&data[0], &tag, 4);
+    data[8] = 3;
+    for (const auto& text : strings) {
+        auto bytes = reinterpret_cast<const BYTE*>(text.c_str());
+        data.insert(data.end(), bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+    }
+    data.resize(data.size() - cut);
+    const USHORT length = USHORT(data.size() - 8);
+    memcpy(&data[4], &length, 2);
+    return data;
+}
+
+TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTheyName) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    auto popup = [](DWORD exStyle, DWORD style) {
+        return CreateWindowExW(exStyle, L"STATIC", L"app", WS_POPUP | style, 0, 0, 20, 20, nullptr, nullptr, nullptr,
+                               nullptr);
+    };
+    HWND back = popup(0, WS_VISIBLE), front = popup(0, WS_VISIBLE), tool = popup(WS_EX_TOOLWINDOW, WS_VISIBLE),
+         other = popup(0, WS_VISIBLE);
+    g_appIds = {{back, L"Contoso.Calc_8wekyb3d8bbwe!App"},
+                {front, L"Contoso.Calc_8wekyb3d8bbwe!App"},
+                {tool, L"Contoso.Tool_1!App"},
+                {other, L"Contoso.Calc_8wekyb3d8bbwe!AppTwo"}};
+    const std::wstring package = L"Contoso.Self_8wekyb3d8bbwe", app = package + L"!App";
+    const struct {
+        const char* what;
+        std::wstring command;
+        std::vector<BYTE> alias;
+        HWND foreground, switched;
+    } cases[] = {
+        {"an app, its id in another case", L"shell:appsfolder\\contoso.calc_8wekyb3d8bbwe!app", {}, nullptr, front},
+        {"the app in front: its next window", L"shell:AppsFolder\\Contoso.Calc_8wekyb3d8bbwe!App", {}, front, back},
+        {"the folder's parsing name", L"::{4234D49B-0245-4DF3-B780-3893943456E1}\\Contoso.Calc_8wekyb3d8bbwe!App", {},
+         nullptr, front},
+        {"an app whose id only begins another's", L"shell:AppsFolder\\Contoso.Calc_8wekyb3d8bbwe!Ap", {}, nullptr, nullptr},
+        {"a tool window", L"shell:AppsFolder\\Contoso.Tool_1!App", {}, nullptr, nullptr},
+        {"the folder alone", L"shell:AppsFolder\\", {}, nullptr, nullptr},
+        {"an alias of this program", kAliasPath, AppExecLink({package, app, self, L"0"}), nullptr, front},
+        {"an alias of another program", kAliasPath, AppExecLink({package, app, L"C:\\windows\\notepad.exe", L"0"}),
+         nullptr, nullptr},
+        {"an alias cut inside its target", kAliasPath, AppExecLink({package, app, self, L"0"}, IO_REPARSE_TAG_APPEXECLINK, 12),
+         nullptr, nullptr},
+        {"an alias without a target", kAliasPath, AppExecLink({package, app}), nullptr, nullptr},
+        {"another kind of link", kAliasPath, AppExecLink({package, app, self, L"0"}, IO_REPARSE_TAG_SYMLINK), nullptr,
+         nullptr},
+    };
+    const auto systemAppId = std::exchange(g_windowAppId, FakeAppId);
+    const auto systemReparsePoint = std::exchange(g_readReparsePoint, FakeReparsePoint);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_reparseData = c.alias;
+        for (HWND window : {other, back, front}) {
+            SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+        SetForegroundWindow(other);
+        EXPECT_EQ(c.switched != nullptr, SwitchToRunningProgram(c.command.c_str(), c.foreground));
+        if (c.switched) {
+            EXPECT_EQ(c.switched, GetForegroundWindow());
+        }
+    }
+    // An ordinary program is matched by its image alone, as it always was.
+    g_appIdReads = 0;
+    g_reparseData.clear();
+    EXPECT_TRUE(SwitchToRunningProgram(self, nullptr));
+    EXPECT_EQ(0, g_appIdReads);
+    g_windowAppId = systemAppId;
+    g_readReparsePoint = systemReparsePoint;
+    for (HWND window : {back, front, tool, other}) {
+        DestroyWindow(window);
+    }
+}
+
+// Where the seams stand, Windows reads the app id given to a window, and no
+// link data for an ordinary file.
+TEST(SwitchToRunningProgramTest, TheSystemReadsAWindowsAppIdAndNoLinkForAFile) {
+    wchar_t self[MAX_PATH], id[kAppIdLength];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    BYTE data[64];
+    EXPECT_EQ(0u, g_readReparsePoint(self, data, sizeof(data)));
+    HWND window = CreateWindowExW(0, L"STATIC", L"app", WS_POPUP, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    const PROPERTYKEY appIdKey = {{0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
+    PROPVARIANT value = {};
+    value.vt = VT_LPWSTR;
+    value.pwszVal = const_cast<wchar_t*>(L"Contoso.Given_1!App");
+    IPropertyStore* store = nullptr;
+    if (SUCCEEDED(SHGetPropertyStoreForWindow(window, __uuidof(IPropertyStore), reinterpret_cast<void**>(&store)))) {
+        store->SetValue(appIdKey, value);
+        store->Release();
+    }
+    const bool read = g_windowAppId(window, id);
+    DestroyWindow(window);
+    if (!read && test::RunningOnWine()) {
+        GTEST_SKIP() << "Wine's SHGetPropertyStoreForWindow hands out a new empty store each time, keeping no app id "
+                        "for a window: AppsAreMatchedByTheirId... reports ids through g_windowAppId";
+    }
+    EXPECT_TRUE(read);
+    EXPECT_STREQ(L"Contoso.Given_1!App", id);
 }
 
 }  // namespace

@@ -204,6 +204,18 @@ void SetWriteTime(const std::wstring& path, FILETIME time) {
     CloseHandle(file);
 }
 
+bool RunningOnWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+void WriteTextFile(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr)) << GetLastError();
+    CloseHandle(file);
+}
+
 FILETIME LongAgo() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);

@@ -113,6 +113,11 @@ void SetWriteTime(const std::wstring& path, FILETIME time);
 // An hour before now.
 FILETIME LongAgo();
 
+bool RunningOnWine();
+
+// Writes `text` as the whole of the file, as an editor saves it.
+void WriteTextFile(const std::wstring& path, const std::string& text);
+
 // The height of the font a window draws its text in (WM_GETFONT).
 LONG FontHeight(HWND window);
 
