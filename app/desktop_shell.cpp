@@ -9,7 +9,6 @@
 
 namespace {
 
-using tessaly::com_ptr;
 using tessaly::unique_bstr;
 
 bool Elevated(HANDLE process) {
@@ -59,37 +58,52 @@ VARIANT Text(const unique_bstr& text) {
     return variant;
 }
 
+// Releases at its end whatever the pointers it was given hold by then: one
+// owner for a chain of asks that may stop at any link.
+class ReleasedTogether {
+public:
+    template <typename... Interfaces>
+    explicit ReleasedTogether(Interfaces**... slots) : m_slots{reinterpret_cast<IUnknown**>(slots)...} {}
+    ~ReleasedTogether() {
+        for (IUnknown** slot : m_slots) {
+            if (*slot) {
+                (*slot)->Release();
+            }
+        }
+    }
+    ReleasedTogether(const ReleasedTogether&) = delete;
+    ReleasedTogether& operator=(const ReleasedTogether&) = delete;
+
+private:
+    IUnknown** m_slots[9];
+};
+
 // The desktop's folder view gives the shell's own automation object, and
 // what that starts, the desktop's process starts, with the user's token.
-com_ptr<IShellDispatch2> DesktopShell() {
-    com_ptr<IShellWindows> windows;
-    com_ptr<IDispatch> desktop;
-    com_ptr<IServiceProvider> provider;
-    com_ptr<IShellBrowser> browser;
-    com_ptr<IShellView> view;
-    com_ptr<IDispatch> background;
-    com_ptr<IShellFolderViewDual> folderView;
-    com_ptr<IDispatch> application;
-    com_ptr<IShellDispatch2> shell;
+bool ExecuteAsDesktop(const wchar_t* file, const wchar_t* parameters, const wchar_t* directory, int show) {
+    IShellWindows* windows = nullptr;
+    IDispatch* desktop = nullptr;
+    IServiceProvider* provider = nullptr;
+    IShellBrowser* browser = nullptr;
+    IShellView* view = nullptr;
+    IDispatch* background = nullptr;
+    IShellFolderViewDual* folderView = nullptr;
+    IDispatch* application = nullptr;
+    IShellDispatch2* shell = nullptr;
+    ReleasedTogether held(&windows, &desktop, &provider, &browser, &view, &background, &folderView, &application,
+                          &shell);
     VARIANT location = Number(CSIDL_DESKTOP), root = {};
     long window = 0;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                   windows.put_void())) &&
-        windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, desktop.put()) == S_OK &&
-        SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider, provider.put_void())) &&
-        SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.put_void())) &&
-        SUCCEEDED(browser->QueryActiveShellView(view.put())) &&
-        SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.put_void())) &&
-        SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, folderView.put_void())) &&
-        SUCCEEDED(folderView->get_Application(application.put()))) {
-        application->QueryInterface(IID_IShellDispatch2, shell.put_void());
-    }
-    return shell;
-}
-
-bool ExecuteAsDesktop(const wchar_t* file, const wchar_t* parameters, const wchar_t* directory, int show) {
-    com_ptr<IShellDispatch2> shell = DesktopShell();
-    if (!shell) {
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                reinterpret_cast<void**>(&windows))) ||
+        windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, &desktop) != S_OK ||
+        FAILED(desktop->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&provider))) ||
+        FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, reinterpret_cast<void**>(&browser))) ||
+        FAILED(browser->QueryActiveShellView(&view)) ||
+        FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, reinterpret_cast<void**>(&background))) ||
+        FAILED(background->QueryInterface(IID_IShellFolderViewDual, reinterpret_cast<void**>(&folderView))) ||
+        FAILED(folderView->get_Application(&application)) ||
+        FAILED(application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(&shell)))) {
         return false;
     }
     unique_bstr name(SysAllocString(file)), arguments(SysAllocString(parameters)),
