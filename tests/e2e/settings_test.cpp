@@ -375,6 +375,7 @@ TEST_F(TessalyTest, ADroppedInternetShortcutBecomesATaskForItsAddress) {
     EXPECT_STREQ(L"https://example.org/tessaly", text);
     GetDlgItemTextW(editor, IDC_NAME, text, MAX_PATH);
     EXPECT_STREQ(L"Tessaly site", text);
+    e2e::Screenshot(L"task-editor-dropped-url", editor);
     PressButton(editor, IDOK);
     EXPECT_TRUE(PumpUntil([&] { return Rows(settings) == 2; }));
     CloseWithCloseBox(settings);
