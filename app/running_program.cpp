@@ -18,11 +18,20 @@ namespace {
 using tessaly::unique_handle;
 using tessaly::unique_hfile;
 
+// DWMWA_CLOAKED
+constexpr DWORD kCloaked = 14;
 // PKEY_AppUserModel_ID
 constexpr PROPERTYKEY kAppIdKey = {{0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
 
 bool ReadWindowAppId(HWND window, wchar_t (&id)[kAppIdLength]) {
     id[0] = L'\0';
+    // Windows keeps the frames of suspended Store apps, cloaked though
+    // "visible", with their app's id: switching to one would show nothing.
+    DWORD cloaked = 0;
+    auto windowAttribute = BindDynCalls(SystemLibrary::Dwmapi).dwmGetWindowAttribute;
+    if (windowAttribute && SUCCEEDED(windowAttribute(window, kCloaked, &cloaked, sizeof(cloaked))) && cloaked) {
+        return false;
+    }
     tessaly::com_ptr<IPropertyStore> store;
     if (SUCCEEDED(SHGetPropertyStoreForWindow(window, __uuidof(IPropertyStore), store.put_void()))) {
         PROPVARIANT value;
@@ -70,11 +79,11 @@ DWORD (*g_readReparsePoint)(const wchar_t*, void*, DWORD) = ReadReparsePoint;
 
 namespace {
 
-// The program an app execution alias names. Its reparse data: the tag, the
-// data's length and a reserved word, then a version and NUL-ended strings,
-// the package's id, the app's id and the program's path first. Anything
-// else, or data that end inside those three, names nothing.
-bool AliasTarget(const wchar_t* alias, wchar_t (&target)[MAX_PATH]) {
+// The app and the program an app execution alias names. Its reparse data:
+// the tag, the data's length and a reserved word, then a version and
+// NUL-ended strings, the package's id, the app's id and the program's path
+// first. Anything else, or data that end inside those three, names nothing.
+bool ReadAlias(const wchar_t* alias, wchar_t (&appId)[kAppIdLength], wchar_t (&target)[MAX_PATH]) {
     constexpr DWORD kHeader = 8, kVersion = 4;
     DWORD data[1024];
     const DWORD written = g_readReparsePoint(alias, data, sizeof(data));
@@ -87,8 +96,9 @@ bool AliasTarget(const wchar_t* alias, wchar_t (&target)[MAX_PATH]) {
     }
     auto text = reinterpret_cast<const wchar_t*>(&data[3]);
     const size_t units = (length - kVersion) / sizeof(wchar_t);
-    size_t at = 0, start = 0;
+    size_t at = 0, start = 0, idStart = 0;
     for (int string = 0; string < 3; ++string, ++at) {
+        idStart = string == 2 ? start : idStart;
         start = at;
         while (at < units && text[at] != L'\0') {
             ++at;
@@ -97,6 +107,8 @@ bool AliasTarget(const wchar_t* alias, wchar_t (&target)[MAX_PATH]) {
             return false;
         }
     }
+    // The id ends before the target begins, inside the data.
+    lstrcpynW(appId, text + idStart, kAppIdLength);
     const size_t targetLength = at - 1 - start;
     if (targetLength == 0 || targetLength >= MAX_PATH) {
         return false;
@@ -226,15 +238,9 @@ private:
 
 }  // namespace
 
-bool SwitchToRunningProgram(const wchar_t* program, HWND foreground) {
-    const wchar_t* appId = AppsFolderAppId(program);
-    if (!appId && !SamePath(PathFindExtensionW(program), L".exe")) {
-        return false;
-    }
-    wchar_t target[MAX_PATH];
-    if (!appId && AliasTarget(program, target)) {
-        program = target;
-    }
+namespace {
+
+bool SwitchAmong(const wchar_t* program, const wchar_t* appId, HWND foreground) {
     // The path as a process reports its image: long names throughout.
     wchar_t image[MAX_PATH];
     DWORD length = appId ? 0 : GetLongPathNameW(program, image, MAX_PATH);
@@ -251,4 +257,26 @@ bool SwitchToRunningProgram(const wchar_t* program, HWND foreground) {
     }
     SetForegroundWindow(window);
     return true;
+}
+
+}  // namespace
+
+bool SwitchToRunningProgram(const wchar_t* program, HWND foreground) {
+    const wchar_t* appId = AppsFolderAppId(program);
+    if (appId) {
+        return SwitchAmong(program, appId, foreground);
+    }
+    if (!SamePath(PathFindExtensionW(program), L".exe")) {
+        return false;
+    }
+    // The program an alias names may hand its window to another of its
+    // package (the terminal's launcher does): the app's id finds it there.
+    wchar_t aliasId[kAppIdLength], target[MAX_PATH];
+    if (ReadAlias(program, aliasId, target)) {
+        if (SwitchAmong(program, aliasId, foreground)) {
+            return true;
+        }
+        program = target;
+    }
+    return SwitchAmong(program, nullptr, foreground);
 }

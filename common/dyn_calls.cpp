@@ -30,7 +30,7 @@ void Bind(HMODULE module, Function& function, const char* name) {
 
 const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll",
                                         L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll", L"shcore.dll",
-                                        L"userenv.dll"};
+                                        L"userenv.dll", L"dwmapi.dll"};
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
@@ -92,6 +92,9 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
     case SystemLibrary::Userenv:
         Bind(module, calls.createEnvironmentBlock, "CreateEnvironmentBlock");
         Bind(module, calls.destroyEnvironmentBlock, "DestroyEnvironmentBlock");
+        break;
+    case SystemLibrary::Dwmapi:
+        Bind(module, calls.dwmGetWindowAttribute, "DwmGetWindowAttribute");
         break;
     case SystemLibrary::Count:
         break;

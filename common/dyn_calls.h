@@ -12,7 +12,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Shcore, Userenv, Count };
+enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Shcore, Userenv, Dwmapi, Count };
 
 // Null where the system lacks the function or its library.
 struct DynCalls {
@@ -57,6 +57,8 @@ struct DynCalls {
     // userenv: only once Windows announces a changed environment.
     BOOL(WINAPI* createEnvironmentBlock)(void** environment, HANDLE token, BOOL inherit);
     BOOL(WINAPI* destroyEnvironmentBlock)(void* environment);
+    // dwmapi: only once a Store app is looked for.
+    HRESULT(WINAPI* dwmGetWindowAttribute)(HWND window, DWORD attribute, void* value, DWORD size);
 };
 
 // Read as it stands by code that runs only after its library was bound.

@@ -147,9 +147,11 @@ public:
         // The medium goes back to the source with the drop: the dialog gets
         // a copy of its own.
         HANDLE copy = OleDuplicateData(medium.hGlobal, static_cast<CLIPFORMAT>(m_format), 0);
-        if (copy && !PostMessageW(m_dialog, m_format == CF_HDROP ? WM_DROPFILES : WM_ITEMS_DROPPED,
-                                  reinterpret_cast<WPARAM>(copy), 0)) {
+        if (!copy || !PostMessageW(m_dialog, m_format == CF_HDROP ? WM_DROPFILES : WM_ITEMS_DROPPED,
+                                   reinterpret_cast<WPARAM>(copy), 0)) {
+            // Nothing was taken: the source must not think otherwise.
             GlobalFree(copy);
+            *effect = DROPEFFECT_NONE;
         }
         return S_OK;
     }

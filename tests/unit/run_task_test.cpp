@@ -735,6 +735,11 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
         {"an alias of this program", kAliasPath, AppExecLink({package, app, self, L"0"}), nullptr, front},
         {"an alias of another program", kAliasPath, AppExecLink({package, app, L"C:\\windows\\notepad.exe", L"0"}),
          nullptr, nullptr},
+        // Its program hands the window to another of the package: the app's id finds it.
+        {"an alias of an app shown by another program", kAliasPath,
+         AppExecLink({L"Contoso.Calc_8wekyb3d8bbwe", L"Contoso.Calc_8wekyb3d8bbwe!App", L"C:\\windows\\notepad.exe",
+                      L"0"}),
+         nullptr, front},
         {"an alias cut inside its target", kAliasPath, AppExecLink({package, app, self, L"0"}, IO_REPARSE_TAG_APPEXECLINK, 12),
          nullptr, nullptr},
         {"an alias without a target", kAliasPath, AppExecLink({package, app}), nullptr, nullptr},
