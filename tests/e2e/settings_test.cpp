@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <ole2.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <initializer_list>
@@ -323,25 +321,6 @@ void Answer(DWORD pid, HWND settings, const std::wstring& text, int answer) {
 
 // Export, then import on a clean store: a file of another kind changes
 // nothing; the exported one brings back the deleted task and its hotkey.
-// The source of a drag that lets go at its third look, once the target
-// under the cursor has had the drag enter and move over it.
-class ReleasingSource : public IDropSource {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = iid == IID_IUnknown || iid == IID_IDropSource ? this : nullptr;
-        return *object ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
-        return ++m_looks >= 3 ? DRAGDROP_S_DROP : S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
-private:
-    int m_looks = 0;
-};
-
 // An Internet Shortcut dragged from a folder onto the running settings
 // becomes a task for its address, named after it.
 TEST_F(TessalyTest, ADroppedInternetShortcutBecomesATaskForItsAddress) {
@@ -352,22 +331,11 @@ TEST_F(TessalyTest, ADroppedInternetShortcutBecomesATaskForItsAddress) {
     PostCommand(main, IDM_SETTINGS);
     HWND settings = WaitForDialog(L"Tessaly");
     ASSERT_NE(nullptr, settings);
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    PIDLIST_ABSOLUTE item = nullptr;
-    ASSERT_TRUE(SUCCEEDED(SHParseDisplayName(url.c_str(), nullptr, &item, 0, nullptr)));
-    static const ITEMIDLIST desktop = {};
-    LPCITEMIDLIST items[] = {item};
-    IDataObject* data = nullptr;
-    // Wine lacks SHCreateDataObject; the older call makes the same object.
-    ASSERT_TRUE(SUCCEEDED(CIDLData_CreateFromIDArray(&desktop, 1, items, &data)));
     RECT list;
     GetWindowRect(GetDlgItem(settings, IDC_LIST), &list);
-    SetCursorPos((list.left + list.right) / 2, (list.top + list.bottom) / 2);
-    ReleasingSource source;
-    DWORD effect = DROPEFFECT_NONE;
-    EXPECT_EQ(DRAGDROP_S_DROP, DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect));
-    data->Release();
-    CoTaskMemFree(item);
+    const std::wstring point =
+        std::to_wstring((list.left + list.right) / 2) + L" " + std::to_wstring((list.top + list.bottom) / 2);
+    EXPECT_EQ(0u, e2e::Process(L"tessaly_dragger.exe", L"\"" + url + L"\" " + point).WaitForExit());
     HWND editor = WaitForAnotherDialog(app->id(), {settings});
     ASSERT_NE(nullptr, editor);
     wchar_t text[MAX_PATH] = {};
@@ -379,7 +347,6 @@ TEST_F(TessalyTest, ADroppedInternetShortcutBecomesATaskForItsAddress) {
     PressButton(editor, IDOK);
     EXPECT_TRUE(PumpUntil([&] { return Rows(settings) == 2; }));
     CloseWithCloseBox(settings);
-    OleUninitialize();
     DeleteFileW(url.c_str());
 }
 
