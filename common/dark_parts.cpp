@@ -23,11 +23,6 @@ struct DarkCalls {
     HRESULT(WINAPI* setWindowTheme)(HWND window, LPCWSTR application, LPCWSTR classes);
 };
 
-template <typename Function>
-void Bind(HMODULE module, Function& function, const char* name) {
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // Lies about nothing, unlike the version functions under a manifest without
 // this Windows' compatibility entry.
 DWORD WindowsBuild() {

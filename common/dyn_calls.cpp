@@ -23,11 +23,6 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 
 namespace {
 
-template <typename Function>
-void Bind(HMODULE module, Function& function, const char* name) {
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll",
                                         L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll", L"shcore.dll",
                                         L"userenv.dll", L"dwmapi.dll"};

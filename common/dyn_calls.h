@@ -71,3 +71,10 @@ const DynCalls& BindDynCalls(SystemLibrary library);
 
 // A library of the system folder by name, or null.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// One function of `module` by name or ordinal, typed as `function` is; null
+// where the module lacks it.
+template <typename Function>
+void Bind(HMODULE module, Function& function, const char* name) {
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
