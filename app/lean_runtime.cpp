@@ -22,3 +22,23 @@ void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); 
 // A pure virtual function called during construction or destruction: the
 // library's own handler would bring the demangling terminate handler along.
 extern "C" void __cxa_pure_virtual() { std::abort(); }
+
+// The program's entry, in place of the C runtime's: that one parses the
+// command line into arguments, sets up floating-point and error reporting,
+// and thread-local storage, none of which the program uses, and is some 6 KB
+// of a program that must stay small. What it must keep doing is here: run the
+// constructors of the program's static objects (which register their
+// destructors), and run those destructors when the program ends.
+#include <windows.h>
+
+extern "C" void __main();
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int);
+
+// Destructors of static objects are registered with the C library's own
+// table, which its exit() runs.
+extern "C" int atexit(void (*function)()) { return _onexit(reinterpret_cast<_onexit_t>(function)) ? 0 : -1; }
+
+extern "C" void TessalyStart() {
+    __main();
+    std::exit(wWinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWDEFAULT));
+}

@@ -1,6 +1,7 @@
 // Process entry: one instance per logon session. A later start forwards its
 // command to the running one and ends.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 
@@ -24,7 +25,10 @@ void ForwardToRunningInstance() {
         // Still starting, or on its way out: nothing to talk to.
         return;
     }
-    UINT command = CommandFromWords(__argc, __wargv);
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    UINT command = CommandFromWords(argv ? argc : 0, argv);
+    LocalFree(argv);
     PostMessageW(running, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
