@@ -16,6 +16,7 @@
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
 #include "model/store.h"
+#include "windows/launcher_window.h"
 
 namespace {
 
@@ -45,21 +46,6 @@ void RestrictDllSearch() {
     }
 }
 
-int RunMessageLoop() {
-    MSG message;
-    BOOL result;
-    while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
-        if (result == -1) {
-            // Only a broken call fails, and it would fail for ever: end as
-            // the main window would.
-            return 0;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return static_cast<int>(message.wParam);
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
@@ -86,5 +72,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     // loop has, when no shell dialog can still be running on this thread.
     tessaly::unique_call<tessaly::EndShellUse> shellEnd;
     // The main window quits with 0: the program always ends with exit code 0.
+    ScheduleLauncherPreparation();
     return RunMessageLoop();
 }

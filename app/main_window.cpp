@@ -109,6 +109,7 @@ void MainOnDestroy() {
     if (g_settingsOpen) {
         SaveStore();
     }
+    EndLauncherPreparation();
     DestroyTaskImageList();
     g_taskList.Clear();
     g_trayIcon.Destroy();
@@ -178,6 +179,8 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         return 0;
     case IDM_SETTINGS:
         if (!DialogHeld(command)) {
+            // The dialog lists the tasks itself, and may change them.
+            EndLauncherPreparation();
             RunBusy([window] {
                 g_settingsOpen = true;
                 RunSettingsDialog();
@@ -338,6 +341,27 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+int RunMessageLoop() {
+    MSG message;
+    for (;;) {
+        // Work kept for idle moments goes a step at a time, and only while no
+        // message waits: a hotkey pressed meanwhile waits one step at most.
+        while (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) && PrepareLauncherStep()) {
+        }
+        const BOOL result = GetMessageW(&message, nullptr, 0, 0);
+        if (result == 0) {
+            return static_cast<int>(message.wParam);
+        }
+        if (result == -1) {
+            // Only a broken call fails, and it would fail for ever: end as
+            // the main window would.
+            return 0;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
     }
 }
 

@@ -15,3 +15,5 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 bool RegisterMainWindowClass(HINSTANCE instance);
 // Creates the hidden main window, which sets up the whole program.
 HWND CreateMainWindow(HINSTANCE instance);
+// The program's message loop, until the main window quits; its exit code.
+int RunMessageLoop();

@@ -291,6 +291,7 @@ struct KeptSearches {
 
 KeptSearches g_kept;
 bool g_memoActive = false;
+bool g_listingHeld = false;
 
 UINT HashText(const wchar_t* text) {
     UINT hash = 2166136261u;
@@ -481,7 +482,9 @@ CommandResolutionMemo::CommandResolutionMemo() {
     if (!g_memoActive) {
         g_memoActive = true;
         m_active = true;
-        CheckKeptSearches();
+        if (!g_listingHeld) {
+            CheckKeptSearches();
+        }
     }
 }
 
@@ -490,6 +493,15 @@ CommandResolutionMemo::~CommandResolutionMemo() {
         g_memoActive = false;
     }
 }
+
+void HoldCommandListing() {
+    if (!g_listingHeld) {
+        CheckKeptSearches();
+        g_listingHeld = true;
+    }
+}
+
+void ReleaseCommandListing() { g_listingHeld = false; }
 
 void ForgetCommandSearches() { g_kept = KeptSearches(); }
 

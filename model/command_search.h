@@ -74,6 +74,14 @@ private:
     bool m_active = false;
 };
 
+// A listing that spans many messages, for work done a step at a time while
+// the program is idle: the memos made while it is held belong to it, so what
+// one step found is kept for the next, and each folder is looked at once for
+// all of them. Between two steps no memo lives, so a task run meanwhile still
+// searches afresh. Not held while a memo lives.
+void HoldCommandListing();
+void ReleaseCommandListing();
+
 // Drops every kept answer, at the program's end.
 void ForgetCommandSearches();
 

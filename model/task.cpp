@@ -79,3 +79,13 @@ Task* TaskList::FindByNameWindow(HWND window) const {
     }
     return nullptr;
 }
+
+bool TaskNameHolds(const Task& task, const wchar_t* text) {
+    if (text[0] == L'\0') {
+        return true;
+    }
+    const wchar_t* name = task.Name[0] != L'\0' ? task.Name : task.File;
+    return FindNLSStringEx(LOCALE_NAME_USER_DEFAULT,
+                           FIND_FROMSTART | NORM_IGNORECASE | NORM_IGNOREWIDTH | NORM_IGNOREKANATYPE, name, -1, text,
+                           -1, nullptr, nullptr, nullptr, 0) >= 0;
+}

@@ -97,3 +97,8 @@ private:
 };
 
 extern TaskList g_taskList;
+
+// Whether the task's name (its command when it has none) holds `text`, as a
+// user typing it means: case, full- and half-width forms and hiragana against
+// katakana aside. Any task holds the empty text.
+bool TaskNameHolds(const Task& task, const wchar_t* text);

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "common/accessible_names.h"
 #include "common/dark_parts.h"
 #include "common/look.h"
 #include "common/program_state.h"
@@ -26,6 +27,12 @@ constexpr int kInset = 1;
 constexpr int kInitialColumnWidth = 400;
 // Where a context menu asked for from the keyboard opens, from the row's corner.
 constexpr int kKeyboardMenuOffset = 16;
+// The line above the rows that shows what was typed, and its text's margin.
+constexpr int kSearchLineHeight = 24;
+constexpr int kSearchMargin = 6;
+// How long after start-up the launcher's preparation begins: the logon's
+// other programs start meanwhile.
+constexpr UINT kPreparationDelay = 2000;
 // The user data of a launcher that is already on its way out.
 constexpr LONG_PTR kClosing = 1;
 
@@ -46,7 +53,29 @@ int g_menuDepth = 0;
 // The main window's command that waits for the launcher to close.
 UINT g_heldCommand = 0;
 
+// What the user typed since the launcher opened: only the rows whose name
+// holds it are listed.
+wchar_t g_search[kTextFieldLength];
+size_t g_searchLength = 0;
+// Every row of this opening, found or grey as the opening saw it: the rows a
+// search leaves are put back from here, not looked for again.
+struct ListedRow {
+    Task* task;
+    bool found;
+};
+tessaly::GrowableArray<ListedRow> g_rows;
+// The work area the launcher opened in; its size follows the rows listed.
+RECT g_workArea;
+
+enum Preparation { kNotAsked, kWaiting, kRunning, kEnded };
+Preparation g_preparation = kNotAsked;
+// The next task to prepare, and the scale its image is taken at.
+size_t g_preparedTasks = 0;
+UINT g_preparedDpi = tessaly::kBaseDpi;
+
 bool IsClosing(HWND window) { return GetWindowLongPtrW(window, GWLP_USERDATA) == kClosing; }
+
+void LauncherOnSize(HWND window, int width, int height);
 
 // Closes from the queue, once the handler that asked has returned: destroying
 // from a deactivation would activate another window and nest until the system
@@ -96,11 +125,112 @@ void SelectOnly(HWND list, int from, int to) {
     SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(to), FALSE);
 }
 
+// The line of the typed text, shown above the rows while there is one.
+int SearchLineHeight() { return g_searchLength > 0 ? tessaly::ScaleTo(kSearchLineHeight, g_dpi) : 0; }
+
+// The launcher's height follows the rows listed, its top edge staying where
+// it opened: what is typed never moves the rows under the cursor.
+void FitToRows(HWND window, int rows) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const LONGLONG height =
+        static_cast<LONGLONG>(g_rowHeight) * rows + 2 * tessaly::ScaleTo(kInset, g_dpi) + SearchLineHeight();
+    const LONGLONG bottom = rect.top + height < g_workArea.bottom ? rect.top + height : g_workArea.bottom;
+    SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, static_cast<int>(bottom - rect.top),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The line may come or go at the same size.
+    RECT client;
+    GetClientRect(window, &client);
+    LauncherOnSize(window, client.right, client.bottom);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+// Lists the rows of this opening whose names hold the typed text, the first
+// one selected while there is a text.
+void ListMatchingRows(HWND window) {
+    HWND list = ListOf(window);
+    g_search[g_searchLength] = L'\0';
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    int listed = 0;
+    for (const ListedRow& row : g_rows) {
+        if (TaskNameHolds(*row.task, g_search)) {
+            InsertTaskRow(window, row.task, g_searchLength > 0 && listed == 0, 0, -1, row.found);
+            ++listed;
+        }
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    FitToRows(window, listed);
+    // Screen readers hear the text as the list's name.
+    tessaly::AccessibleNames names;
+    if (g_searchLength > 0) {
+        names.Set(list, g_search);
+    } else {
+        names.Clear(list);
+    }
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, list, OBJID_CLIENT, CHILDID_SELF);
+}
+
+// A typed character narrows the rows, Backspace takes the last one back; the
+// list's own search by first letters never sees them.
+void LauncherOnChar(HWND window, wchar_t typed) {
+    if (typed == L'\b') {
+        if (g_searchLength == 0) {
+            return;
+        }
+        --g_searchLength;
+        // A character outside the first plane goes whole.
+        if (g_searchLength > 0 && IS_LOW_SURROGATE(g_search[g_searchLength]) &&
+            IS_HIGH_SURROGATE(g_search[g_searchLength - 1])) {
+            --g_searchLength;
+        }
+    } else if (typed >= L' ' && typed != 0x7F && g_searchLength + 1 < kTextFieldLength) {
+        g_search[g_searchLength++] = typed;
+    } else {
+        return;
+    }
+    ListMatchingRows(window);
+}
+
+// The frame about the list, in the theme's colour, and the typed text above
+// the rows.
+void LauncherOnPaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    SetDCBrushColor(dc, g_palette.frame);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    if (g_searchLength > 0) {
+        const int inset = tessaly::ScaleTo(kInset, g_dpi);
+        // Its last pixels are the frame's, which parts it from the rows.
+        RECT line = {inset, inset, client.right - inset, SearchLineHeight()};
+        SetDCBrushColor(dc, g_palette.background);
+        FillRect(dc, &line, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        const int margin = tessaly::ScaleTo(kSearchMargin, g_dpi);
+        line.left += margin;
+        line.right -= margin;
+        HGDIOBJ font = SelectObject(dc, g_listFont ? g_listFont.get() : GetStockObject(DEFAULT_GUI_FONT));
+        SetTextColor(dc, g_palette.text);
+        SetBkMode(dc, TRANSPARENT);
+        DrawTextW(dc, g_search, static_cast<int>(g_searchLength), &line,
+                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        SelectObject(dc, font);
+    }
+    EndPaint(window, &paint);
+}
+
 // Up from the first row and Down from the last wrap around; so do both from
 // no focused row. True when the key was taken.
 bool LauncherOnKeyDown(HWND window, UINT vk) {
     if (vk == VK_ESCAPE) {
-        CloseLauncher(window);
+        // The first one takes back what was typed.
+        if (g_searchLength > 0) {
+            g_searchLength = 0;
+            ListMatchingRows(window);
+        } else {
+            CloseLauncher(window);
+        }
         return true;
     }
     if (vk != VK_UP && vk != VK_DOWN) {
@@ -179,7 +309,9 @@ void LauncherOnContextMenu(HWND window, LPARAM lParam) {
 void LauncherOnSize(HWND window, int width, int height) {
     HWND list = ListOf(window);
     const int inset = tessaly::ScaleTo(kInset, g_dpi);
-    MoveWindow(list, inset, inset, width - 2 * inset, height - 2 * inset, TRUE);
+    const int line = SearchLineHeight();
+    height -= line;
+    MoveWindow(list, inset, inset + line, width - 2 * inset, height - 2 * inset, TRUE);
     // A column wider than the list keeps a horizontal scroll bar, which takes
     // the height the rows need and so keeps a vertical one too: narrow it
     // first, so the list's scroll bars reflect its rows alone.
@@ -224,9 +356,12 @@ void FillList(HWND window, HWND list) {
     InsertListColumn(list, 0, kInitialColumnWidth, title);
     // Drawn once, when it is shown, not after every row.
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    g_rows.clear();
     for (const auto& task : g_taskList) {
         if (task->ShowLauncher) {
-            InsertTaskRow(window, task.get(), 0, 0, -1);
+            const int row = InsertTaskRow(window, task.get(), 0, 0, -1);
+            const bool grey = (SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_CUT) & LVIS_CUT) != 0;
+            g_rows.push_back({task.get(), !grey});
         }
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
@@ -248,14 +383,6 @@ void StyleList(HWND list, POINT point) {
     }
 }
 
-// The frame about the list, in the theme's colour.
-void LauncherOnEraseBackground(HWND window, HDC dc) {
-    RECT client;
-    GetClientRect(window, &client);
-    SetDCBrushColor(dc, g_palette.frame);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-}
-
 LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
     HWND list = CreateWindowExW(0, WC_LISTVIEWW, nullptr,
                                 WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_NOCOLUMNHEADER,
@@ -273,6 +400,7 @@ LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
     SendMessageW(list, LVM_SETHOVERTIME, 0, 1);
     SendMessageW(list, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     const POINT point = *static_cast<const POINT*>(create->lpCreateParams);
+    g_searchLength = 0;
     StyleList(list, point);
     FillList(window, list);
 
@@ -280,7 +408,8 @@ LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
     g_rowHeight = RowHeight(list, rows);
     const LauncherGeometry geometry = {tessaly::ScaleTo(kWidth, g_dpi), g_rowHeight,
                                        2 * tessaly::ScaleTo(kInset, g_dpi)};
-    RECT rect = ComputeLauncherRect(point, rows, geometry, WorkAreaAt(point));
+    g_workArea = WorkAreaAt(point);
+    RECT rect = ComputeLauncherRect(point, rows, geometry, g_workArea);
     SetWindowPos(window, HWND_TOPMOST, rect.left, rect.top, rect.right - rect.left,
                  rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
     ForceForegroundWindow(window);
@@ -294,6 +423,10 @@ void LauncherOnDestroy(HWND window) {
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
     SendMessageW(list, WM_SETFONT, 0, FALSE);
     g_listFont.reset();
+    if (g_searchLength > 0) {
+        tessaly::AccessibleNames().Clear(list);
+    }
+    g_rows.clear();
     if (g_listProc) {
         SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
         g_listProc = nullptr;
@@ -380,6 +513,9 @@ LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM
         }
         break;
     }
+    case WM_CHAR:
+        LauncherOnChar(GetParent(list), static_cast<wchar_t>(wParam));
+        return 0;
     case WM_KEYDOWN:
         // The list would move its focus once more whatever the launcher
         // answers to its key notification, so the wrapping keys stop here.
@@ -406,8 +542,10 @@ LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LP
         LauncherOnSize(window, LOWORD(lParam), HIWORD(lParam));
         break;
     case WM_ERASEBKGND:
-        LauncherOnEraseBackground(window, reinterpret_cast<HDC>(wParam));
         return 1;
+    case WM_PAINT:
+        LauncherOnPaint(window);
+        return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
             CloseLauncher(window);
@@ -447,7 +585,51 @@ bool HoldUntilLauncherCloses(UINT command) {
     return true;
 }
 
+void ScheduleLauncherPreparation() {
+    if (g_preparation == kNotAsked &&
+        SetTimer(nullptr, 0, kPreparationDelay, [](HWND, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(nullptr, timer);
+            if (g_preparation == kWaiting) {
+                StartLauncherPreparation();
+            }
+        })) {
+        g_preparation = kWaiting;
+    }
+}
+
+void StartLauncherPreparation() {
+    g_preparation = kRunning;
+    g_preparedTasks = 0;
+    // The tray icon's monitor, where the launcher opens from its click.
+    g_preparedDpi = tessaly::DpiAt(POINT{0, 0});
+    HoldCommandListing();
+}
+
+bool PrepareLauncherStep() {
+    if (g_preparation != kRunning) {
+        return false;
+    }
+    if (g_preparedTasks < g_taskList.Count()) {
+        PrepareTaskImage(g_preparedDpi, g_taskList.At(g_preparedTasks++));
+        return true;
+    }
+    EndLauncherPreparation();
+    // What the work brought in besides the images goes back, as after a launcher.
+    tessaly::TrimWorkingSet();
+    return false;
+}
+
+void EndLauncherPreparation() {
+    if (g_preparation == kRunning) {
+        ReleaseCommandListing();
+    }
+    g_preparation = kEnded;
+}
+
+size_t PreparedTasks() { return g_preparedTasks; }
+
 bool ShowLauncherWindow(POINT point) {
+    EndLauncherPreparation();
     tessaly::PrepareListsAndDialogs();
     // Not from inside the old one's handlers (the main window opens none while
     // its menu runs): the two would share the list's saved procedure.

@@ -15,6 +15,19 @@ LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM
 // could not be created.
 bool ShowLauncherWindow(POINT point);
 
+// Readies what the launcher's first opening would take (each task's command
+// found, its image made), one task at a time while the program has nothing
+// else to do, so that opening does only what changed since. Scheduled at
+// start-up to begin a moment later; any opening of the launcher or the
+// settings ends it, using what is ready and doing the rest as ever.
+void ScheduleLauncherPreparation();
+void StartLauncherPreparation();
+// One task; false when there is nothing (more) to do.
+bool PrepareLauncherStep();
+void EndLauncherPreparation();
+// How many tasks the preparation has taken so far.
+size_t PreparedTasks();
+
 // True while the shell's menu of a launcher row, or a dialog the shell opened
 // from it, runs its own message loop above the launcher's handler.
 bool IsLauncherMenuOpen();

@@ -295,13 +295,16 @@ bool DropUnusedImages() {
 
 }  // namespace
 
-void BuildTaskImageList(UINT dpi) {
+namespace {
+
+// The image list for icons at `dpi`: the kept one while its size is right,
+// else a new, empty one. False where the system has no image lists.
+bool ReadyImageList(UINT dpi) {
     tessaly::PrepareListsAndDialogs();
     const DynCalls& calls = BindDynCalls(SystemLibrary::Comctl32);
     if (!calls.imageListCreate) {
-        return;
+        return false;
     }
-    CommandResolutionMemo memo;
     // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
     const int width = g_iconShell.metricFor(SM_CXICON, dpi);
     const int height = g_iconShell.metricFor(SM_CYICON, dpi);
@@ -314,6 +317,23 @@ void BuildTaskImageList(UINT dpi) {
             calls.imageListCreate(width, height, ILC_COLOR32 | ILC_MASK, static_cast<int>(g_taskList.Count()), 0));
         g_kept.list = g_taskImageList.get();
     }
+    return true;
+}
+
+}  // namespace
+
+void PrepareTaskImage(UINT dpi, Task* task) {
+    if (ReadyImageList(dpi)) {
+        CommandResolutionMemo memo;
+        task->ImageIndex = ImageOf(*task);
+    }
+}
+
+void BuildTaskImageList(UINT dpi) {
+    if (!ReadyImageList(dpi)) {
+        return;
+    }
+    CommandResolutionMemo memo;
     for (size_t i = 0; i < g_kept.images.size(); ++i) {
         KeptImage& kept = g_kept.images[i];
         kept.used = false;
@@ -383,10 +403,12 @@ void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowT
     }
 }
 
-int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row) {
+int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row, int found) {
     HWND list = ListOf(window);
-    wchar_t resolved[MAX_PATH];
-    bool found = ResolveCommand(task->File, resolved) != 0;
+    if (found < 0) {
+        wchar_t resolved[MAX_PATH];
+        found = ResolveCommand(task->File, resolved);
+    }
 
     wchar_t text[kRowTextLength];
     FormatTaskRowText(*task, showCommand != 0, text);

@@ -48,6 +48,9 @@ constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
 void BuildTaskImageList(UINT dpi);
 // Also forgets the kept command searches.
 void DestroyTaskImageList();
+// Takes one task's image (and finds its command) ahead of the next
+// BuildTaskImageList at `dpi`, which then finds it kept.
+void PrepareTaskImage(UINT dpi, Task* task);
 
 // The icon of a task with these values: the icon file's large icon, else its
 // small one, else the shell's icon of the command; null when none. The caller
@@ -63,8 +66,9 @@ LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw,
 // has no name.
 void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowTextLength]);
 
-// Inserts a task's row at `row` (-1 appends); the row's index, or -1.
-int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row);
+// Inserts a task's row at `row` (-1 appends); the row's index, or -1. The row
+// is grey when `found` is 0; -1 looks for the command now.
+int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row, int found = -1);
 
 // Brings the task's item ID list in step with its command as found now:
 // emptied when the command cannot be found, rebuilt when it names another

@@ -451,6 +451,38 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
     EXPECT_NE(nullptr, NameWindow(L"記録"));
 }
 
+// Typed letters leave the rows whose names hold them; Enter runs the first.
+TEST_F(RunTaskTest, LauncherFindsATaskByTypingAndRunsItWithEnter) {
+    e2e::WriteStore({{MOD_CONTROL | MOD_ALT, '1', L"notepad", L"Notepad"},
+                     {MOD_CONTROL | MOD_ALT, '2', L"regedit", L"Registry Editor"},
+                     {MOD_CONTROL | MOD_ALT, '3', L"tessaly_recorder", L"Recorder"}},
+                    3);
+    Start();
+    SetCursorPos(640, 400);
+    e2e::Process second(L"Tessaly.exe", L"launcher");
+    EXPECT_EQ(0u, second.WaitForExit());
+    HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+    ASSERT_NE(nullptr, launcher);
+    HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == launcher; }));
+    const struct {
+        WORD key;
+        int rows;
+    } typed[] = {{'R', 2}, {'E', 2}, {'C', 1}};
+    for (const auto& step : typed) {
+        e2e::PressKeys({step.key});
+        EXPECT_TRUE(PumpUntil([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == step.rows; })) << step.key;
+        if (step.key == 'E') {
+            e2e::Screenshot(L"launcher-typed", launcher);
+        }
+    }
+    e2e::PressKeys({VK_RETURN});
+    Record record;
+    ASSERT_TRUE(PumpUntil([&] { return ReadRecord(output, record); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(launcher); }));
+    EXPECT_NE(nullptr, NameWindow(L"Recorder"));
+}
+
 // What the launcher keeps from one opening to the next never hides a change:
 // a command that appeared on PATH meanwhile is no longer grey.
 TEST_F(RunTaskTest, LauncherShowsACommandThatAppearedOnThePathSinceItsLastOpening) {

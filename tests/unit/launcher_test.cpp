@@ -602,6 +602,86 @@ TEST_F(LauncherTest, AButtonReleasedOverARowRunsItOnce) {
     }
 }
 
+HWND g_renamed = nullptr;
+void CALLBACK RecordNameChange(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) { g_renamed = window; }
+
+// What is typed narrows the rows to the names that hold it, whatever the case,
+// the width or the kana; the launcher keeps its top edge as it shrinks.
+TEST_F(LauncherTest, TypingNarrowsTheRowsToTheNamesThatHoldTheText) {
+    AddTask(L"notepad", L"Notepad");
+    AddTask(L"notepad", L"メモ帳");
+    AddTask(L"regedit", L"Registry Editor");
+    AddTask(L"calc");  // no name: its command is what is looked in
+    AddTask(L"tessaly-missing-command", L"Missing editor");
+    Open();
+    RECT opened;
+    GetWindowRect(launcher, &opened);
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                         RecordNameChange, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    constexpr wchar_t kEscape = 0x1B, kBack = 0x08;
+    const int line = 24 + 2;  // the typed text's line, and the frame
+    const struct {
+        const wchar_t* keys;  // characters as WM_CHAR; Escape as a key press
+        std::vector<const wchar_t*> rows;
+        int height;  // 0: as opened
+    } steps[] = {
+        {L"E", {L"Notepad", L"Registry Editor", L"Missing editor"}, 3 * 33 + line},
+        {L"d", {L"Registry Editor", L"Missing editor"}, 2 * 33 + line},
+        {L"\x08", {L"Notepad", L"Registry Editor", L"Missing editor"}, 3 * 33 + line},
+        {L"\x1B", {L"Notepad", L"メモ帳", L"Registry Editor", L"calc", L"Missing editor"}, 0},
+        {L"CALC", {L"calc"}, 33 + line},
+        {L"\x1Bめも", {L"メモ帳"}, 33 + line},          // hiragana finds katakana
+        {L"\x1B\xFF92\xFF93", {L"メモ帳"}, 33 + line},  // half-width finds full-width
+        {L"x", {}, line},                                // no match: the text stays
+        {L"\x08\x08\x08", {L"Notepad", L"メモ帳", L"Registry Editor", L"calc", L"Missing editor"}, 0},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(step.keys)));
+        g_renamed = nullptr;
+        for (const wchar_t* key = step.keys; *key; ++key) {
+            if (*key == kEscape) {
+                SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+            } else {
+                SendMessageW(list, WM_CHAR, *key, 0);
+            }
+        }
+        test::PumpMessages();
+        ASSERT_TRUE(IsWindow(launcher));
+        std::vector<std::wstring> rows;
+        for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+            Task* task = GetRowTask(launcher, row);
+            rows.push_back(task->Name[0] ? task->Name : task->File);
+        }
+        EXPECT_EQ(std::vector<std::wstring>(step.rows.begin(), step.rows.end()), rows);
+        // The first row found is the one Enter runs; with no text, none is chosen.
+        EXPECT_EQ(step.height && !rows.empty() ? 0 : -1, FindSelectedRow(list, -1));
+        RECT now;
+        GetWindowRect(launcher, &now);
+        EXPECT_EQ(opened.top, now.top);
+        EXPECT_EQ(step.height ? step.height : opened.bottom - opened.top, now.bottom - now.top);
+        EXPECT_EQ(list, g_renamed);
+        if (step.keys[0] == L'x') {
+            SendMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+            EXPECT_TRUE(TakeRunRequests().empty());
+        }
+    }
+    UnhookWinEvent(hook);
+    // Enter runs the row found; a new opening lists everything again.
+    SendMessageW(list, WM_CHAR, kBack, 0);
+    SendMessageW(list, WM_CHAR, L'r', 0);
+    SendMessageW(list, WM_CHAR, L'e', 0);
+    SendMessageW(list, WM_CHAR, L'g', 0);
+    SendMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(std::vector<Task*>{g_taskList.At(2)}, TakeRunRequests());
+    test::PumpMessages();
+    Open();
+    EXPECT_EQ(5, ListView_GetItemCount(list));
+    // The first Escape with no text closes it.
+    SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    test::PumpMessages();
+    EXPECT_FALSE(IsWindow(launcher));
+}
+
 TEST_F(LauncherTest, ASecondLauncherReplacesTheFirst) {
     AddTask(L"notepad");
     AddTask(L"regedit");
@@ -899,6 +979,61 @@ TEST_F(LauncherTest, AnOpeningTakesAgainOnlyWhatChangedAndShowsWhatAFreshOneWoul
     int width = 0, height = 0;
     ImageList_GetIconSize(g_taskImageList.get(), &width, &height);
     EXPECT_EQ(48, width);
+}
+
+size_t g_preparedAtRun = 0;
+BOOL WINAPI RecordRunDuringPreparation(DWORD) {
+    g_preparedAtRun = PreparedTasks();
+    PostQuitMessage(0);
+    return TRUE;
+}
+HINSTANCE WINAPI ExecuteNothing(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) { return reinterpret_cast<HINSTANCE>(42); }
+
+// Prepared at idle, the first opening finds every command and picture kept;
+// a hotkey pressed meanwhile waits for no more than the step under way.
+TEST_F(LauncherTest, TheFirstOpeningAfterThePreparationSearchesAndTakesNothing) {
+    CommandFolder folder;
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 6; ++i) {
+        files.push_back(L"prepared" + std::to_wstring(i) + L".exe");
+        folder.Copy(L"notepad.exe", files.back());
+        AddTask(files.back().c_str(), files.back().c_str());
+    }
+    folder.Settle(files);
+    Task* hotkey = AddTask(L"notepad", L"hotkey");
+    hotkey->fsModifiers = MOD_CONTROL | MOD_ALT;
+    hotkey->vk = 'R';
+    CountedShell counted;
+    const RunShell saved = g_runShell;
+    g_runShell = {ExecuteNothing, saved.playSound, RecordRunDuringPreparation};
+    StartLauncherPreparation();
+    ASSERT_TRUE(PrepareLauncherStep());
+    PostMessageW(g_mainWindow, WM_HOTKEY, 0, MAKELPARAM(MOD_CONTROL | MOD_ALT, 'R'));
+    RunMessageLoop();
+    g_runShell = saved;
+    EXPECT_EQ(1u, g_preparedAtRun);
+    while (PrepareLauncherStep()) {
+    }
+    EXPECT_EQ(g_taskList.Count(), PreparedTasks());
+    EXPECT_FALSE(g_searched.empty());
+    for (const auto& file : files) {
+        EXPECT_EQ(1u, g_taken.count(file)) << file;
+    }
+    g_searched.clear();
+    g_taken.clear();
+    Open();
+    EXPECT_EQ(std::set<std::wstring>{}, g_searched);
+    EXPECT_EQ(std::set<std::wstring>{}, g_taken);
+    ASSERT_EQ(7, ListView_GetItemCount(list));
+    for (int row = 0; row < 7; ++row) {
+        EXPECT_GE(GetRowTask(launcher, row)->ImageIndex, 0);
+        EXPECT_EQ(0u, ListView_GetItemState(list, row, LVIS_CUT));
+    }
+    if (hotkey->NameWindow) {
+        KillTimer(g_mainWindow, reinterpret_cast<UINT_PTR>(hotkey->NameWindow));
+        DestroyWindow(hotkey->NameWindow);
+        hotkey->NameWindow = nullptr;
+    }
 }
 
 // The volume and attribute calls the kept answers rest on, as a removable
