@@ -25,10 +25,11 @@ extern "C" void __cxa_pure_virtual() { std::abort(); }
 
 // The program's entry, in place of the C runtime's: that one parses the
 // command line into arguments, sets up floating-point and error reporting,
-// and thread-local storage, none of which the program uses, and is some 6 KB
+// and thread-local storage, none of which the program uses, and is some 8 KB
 // of a program that must stay small. What it must keep doing is here: run the
 // constructors of the program's static objects (which register their
 // destructors), and run those destructors when the program ends.
+#ifndef _MSC_VER
 #include <windows.h>
 
 extern "C" void __main();
@@ -42,3 +43,4 @@ extern "C" void TessalyStart() {
     __main();
     std::exit(wWinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWDEFAULT));
 }
+#endif

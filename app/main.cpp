@@ -71,7 +71,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     // COM and OLE, if the program came to start them, end once the message
     // loop has, when no shell dialog can still be running on this thread.
     tessaly::unique_call<tessaly::EndShellUse> shellEnd;
-    // The main window quits with 0: the program always ends with exit code 0.
     ScheduleLauncherPreparation();
+    // The main window quits with 0: the program always ends with exit code 0.
     return RunMessageLoop();
 }

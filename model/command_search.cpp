@@ -495,7 +495,7 @@ CommandResolutionMemo::~CommandResolutionMemo() {
 }
 
 void HoldCommandListing() {
-    if (!g_listingHeld) {
+    if (!g_listingHeld && !g_memoActive) {
         CheckKeptSearches();
         g_listingHeld = true;
     }

@@ -86,6 +86,8 @@ bool TaskNameHolds(const Task& task, const wchar_t* text) {
     }
     const wchar_t* name = task.Name[0] != L'\0' ? task.Name : task.File;
     return FindNLSStringEx(LOCALE_NAME_USER_DEFAULT,
-                           FIND_FROMSTART | NORM_IGNORECASE | NORM_IGNOREWIDTH | NORM_IGNOREKANATYPE, name, -1, text,
-                           -1, nullptr, nullptr, nullptr, 0) >= 0;
+                           // Punctuation counts as typed: a word sort
+                           // would pass over a hyphen or an apostrophe.
+                           FIND_FROMSTART | NORM_IGNORECASE | NORM_IGNOREWIDTH | NORM_IGNOREKANATYPE | SORT_STRINGSORT,
+                           name, -1, text, -1, nullptr, nullptr, nullptr, 0) >= 0;
 }

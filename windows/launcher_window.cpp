@@ -66,6 +66,11 @@ struct ListedRow {
 tessaly::GrowableArray<ListedRow> g_rows;
 // The work area the launcher opened in; its size follows the rows listed.
 RECT g_workArea;
+// Where the mouse was last seen over the list. The system tells a window of
+// a mouse that did not move when the window under it moves or changes size:
+// each typed character would then hand the selection to the row under a
+// resting mouse, away from the first row found.
+POINT g_mouse;
 
 enum Preparation { kNotAsked, kWaiting, kRunning, kEnded };
 Preparation g_preparation = kNotAsked;
@@ -174,6 +179,14 @@ void ListMatchingRows(HWND window) {
 // A typed character narrows the rows, Backspace takes the last one back; the
 // list's own search by first letters never sees them.
 void LauncherOnChar(HWND window, wchar_t typed) {
+    // A character outside the first plane comes in two halves; the first
+    // leaves room for the second and waits for it.
+    if (IS_HIGH_SURROGATE(typed)) {
+        if (g_searchLength + 2 < kTextFieldLength) {
+            g_search[g_searchLength++] = typed;
+        }
+        return;
+    }
     if (typed == L'\b') {
         if (g_searchLength == 0) {
             return;
@@ -213,8 +226,11 @@ void LauncherOnPaint(HWND window) {
         HGDIOBJ font = SelectObject(dc, g_listFont ? g_listFont.get() : GetStockObject(DEFAULT_GUI_FONT));
         SetTextColor(dc, g_palette.text);
         SetBkMode(dc, TRANSPARENT);
+        // A text longer than the line shows its end, where the typing is.
+        SIZE extent = {};
+        GetTextExtentPoint32W(dc, g_search, static_cast<int>(g_searchLength), &extent);
         DrawTextW(dc, g_search, static_cast<int>(g_searchLength), &line,
-                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (extent.cx > line.right - line.left ? DT_RIGHT : 0));
         SelectObject(dc, font);
     }
     EndPaint(window, &paint);
@@ -409,6 +425,7 @@ LRESULT LauncherOnCreate(HWND window, const CREATESTRUCTW* create) {
     const LauncherGeometry geometry = {tessaly::ScaleTo(kWidth, g_dpi), g_rowHeight,
                                        2 * tessaly::ScaleTo(kInset, g_dpi)};
     g_workArea = WorkAreaAt(point);
+    GetCursorPos(&g_mouse);
     RECT rect = ComputeLauncherRect(point, rows, geometry, g_workArea);
     SetWindowPos(window, HWND_TOPMOST, rect.left, rect.top, rect.right - rect.left,
                  rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
@@ -513,9 +530,25 @@ LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM
         }
         break;
     }
+    case WM_MOUSEMOVE: {
+        POINT mouse = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ClientToScreen(list, &mouse);
+        if (mouse.x == g_mouse.x && mouse.y == g_mouse.y) {
+            return 0;
+        }
+        g_mouse = mouse;
+        break;
+    }
     case WM_CHAR:
+    case WM_IME_CHAR:
         LauncherOnChar(GetParent(list), static_cast<wchar_t>(wParam));
         return 0;
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_COMPOSITION:
+    case WM_IME_ENDCOMPOSITION:
+        // The input method's own window composes; the list, which would take
+        // the composition for its search by first letters, never sees it.
+        return DefWindowProcW(list, message, wParam, lParam);
     case WM_KEYDOWN:
         // The list would move its focus once more whatever the launcher
         // answers to its key notification, so the wrapping keys stop here.
@@ -600,7 +633,8 @@ void ScheduleLauncherPreparation() {
 void StartLauncherPreparation() {
     g_preparation = kRunning;
     g_preparedTasks = 0;
-    // The tray icon's monitor, where the launcher opens from its click.
+    // The primary monitor's, where the taskbar and its tray icon usually are:
+    // an opening on another scale takes the pictures again.
     g_preparedDpi = tessaly::DpiAt(POINT{0, 0});
     HoldCommandListing();
 }

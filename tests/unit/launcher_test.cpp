@@ -621,7 +621,7 @@ TEST_F(LauncherTest, TypingNarrowsTheRowsToTheNamesThatHoldTheText) {
     constexpr wchar_t kEscape = 0x1B, kBack = 0x08;
     const int line = 24 + 2;  // the typed text's line, and the frame
     const struct {
-        const wchar_t* keys;  // characters as WM_CHAR; Escape as a key press
+        const wchar_t* keys;  // typed characters; Escape as a key press
         std::vector<const wchar_t*> rows;
         int height;  // 0: as opened
     } steps[] = {
@@ -642,7 +642,8 @@ TEST_F(LauncherTest, TypingNarrowsTheRowsToTheNamesThatHoldTheText) {
             if (*key == kEscape) {
                 SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
             } else {
-                SendMessageW(list, WM_CHAR, *key, 0);
+                // Japanese comes from the input method.
+                SendMessageW(list, *key >= 0x3000 ? WM_IME_CHAR : WM_CHAR, *key, 0);
             }
         }
         test::PumpMessages();
@@ -666,6 +667,25 @@ TEST_F(LauncherTest, TypingNarrowsTheRowsToTheNamesThatHoldTheText) {
         }
     }
     UnhookWinEvent(hook);
+    // The mouse resting over a row as the rows change: the system's report of
+    // it, at the same place, leaves the first row found selected.
+    SendMessageW(list, WM_CHAR, L'e', 0);
+    RECT second = {LVIR_BOUNDS};
+    ListView_GetItemRect(list, 1, &second, LVIR_BOUNDS);
+    POINT resting = {40, (second.top + second.bottom) / 2};
+    ClientToScreen(list, &resting);
+    SetCursorPos(resting.x, resting.y);
+    ScreenToClient(list, &resting);
+    SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(resting.x, resting.y));
+    test::PumpUntil([&] { return FindSelectedRow(list, -1) == 1; });
+    SendMessageW(list, WM_CHAR, L'd', 0);
+    SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(resting.x, resting.y));
+    // Long enough for the list's hover selection, which takes a moment.
+    test::PumpUntil([&] { return FindSelectedRow(list, -1) != 0; }, 1000);
+    EXPECT_EQ(0, FindSelectedRow(list, -1));
+    SetCursorPos(1270, 790);
+    SendMessageW(list, WM_CHAR, kBack, 0);
+    SendMessageW(list, WM_CHAR, kBack, 0);
     // Enter runs the row found; a new opening lists everything again.
     SendMessageW(list, WM_CHAR, kBack, 0);
     SendMessageW(list, WM_CHAR, L'r', 0);
