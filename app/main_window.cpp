@@ -113,6 +113,7 @@ void MainOnDestroy() {
     DestroyTaskImageList();
     g_taskList.Clear();
     g_trayIcon.Destroy();
+    DestroySpareNameWindow();
     DeleteDisplayFont();
     QuilletUninitialize();
     // COM and OLE, started by the first list, dialog or run, end with the

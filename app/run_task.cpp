@@ -26,9 +26,7 @@ void ShowNameWindow(Task& task) {
         task.NameWindow = nullptr;
     }
     if (!task.NameWindow) {
-        task.NameWindow = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kNameWindowClass,
-                                          task.Name, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                          g_instance, nullptr);
+        task.NameWindow = OpenNameWindow(task.Name);
     }
     if (task.NameWindow) {
         // Shown without activation: the user's window keeps the keyboard, and

@@ -4,6 +4,7 @@
 #include "common/program_state.h"
 #include "common/unique_handles.h"
 #include "model/display_settings.h"
+#include "model/task.h"
 #include "windows/name_accessible.h"
 
 const wchar_t kNameWindowClass[] = L"Tessaly_NameWindowClass";
@@ -16,6 +17,11 @@ struct NameText {
     int length;
     explicit NameText(HWND window) : length(GetWindowTextW(window, text, MAX_PATH)) {}
 };
+
+// The window of the name whose time ended last, hidden and kept for the
+// next name: making a top-most layered window is most of what showing a
+// name costs, and the run of the task waits on it.
+HWND g_spare = nullptr;
 
 int FadeStep(HWND window) { return static_cast<int>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
 void SetFadeStep(HWND window, int step) { SetWindowLongPtrW(window, GWLP_USERDATA, step); }
@@ -36,7 +42,8 @@ SIZE MeasureText(HWND window) {
     return extent;
 }
 
-void NameOnCreate(HWND window) {
+// At creation, and again for a kept window given a new name.
+void BeginShowing(HWND window) {
     if (g_dynCalls.setLayeredWindowAttributes) {
         SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
         if (g_displaySettings.Fade) {
@@ -55,7 +62,29 @@ void NameOnCreate(HWND window) {
     if (PlaceNameWindow(g_displaySettings.Location, extent, screen, margin, corner)) {
         SetWindowPos(window, nullptr, corner.x, corner.y, extent.cx, extent.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        // Not shown at all: a kept window has the last name's size.
+        SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+}
+
+// The end of a name's display: the window is kept hidden for the next name
+// unless one is kept already.
+void Retire(HWND window) {
+    KillTimer(window, kFadeInTimer);
+    KillTimer(window, kFadeOutTimer);
+    // Closed by someone else before its time, it is still a task's.
+    while (Task* task = g_taskList.FindByNameWindow(window)) {
+        task->NameWindow = nullptr;
+    }
+    KillTimer(g_mainWindow, reinterpret_cast<UINT_PTR>(window));
+    if (g_spare && g_spare != window) {
+        DestroyWindow(window);
+        return;
+    }
+    ShowWindow(window, SW_HIDE);
+    SetWindowTextW(window, L"");
+    g_spare = window;
 }
 
 void NameOnPaint(HWND window) {
@@ -86,8 +115,7 @@ void NameOnTimer(HWND window, UINT_PTR timer) {
     if (step >= kFadeSteps) {
         KillTimer(window, kFadeInTimer);
     } else if (step <= 0) {
-        KillTimer(window, kFadeOutTimer);
-        DestroyWindow(window);
+        Retire(window);
     }
 }
 
@@ -97,7 +125,7 @@ void NameOnClose(HWND window) {
         KillTimer(window, kFadeInTimer);
         SetTimer(window, kFadeOutTimer, kFadeTickMs, nullptr);
     } else {
-        DestroyWindow(window);
+        Retire(window);
     }
 }
 
@@ -124,7 +152,12 @@ bool PlaceNameWindow(int location, SIZE extent, SIZE screen, int margin, POINT& 
 LRESULT CALLBACK NameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        NameOnCreate(window);
+        BeginShowing(window);
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DESTROY:
+        if (window == g_spare) {
+            g_spare = nullptr;
+        }
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_PAINT:
         NameOnPaint(window);
@@ -142,6 +175,27 @@ LRESULT CALLBACK NameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return DefWindowProcW(window, message, wParam, lParam);
     default:
         return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+HWND OpenNameWindow(const wchar_t* name) {
+    HWND spare = g_spare;
+    g_spare = nullptr;
+    if (spare && IsWindow(spare)) {
+        SetWindowTextW(spare, name);
+        BeginShowing(spare);
+        return spare;
+    }
+    // Made layered from the start where it can be: a window that turns
+    // layered once made has its surface made again.
+    const DWORD layered = g_dynCalls.setLayeredWindowAttributes ? WS_EX_LAYERED : 0;
+    return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | layered, kNameWindowClass, name, WS_POPUP, 0, 0, 0,
+                           0, nullptr, nullptr, g_instance, nullptr);
+}
+
+void DestroySpareNameWindow() {
+    if (g_spare) {
+        DestroyWindow(g_spare);
     }
 }
 

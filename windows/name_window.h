@@ -17,6 +17,11 @@ constexpr COLORREF kNameWindowKey = RGB(255, 255, 255);
 extern const wchar_t kNameWindowClass[];
 
 LRESULT CALLBACK NameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// A hidden name window showing `name`, placed and starting to fade in: the
+// one whose time ended last, kept for this, or a new one; null on failure.
+HWND OpenNameWindow(const wchar_t* name);
+// Destroys the window kept for the next name, before the class goes.
+void DestroySpareNameWindow();
 // Tells screen readers, as a system alert does, that the window shows a
 // name: they read it out then. Each time it is shown.
 void AnnounceNameWindow(HWND window);

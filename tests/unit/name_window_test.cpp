@@ -73,9 +73,7 @@ protected:
         }
     }
     HWND Create(const std::wstring& text) {
-        HWND window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kNameWindowClass,
-                                      text.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                      g_instance, nullptr);
+        HWND window = OpenNameWindow(text.c_str());
         windows.push_back(window);
         return window;
     }
@@ -126,28 +124,47 @@ TEST_F(NameWindowTest, CloseDuringTheFadeInReversesItWhereItStands) {
     }
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(KillTimer(window, kFadeInTimer));
+    ShowWindow(window, SW_SHOWNOACTIVATE);
     std::vector<int> alphas;
-    for (int i = 0; i < 7 && IsWindow(window); ++i) {
+    for (int i = 0; i < 7 && IsWindowVisible(window); ++i) {
         Tick(window, kFadeOutTimer);
-        if (IsWindow(window)) {
+        if (IsWindowVisible(window)) {
             alphas.push_back(Alpha(window));
         }
     }
     EXPECT_EQ((std::vector<int>{57, 48, 38, 28, 19, 9}), alphas);
-    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_FALSE(KillTimer(window, kFadeOutTimer));
 }
 
 TEST_F(NameWindowTest, WithoutFadeItIsAtAlphaAtOnceAndClosesAtOnce) {
-    const int alphas[] = {255, 192, 16, 0};
-    for (int alpha : alphas) {
+    const struct {
+        int alpha;
+        const wchar_t* name;
+    } shown[] = {{255, L"電卓"}, {192, L"メモ帳"}, {16, L"Registry Editor"}, {0, L"電卓"}};
+    HWND kept = nullptr;
+    for (const auto& c : shown) {
         g_displaySettings.Fade = 0;
-        g_displaySettings.Alpha = alpha;
-        HWND window = Create(L"電卓");
-        EXPECT_EQ(alpha, Alpha(window));
+        g_displaySettings.Alpha = c.alpha;
+        HWND window = Create(c.name);
+        // The window of the last name, hidden once its time was over, serves
+        // the next: named, measured and placed for it.
+        if (kept) {
+            EXPECT_EQ(kept, window);
+        }
+        wchar_t text[64] = {};
+        GetWindowTextW(window, text, 64);
+        EXPECT_STREQ(c.name, text);
+        RECT place;
+        GetWindowRect(window, &place);
+        EXPECT_EQ(Extent(c.name).cx, place.right - place.left);
+        EXPECT_EQ(c.alpha, Alpha(window));
         EXPECT_EQ(20, GetWindowLongPtrW(window, GWLP_USERDATA));
         EXPECT_FALSE(KillTimer(window, kFadeInTimer));
+        ShowWindow(window, SW_SHOWNOACTIVATE);
         SendMessageW(window, WM_CLOSE, 0, 0);
-        EXPECT_FALSE(IsWindow(window)) << alpha;
+        EXPECT_FALSE(IsWindowVisible(window)) << c.alpha;
+        kept = window;
     }
 }
 
