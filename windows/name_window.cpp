@@ -45,7 +45,12 @@ SIZE MeasureText(HWND window) {
 // At creation, and again for a kept window given a new name.
 void BeginShowing(HWND window) {
     if (g_dynCalls.setLayeredWindowAttributes) {
-        SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+        // Made layered already, it is not told of a style change, which
+        // makes its surface again.
+        const LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+        if (!(style & WS_EX_LAYERED)) {
+            SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
+        }
         if (g_displaySettings.Fade) {
             SetAlpha(window, 0);
             SetFadeStep(window, 0);
