@@ -543,12 +543,6 @@ LRESULT CALLBACK LauncherListProc(HWND list, UINT message, WPARAM wParam, LPARAM
     case WM_IME_CHAR:
         LauncherOnChar(GetParent(list), static_cast<wchar_t>(wParam));
         return 0;
-    case WM_IME_STARTCOMPOSITION:
-    case WM_IME_COMPOSITION:
-    case WM_IME_ENDCOMPOSITION:
-        // The input method's own window composes; the list, which would take
-        // the composition for its search by first letters, never sees it.
-        return DefWindowProcW(list, message, wParam, lParam);
     case WM_KEYDOWN:
         // The list would move its focus once more whatever the launcher
         // answers to its key notification, so the wrapping keys stop here.
