@@ -79,6 +79,13 @@ protected:
     }
 
     HWND NameWindow(const wchar_t* name) { return e2e::FindProcessWindow(app->id(), kNameClass, name); }
+    // The launcher a second start with "launcher" opens at (640, 400).
+    HWND LauncherFromASecondStart() {
+        SetCursorPos(640, 400);
+        e2e::Process second(L"Tessaly.exe", L"launcher");
+        EXPECT_EQ(0u, second.WaitForExit());
+        return e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+    }
 
     std::wstring output, workFolder;
 };
@@ -405,10 +412,7 @@ TEST_F(RunTaskTest, LauncherFromASecondStartRunsTheClickedRow) {
                      {MOD_CONTROL | MOD_ALT, '3', L"notepad", L"メモ帳"}},
                     3);
     Start();
-    SetCursorPos(640, 400);
-    e2e::Process second(L"Tessaly.exe", L"launcher");
-    EXPECT_EQ(0u, second.WaitForExit());
-    HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+    HWND launcher = LauncherFromASecondStart();
     ASSERT_NE(nullptr, launcher);
     // It shows (at 0 x 0) before its creation has filled and placed it.
     const RECT centred = {640 - 161, 400 - 50, 640 + 161, 400 + 51};
@@ -458,10 +462,7 @@ TEST_F(RunTaskTest, LauncherFindsATaskByTypingAndRunsItWithEnter) {
                      {MOD_CONTROL | MOD_ALT, '3', L"tessaly_recorder", L"Recorder"}},
                     3);
     Start();
-    SetCursorPos(640, 400);
-    e2e::Process second(L"Tessaly.exe", L"launcher");
-    EXPECT_EQ(0u, second.WaitForExit());
-    HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+    HWND launcher = LauncherFromASecondStart();
     ASSERT_NE(nullptr, launcher);
     HWND list = FindWindowExW(launcher, nullptr, L"SysListView32", nullptr);
     ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == launcher; }));
@@ -555,10 +556,7 @@ TEST_F(RunTaskTest, LauncherGrowsWithTheScreensDpiAndStillFitsItsRows) {
                      {MOD_CONTROL | MOD_ALT, '3', L"notepad", L"メモ帳"}},
                     2);
     Start();
-    SetCursorPos(640, 400);
-    e2e::Process second(L"Tessaly.exe", L"launcher");
-    EXPECT_EQ(0u, second.WaitForExit());
-    HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
+    HWND launcher = LauncherFromASecondStart();
     ASSERT_NE(nullptr, launcher);
     RECT place = {};
     ASSERT_TRUE(PumpUntil([&] { return GetWindowRect(launcher, &place) && place.right - place.left > 0; }));
