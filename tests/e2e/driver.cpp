@@ -88,17 +88,32 @@ bool ChooseInFileDialog(HWND dialog, const std::wstring& path) {
     return PostMessageW(dialog, WM_COMMAND, IDOK, 0) != FALSE;
 }
 
-bool StartUnderLocale(const std::wstring& program, const std::wstring& locale) {
-    std::wstring line = L"/usr/bin/env LC_ALL=" + locale + L" wine \"" + BinDir() + L"\\" + program + L"\"";
+namespace {
+
+// Starts a program of the Linux side under Wine. Wine gives such a start no
+// process of its own: it returns no process handle, and a thread handle that
+// is whatever value its variable held, at times a live handle of this
+// process (once the tray stand-in's message queue, which then never woke
+// again). Only a real process comes with handles to close.
+bool StartLinuxProgram(const wchar_t* program, std::wstring line, const wchar_t* folder = nullptr) {
     STARTUPINFOW startup = {sizeof(startup)};
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(L"Z:\\usr\\bin\\env", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        BinDir().c_str(), &startup, &info)) {
+    if (!CreateProcessW(program, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info)) {
         return false;
     }
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
+    if (info.hProcess) {
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
     return true;
+}
+
+}  // namespace
+
+bool StartUnderLocale(const std::wstring& program, const std::wstring& locale) {
+    return StartLinuxProgram(L"Z:\\usr\\bin\\env",
+                             L"/usr/bin/env LC_ALL=" + locale + L" wine \"" + BinDir() + L"\\" + program + L"\"",
+                             BinDir().c_str());
 }
 
 namespace {
@@ -554,14 +569,13 @@ void Screenshot(const std::wstring& name, HWND window, HWND alsoShown) {
                "+" + std::to_string(area.left) + "+" + std::to_string(area.top) + " +repage";
     }
     std::string commandLine = "/usr/bin/import -window root" + crop + " \"" + target + "\"";
-    STARTUPINFOA startup = {sizeof(startup)};
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA("Z:\\usr\\bin\\import", &commandLine[0], nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup, &info)) {
+    // The Linux path is UTF-8, whatever the code page.
+    std::wstring line(MultiByteToWideChar(CP_UTF8, 0, commandLine.c_str(), -1, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, commandLine.c_str(), -1, &line[0], static_cast<int>(line.size()));
+    line.pop_back();
+    if (!StartLinuxProgram(L"Z:\\usr\\bin\\import", line)) {
         return;
     }
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
     // Wine cannot wait on a Linux process: wait for its picture instead,
     // until its size stops changing.
     LONGLONG lastSize = -1;

@@ -128,9 +128,8 @@ protected:
         return app->WaitForExit();
     }
 
-    // One stand-in taskbar for the whole run: under Wine a program started
-    // through the Linux-side launcher under another locale, after the
-    // stand-in of an earlier test had gone, hung in its tray call at exit.
+    // One stand-in taskbar for the whole run, as a session has one taskbar:
+    // each test clears what it recorded.
     e2e::TraySpy& tray = SharedTray();
     std::unique_ptr<harness::Process> app;
     HWND main = nullptr;
