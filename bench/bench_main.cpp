@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -307,12 +308,15 @@ std::wstring ProcFolder(const std::wstring& exe) {
     return result;
 }
 
-// The resident size of the program, 0 where it cannot be read.
-double ResidentKilobytes(const std::wstring& exe) {
+// The resident size of the program, 0 where it cannot be read. `field` is
+// the line of its status: "VmRSS:" for all of it, "RssAnon:" for the part
+// that is its own (heap and bitmaps, not the mapped modules), which Wine's
+// private byte count does not report.
+double ResidentKilobytes(const std::wstring& exe, const char* field = "VmRSS:") {
     const std::wstring folder = ProcFolder(exe);
     const std::string status = folder.empty() ? std::string() : ReadWhole(folder + L"\\status");
-    size_t at = status.find("VmRSS:");
-    return at == std::string::npos ? 0 : atof(status.c_str() + at + 6);
+    size_t at = status.find(field);
+    return at == std::string::npos ? 0 : atof(status.c_str() + at + strlen(field));
 }
 
 // The processor time the program has used, in clock ticks (user and system,
@@ -468,20 +472,26 @@ void MeasureLauncher(int rounds) {
     MakeCommands(kLauncherTasks);
     WriteStore(kLauncherTasks, false, Command);
     std::wstring commands = WriteCommandFile(kLauncherTasks);
-    std::vector<double> ours, theirs, ourFirst, theirFirst, started, prepared, opened;
+    std::vector<double> ours, theirs, ourFirst, theirFirst;
+    // All of the resident memory, and its own part (no modules).
+    std::vector<double> started, prepared, opened, ownStarted, ownPrepared, ownOpened;
     for (int round = 0; round < rounds; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
             bool oursNow = (round + turn) % 2 == 0;
             LauncherProgram program = StartLauncher(oursNow, commands);
             const double before = oursNow ? ResidentKilobytes(L"Tessaly.exe") : 0;
+            const double ownBefore = oursNow ? ResidentKilobytes(L"Tessaly.exe", "RssAnon:") : 0;
             WaitUntilSettled(oursNow ? L"Tessaly.exe" : L"bench_bare_launcher.exe");
             if (oursNow && round > 0) {
                 started.push_back(before);
                 prepared.push_back(ResidentKilobytes(L"Tessaly.exe"));
+                ownStarted.push_back(ownBefore);
+                ownPrepared.push_back(ResidentKilobytes(L"Tessaly.exe", "RssAnon:"));
             }
             double time = program.main ? OpenLauncher(oursNow, program.main) : -1;
             if (oursNow && round > 0) {
                 opened.push_back(ResidentKilobytes(L"Tessaly.exe"));
+                ownOpened.push_back(ResidentKilobytes(L"Tessaly.exe", "RssAnon:"));
             }
             StopLauncher(oursNow, program);
             if (round > 0 && time >= 0) {
@@ -491,8 +501,11 @@ void MeasureLauncher(int rounds) {
     }
     // What the kept pictures take: 200 icons of 32 x 32 pixels, colour and mask.
     wprintf(L"Tessaly's resident memory with 200 tasks: %.0f KB after start-up, %.0f KB after the launcher's "
-            L"preparation, %.0f KB after its first opening (the pictures: %.0f KB)\n",
-            Median(started), Median(prepared), Median(opened), kLauncherTasks * (32 * 32 * 4 + 32 * 32 / 8) / 1024.0);
+            L"preparation, %.0f KB after its first opening; its own part (no modules) %.0f KB, %.0f KB and "
+            L"%.0f KB (the pictures: %.0f KB)\n",
+            Median(started), Median(prepared), Median(opened), Median(ownStarted), Median(ownPrepared),
+            Median(ownOpened),
+            kLauncherTasks * (32 * 32 * 4 + 32 * 32 / 8) / 1024.0);
     LauncherProgram tessaly = StartLauncher(true, commands);
     LauncherProgram bare = StartLauncher(false, commands);
     // Tessaly's first opening, not measured here.
