@@ -473,39 +473,41 @@ void MeasureLauncher(int rounds) {
     WriteStore(kLauncherTasks, false, Command);
     std::wstring commands = WriteCommandFile(kLauncherTasks);
     std::vector<double> ours, theirs, ourFirst, theirFirst;
-    // All of the resident memory, and its own part (no modules).
-    std::vector<double> started, prepared, opened, ownStarted, ownPrepared, ownOpened;
+    // Each program's resident memory after start-up, once settled (Tessaly's
+    // preparation done) and after the first opening: all of it, and its own
+    // part (no modules).
+    std::vector<double> memory[2][3][2];
+    auto noteMemory = [&](bool oursNow, int round, int at) {
+        if (round > 0) {
+            const wchar_t* exe = oursNow ? L"Tessaly.exe" : L"bench_bare_launcher.exe";
+            memory[oursNow][at][0].push_back(ResidentKilobytes(exe));
+            memory[oursNow][at][1].push_back(ResidentKilobytes(exe, "RssAnon:"));
+        }
+    };
     for (int round = 0; round < rounds; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
             bool oursNow = (round + turn) % 2 == 0;
             LauncherProgram program = StartLauncher(oursNow, commands);
-            const double before = oursNow ? ResidentKilobytes(L"Tessaly.exe") : 0;
-            const double ownBefore = oursNow ? ResidentKilobytes(L"Tessaly.exe", "RssAnon:") : 0;
+            noteMemory(oursNow, round, 0);
             WaitUntilSettled(oursNow ? L"Tessaly.exe" : L"bench_bare_launcher.exe");
-            if (oursNow && round > 0) {
-                started.push_back(before);
-                prepared.push_back(ResidentKilobytes(L"Tessaly.exe"));
-                ownStarted.push_back(ownBefore);
-                ownPrepared.push_back(ResidentKilobytes(L"Tessaly.exe", "RssAnon:"));
-            }
+            noteMemory(oursNow, round, 1);
             double time = program.main ? OpenLauncher(oursNow, program.main) : -1;
-            if (oursNow && round > 0) {
-                opened.push_back(ResidentKilobytes(L"Tessaly.exe"));
-                ownOpened.push_back(ResidentKilobytes(L"Tessaly.exe", "RssAnon:"));
-            }
+            noteMemory(oursNow, round, 2);
             StopLauncher(oursNow, program);
             if (round > 0 && time >= 0) {
                 (oursNow ? ourFirst : theirFirst).push_back(time);
             }
         }
     }
+    for (int program = 1; program >= 0; --program) {
+        auto at = [&](int when, int part) { return Median(memory[program][when][part]); };
+        wprintf(L"%ls resident memory with 200 tasks after start-up, once settled and after the first opening: "
+                L"%.0f, %.0f and %.0f KB; its own part (no modules): %.0f, %.0f and %.0f KB\n",
+                program ? L"Tessaly's" : L"The bare launcher's", at(0, 0), at(1, 0), at(2, 0), at(0, 1), at(1, 1),
+                at(2, 1));
+    }
     // What the kept pictures take: 200 icons of 32 x 32 pixels, colour and mask.
-    wprintf(L"Tessaly's resident memory with 200 tasks: %.0f KB after start-up, %.0f KB after the launcher's "
-            L"preparation, %.0f KB after its first opening; its own part (no modules) %.0f KB, %.0f KB and "
-            L"%.0f KB (the pictures: %.0f KB)\n",
-            Median(started), Median(prepared), Median(opened), Median(ownStarted), Median(ownPrepared),
-            Median(ownOpened),
-            kLauncherTasks * (32 * 32 * 4 + 32 * 32 / 8) / 1024.0);
+    wprintf(L"(the pictures: %.0f KB)\n", kLauncherTasks * (32 * 32 * 4 + 32 * 32 / 8) / 1024.0);
     LauncherProgram tessaly = StartLauncher(true, commands);
     LauncherProgram bare = StartLauncher(false, commands);
     // Tessaly's first opening, not measured here.
