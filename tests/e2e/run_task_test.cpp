@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -658,10 +659,20 @@ TEST_F(RunTaskTest, LongRunLeavesNothingBehind) {
         return e2e::CountProcess(process, app->id());
     };
     e2e::ProcessCounts baseline;
+    int pressedAgain = 0;
     for (int cycle = 0; cycle < cycles; ++cycle) {
         SCOPED_TRACE(cycle);
         Record record;
-        ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, '1'}, record));
+        // Under Wine about one press in three thousand here ran nothing: the
+        // press follows the About dialog's closing, and a focus change makes
+        // Wine's X driver align the modifiers with the X keyboard, which never
+        // saw the injected ones, so the key can come alone. What this test
+        // counts is what the runs leave behind: such a press is made again,
+        // once, and the count of them is printed.
+        if (!PressAndRecord({VK_CONTROL, VK_MENU, '1'}, record)) {
+            ++pressedAgain;
+            ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, '1'}, record));
+        }
 
         PostCommand(main, IDM_SHOW_LAUNCHER);
         HWND launcher = e2e::WaitForProcessWindow(app->id(), L"Tessaly_LauncherWindowClass");
@@ -685,6 +696,7 @@ TEST_F(RunTaskTest, LongRunLeavesNothingBehind) {
         }
     }
     EXPECT_EQ(nullptr, e2e::FindProcessWindow(app->id(), L"Tessaly_LauncherWindowClass", nullptr, false));
+    std::printf("%d of %d cycles pressed the hotkey a second time\n", pressedAgain, cycles);
     const e2e::ProcessCounts end = counts();
     CloseHandle(process);
     if (baseline.privateBytes == 0 || baseline.handles == 0 || baseline.gdiObjects == 0) {
