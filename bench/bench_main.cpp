@@ -634,13 +634,13 @@ int wmain(int argc, wchar_t** argv) {
                        false);
     }
     if (measures(L"hotkey")) {
-        MeasureHotKeyRun(roundsOf(33));
+        MeasureHotKeyRun(roundsOf(65));
     }
     if (measures(L"launcher")) {
         MeasureLauncher(roundsOf(11));
     }
     if (measures(L"store")) {
-        MeasureStore(roundsOf(7));
+        MeasureStore(roundsOf(13));
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, kStorePath);
 
