@@ -477,22 +477,22 @@ void MeasureLauncher(int rounds) {
     // preparation done) and after the first opening: all of it, and its own
     // part (no modules).
     std::vector<double> memory[2][3][2];
-    auto noteMemory = [&](bool oursNow, int round, int at) {
-        if (round > 0) {
-            const wchar_t* exe = oursNow ? L"Tessaly.exe" : L"bench_bare_launcher.exe";
-            memory[oursNow][at][0].push_back(ResidentKilobytes(exe));
-            memory[oursNow][at][1].push_back(ResidentKilobytes(exe, "RssAnon:"));
-        }
-    };
     for (int round = 0; round < rounds; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
             bool oursNow = (round + turn) % 2 == 0;
+            const wchar_t* exe = oursNow ? L"Tessaly.exe" : L"bench_bare_launcher.exe";
+            auto noteMemory = [&](int at) {
+                if (round > 0) {
+                    memory[oursNow][at][0].push_back(ResidentKilobytes(exe));
+                    memory[oursNow][at][1].push_back(ResidentKilobytes(exe, "RssAnon:"));
+                }
+            };
             LauncherProgram program = StartLauncher(oursNow, commands);
-            noteMemory(oursNow, round, 0);
-            WaitUntilSettled(oursNow ? L"Tessaly.exe" : L"bench_bare_launcher.exe");
-            noteMemory(oursNow, round, 1);
+            noteMemory(0);
+            WaitUntilSettled(exe);
+            noteMemory(1);
             double time = program.main ? OpenLauncher(oursNow, program.main) : -1;
-            noteMemory(oursNow, round, 2);
+            noteMemory(2);
             StopLauncher(oursNow, program);
             if (round > 0 && time >= 0) {
                 (oursNow ? ourFirst : theirFirst).push_back(time);
