@@ -7,6 +7,7 @@ namespace tessaly {
 BOOL(WINAPI* g_fileAttributes)(LPCWSTR, GET_FILEEX_INFO_LEVELS, LPVOID) = GetFileAttributesExW;
 BOOL(WINAPI* g_volumeInformation)(LPCWSTR, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPWSTR, DWORD) =
     GetVolumeInformationW;
+UINT(WINAPI* g_driveType)(LPCWSTR) = GetDriveTypeW;
 
 namespace {
 
@@ -35,10 +36,13 @@ HANDLE OpenForAttributes(const wchar_t* path) {
 // NTFS, ReFS and the file systems of other systems write a folder's time
 // whenever an entry comes or goes; FAT and exFAT keep the time the folder was
 // made. A share's folder times come through the client's cache, seconds late:
-// never trusted. A drive that does not name its file system (Wine's view of
-// the Unix root) is taken to keep them; one that cannot be asked is not.
+// never trusted, whether the share is named by its path or by a letter; the
+// letter's volume is then not asked either, which could wait on the server. A
+// drive that does not name its file system (Wine's view of the Unix root) is
+// taken to keep them; one that cannot be asked is not.
 bool KeepsFolderTimes(const wchar_t* folder) {
-    if (folder[0] == L'\\' || folder[0] == L'/' || folder[1] != L':') {
+    const UINT type = DriveTypeOf(folder);
+    if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_REMOTE) {
         return false;
     }
     const wchar_t root[] = {folder[0], L':', L'\\', L'\0'};
@@ -48,6 +52,14 @@ bool KeepsFolderTimes(const wchar_t* folder) {
     }
     return CompareStringOrdinal(system, 3, L"FAT", 3, TRUE) != CSTR_EQUAL &&
            CompareStringOrdinal(system, -1, L"exFAT", -1, TRUE) != CSTR_EQUAL;
+}
+
+UINT DriveTypeOf(const wchar_t* path) {
+    if (path[0] == L'\0' || path[1] != L':') {
+        return DRIVE_NO_ROOT_DIR;
+    }
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    return g_driveType(root);
 }
 
 FileStamp TakeFileStamp(const wchar_t* path) {

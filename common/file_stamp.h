@@ -27,12 +27,19 @@ FileStamp TakeFileStamp(const wchar_t* path);
 // locked volume): the medium inserted later may well be FAT.
 bool KeepsFolderTimes(const wchar_t* folder);
 
-// The system calls behind the two above, replaceable so a test can make a
-// volume go missing, come back as FAT, or a share be slow to fail.
+// The kind of drive (DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_REMOTE...) that a
+// path's drive letter names; DRIVE_NO_ROOT_DIR for a path without one, or a
+// letter no drive has.
+UINT DriveTypeOf(const wchar_t* path);
+
+// The system calls behind the three above, replaceable so a test can make a
+// volume go missing, come back as FAT, a share be slow to fail, or a letter
+// name a stick or a share.
 extern BOOL(WINAPI* g_fileAttributes)(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data);
 extern BOOL(WINAPI* g_volumeInformation)(LPCWSTR root, LPWSTR name, DWORD nameSize, LPDWORD serial,
                                          LPDWORD componentLength, LPDWORD flags, LPWSTR system,
                                          DWORD systemSize);
+extern UINT(WINAPI* g_driveType)(LPCWSTR root);
 
 // A file or folder opened to read its attributes and name, through any link;
 // INVALID_HANDLE_VALUE when it cannot be.

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <memory>
 
+#include "common/file_stamp.h"
+
 namespace {
 
 constexpr wchar_t kStoreFileName[] = L"\\Tessaly.ini";
@@ -68,10 +70,16 @@ const wchar_t* AnchorPath(const wchar_t* path, wchar_t (&anchored)[MAX_PATH]) {
     return PathCombineW(anchored, FoundPlace().folder, path);
 }
 
+// Only what moves with the folder: what lies in it, and anything on the stick
+// it is on, which may take another letter on the next machine. A program
+// elsewhere on a fixed drive stays where it is when the folder moves.
 void MakeProgramRelative(wchar_t (&path)[MAX_PATH]) {
+    const wchar_t* folder = FoundPlace().folder;
     wchar_t relative[MAX_PATH];
-    if (PortableStoreFile() && PathIsSameRootW(path, FoundPlace().folder) &&
-        PathRelativePathToW(relative, FoundPlace().folder, FILE_ATTRIBUTE_DIRECTORY, path, FILE_ATTRIBUTE_NORMAL)) {
+    if (PortableStoreFile() &&
+        (PathIsPrefixW(folder, path) ||
+         (tessaly::DriveTypeOf(folder) == DRIVE_REMOVABLE && PathIsSameRootW(path, folder))) &&
+        PathRelativePathToW(relative, folder, FILE_ATTRIBUTE_DIRECTORY, path, FILE_ATTRIBUTE_NORMAL)) {
         lstrcpyW(path, relative);
     }
 }

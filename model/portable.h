@@ -21,6 +21,7 @@ void SetProgramFolder(const wchar_t* folder);
 // of an installed copy are given back as they are. Null when the path would
 // not fit.
 const wchar_t* AnchorPath(const wchar_t* path, wchar_t (&anchored)[MAX_PATH]);
-// What a picker chose, as the task keeps it: in a portable copy a path on the
-// program's own drive becomes relative to its folder.
+// What a picker chose, as the task keeps it: in a portable copy a path under
+// the program's folder, or anywhere on the removable drive it is on, becomes
+// relative to that folder; any other path stays as it is.
 void MakeProgramRelative(wchar_t (&path)[MAX_PATH]);

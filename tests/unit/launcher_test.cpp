@@ -1066,15 +1066,19 @@ public:
         s_self = this;
         tessaly::g_fileAttributes = Attributes;
         tessaly::g_volumeInformation = Volume;
+        tessaly::g_driveType = DriveType;
     }
     ~VolumeSeam() {
         tessaly::g_fileAttributes = GetFileAttributesExW;
         tessaly::g_volumeInformation = GetVolumeInformationW;
+        tessaly::g_driveType = GetDriveTypeW;
         s_self = nullptr;
     }
     const wchar_t* fileSystem = nullptr;
+    UINT driveType = DRIVE_FIXED;
     std::wstring share = L"\\\\nas\\";
     int shareLooks = 0;
+    int volumeLooks = 0;
 
 private:
     static BOOL WINAPI Attributes(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data) {
@@ -1086,6 +1090,7 @@ private:
         return GetFileAttributesExW(path, level, data);
     }
     static BOOL WINAPI Volume(LPCWSTR, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPWSTR system, DWORD size) {
+        ++s_self->volumeLooks;
         if (!s_self->fileSystem) {
             SetLastError(ERROR_NOT_READY);
             return FALSE;
@@ -1093,9 +1098,40 @@ private:
         lstrcpynW(system, s_self->fileSystem, int(size));
         return TRUE;
     }
+    static UINT WINAPI DriveType(LPCWSTR) { return s_self->driveType; }
     static VolumeSeam* s_self;
 };
 VolumeSeam* VolumeSeam::s_self = nullptr;
+
+// Whose folder times are trusted: a local volume's that writes them, never a
+// share's, by its path or by a letter (whose server is not asked either).
+TEST(FolderTimes, TrustedOnlyOnLocalVolumesThatWriteThem) {
+    const struct {
+        const wchar_t* folder;
+        UINT driveType;
+        const wchar_t* fileSystem;
+        bool trusted;
+        int volumeLooks;
+    } cases[] = {
+        {L"C:\\Tools", DRIVE_FIXED, L"NTFS", true, 1},
+        {L"C:\\Tools", DRIVE_FIXED, L"", true, 1},
+        {L"E:\\Tools", DRIVE_REMOVABLE, L"FAT32", false, 1},
+        {L"E:\\Tools", DRIVE_REMOVABLE, L"exFAT", false, 1},
+        {L"E:\\Tools", DRIVE_REMOVABLE, nullptr, false, 1},
+        {L"E:\\Tools", DRIVE_REMOVABLE, L"NTFS", true, 1},
+        {L"Z:\\Tools", DRIVE_REMOTE, L"NTFS", false, 0},
+        {L"\\\\nas\\tools", DRIVE_NO_ROOT_DIR, L"NTFS", false, 0},
+        {L"Tools", DRIVE_FIXED, L"NTFS", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.folder)) + " drive type " + std::to_string(c.driveType));
+        VolumeSeam volume;
+        volume.driveType = c.driveType;
+        volume.fileSystem = c.fileSystem;
+        EXPECT_EQ(c.trusted, tessaly::KeepsFolderTimes(c.folder));
+        EXPECT_EQ(c.volumeLooks, volume.volumeLooks);
+    }
+}
 
 bool RowIsCut(HWND list, int row) { return ListView_GetItemState(list, row, LVIS_CUT) != 0; }
 

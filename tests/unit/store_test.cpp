@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/tray_icon.h"
+#include "common/file_stamp.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
 #include "model/portable.h"
@@ -771,8 +772,12 @@ TEST_F(FileStoreTest, ExportThenImportGivesTheTasksAndSettingsWithTheirHotkeys) 
     DeleteFileW(exported.c_str());
 }
 
+UINT g_driveTypeAnswer;
+UINT WINAPI AnsweredDriveType(LPCWSTR) { return g_driveTypeAnswer; }
+
 // In a portable copy a path without a drive is the program's folder's, and
-// a picked file on its drive is kept relative to it.
+// a picked file that moves with the folder is kept relative to it.
+
 TEST_F(FileStoreTest, PathsWithoutADriveAreTakenFromTheProgramsFolder) {
     const std::wstring drive = folder.substr(0, 2);
     const struct {
@@ -794,13 +799,40 @@ TEST_F(FileStoreTest, PathsWithoutADriveAreTakenFromTheProgramsFolder) {
         ASSERT_NE(nullptr, result) << testing::PrintToString(std::wstring(c.path));
         EXPECT_EQ(c.anchored, result) << testing::PrintToString(std::wstring(c.path));
     }
-    wchar_t picked[MAX_PATH];
-    lstrcpyW(picked, (folder + L"\\Apps\\x.exe").c_str());
-    MakeProgramRelative(picked);
-    EXPECT_STREQ(L".\\Apps\\x.exe", picked);
-    lstrcpyW(picked, L"\\\\server\\share\\x.exe");
-    MakeProgramRelative(picked);
-    EXPECT_STREQ(L"\\\\server\\share\\x.exe", picked);
+    // What a picker chose: relative only when it moves with the folder.
+    std::wstring up;  // from the folder to the root of its drive
+    for (size_t slash = folder.find(L'\\'); slash != std::wstring::npos; slash = folder.find(L'\\', slash + 1)) {
+        up += L"..\\";
+    }
+    std::wstring upper = folder;
+    CharUpperW(upper.data());
+    const std::wstring other = drive[0] == L'Q' ? L"R:" : L"Q:";
+    const struct {
+        std::wstring picked;
+        UINT driveType;
+        std::wstring kept;
+    } picks[] = {
+        {folder + L"\\Apps\\x.exe", DRIVE_FIXED, L".\\Apps\\x.exe"},
+        {upper + L"\\Apps\\x.exe", DRIVE_FIXED, L".\\Apps\\x.exe"},
+        {drive + L"\\Program Files\\x.exe", DRIVE_FIXED, drive + L"\\Program Files\\x.exe"},
+        {folder + L"-other\\x.exe", DRIVE_FIXED, folder + L"-other\\x.exe"},
+        {drive + L"\\Program Files\\x.exe", DRIVE_REMOVABLE, up + L"Program Files\\x.exe"},
+        {folder + L"\\Apps\\x.exe", DRIVE_REMOVABLE, L".\\Apps\\x.exe"},
+        {other + L"\\x.exe", DRIVE_REMOVABLE, other + L"\\x.exe"},
+        {L"\\\\server\\share\\x.exe", DRIVE_REMOVABLE, L"\\\\server\\share\\x.exe"},
+    };
+    tessaly::g_driveType = AnsweredDriveType;
+    for (const auto& p : picks) {
+        SCOPED_TRACE(testing::PrintToString(p.picked) + (p.driveType == DRIVE_REMOVABLE ? " on a stick" : ""));
+        g_driveTypeAnswer = p.driveType;
+        wchar_t picked[MAX_PATH];
+        lstrcpyW(picked, p.picked.c_str());
+        MakeProgramRelative(picked);
+        EXPECT_EQ(p.kept, picked);
+        wchar_t anchored[MAX_PATH];
+        EXPECT_EQ(0, lstrcmpiW(p.picked.c_str(), AnchorPath(picked, anchored)));
+    }
+    tessaly::g_driveType = GetDriveTypeW;
 
     // An installed copy takes every path as written.
     SetProgramFolder(nullptr);
