@@ -187,7 +187,8 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
                 RunSettingsDialog();
                 g_settingsOpen = false;
                 if (IsWindow(window) && !SaveStore()) {
-                    ReportSaveFailure(nullptr, StoreLocation());
+                    const DWORD error = GetLastError();
+                    ReportSaveFailure(nullptr, StoreLocation(), error, IDS_SAVE_AGAIN);
                 }
             });
         }

@@ -204,8 +204,7 @@ bool ChooseFile(HWND owner, UINT filterId, bool save, wchar_t (&path)[MAX_PATH],
     open.lpstrFile = path;
     open.nMaxFile = MAX_PATH;
     open.lpstrDefExt = extension;
-    open.Flags = OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
-                                          : OFN_FILEMUSTEXIST);
+    open.Flags = OFN_HIDEREADONLY | (save ? OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN : OFN_FILEMUSTEXIST);
     const DynCalls& calls = BindDynCalls(SystemLibrary::Comdlg32);
     auto choose = save ? calls.getSaveFileName : calls.getOpenFileName;
     return choose && choose(&open);

@@ -70,5 +70,6 @@ int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_
 // The system's dialog for a file to open or, with `save`, to write, showing
 // the filter `filterId` names in the string table ('|' standing for each
 // terminator the table cannot hold); `path` is the name it starts with and
-// the one chosen. False when the user cancels.
+// the one chosen. False when the user cancels. A file to write may exist:
+// the caller asks before replacing it.
 bool ChooseFile(HWND owner, UINT filterId, bool save, wchar_t (&path)[MAX_PATH], const wchar_t* extension = nullptr);

@@ -3,12 +3,15 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 
 #include <iterator>
 #include <memory>
 
 #include "common/accessible_names.h"
 #include "common/dyn_calls.h"
+#include "common/file_stamp.h"
 #include "common/look.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
@@ -20,6 +23,7 @@
 #include "model/command_search.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
+#include "model/portable.h"
 #include "model/store.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -320,11 +324,64 @@ void SettingsOnInitDialog(HWND dialog) {
     ShowDisplaySettings(dialog);
 }
 
+// Whether `path` is the live settings file: the same full path in any case,
+// or the same file reached by another name (a short name, a link, another
+// letter for its folder).
+bool NamesLiveStore(const wchar_t* path) {
+    const wchar_t* live = PortableStoreFile();
+    if (!live) {
+        return false;
+    }
+    wchar_t full[MAX_PATH], fullLive[MAX_PATH];
+    const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
+    const DWORD liveLength = GetFullPathNameW(live, MAX_PATH, fullLive, nullptr);
+    if (length && length < MAX_PATH && liveLength && liveLength < MAX_PATH &&
+        CompareStringOrdinal(full, -1, fullLive, -1, TRUE) == CSTR_EQUAL) {
+        return true;
+    }
+    tessaly::unique_hfile file(tessaly::OpenForAttributes(path));
+    tessaly::unique_hfile liveFile(file ? tessaly::OpenForAttributes(live) : INVALID_HANDLE_VALUE);
+    BY_HANDLE_FILE_INFORMATION one, other;
+    return liveFile && GetFileInformationByHandle(file.get(), &one) &&
+           GetFileInformationByHandle(liveFile.get(), &other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber && one.nFileIndexHigh == other.nFileIndexHigh &&
+           one.nFileIndexLow == other.nFileIndexLow;
+}
+
+// A message naming `path` on a line of its own; the user's answer.
+int AskAbout(HWND dialog, UINT formatId, const wchar_t* path, UINT type) {
+    wchar_t format[128], text[MAX_PATH + 128];
+    tessaly::LoadUiString(g_instance, formatId, format);
+    wsprintfW(text, format, path);
+    return g_settingsDialogHooks.messageBox(dialog, text, kCaption, type);
+}
+
+// Starts in the user's Documents folder, never beside the live settings
+// file, and never writes over that file: the file dialog's own question
+// would offer to, so the question of another file's replacing is asked here.
 void SettingsOnExport(HWND dialog) {
     wchar_t path[MAX_PATH];
-    lstrcpyW(path, kExportName);
-    if (g_settingsDialogHooks.chooseFile(dialog, true, path) && !ExportStore(path)) {
-        ReportSaveFailure(dialog, path);
+    tessaly::unique_cotaskmem documents;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DEFAULT, nullptr,
+                                    reinterpret_cast<PWSTR*>(documents.put()))) ||
+        !PathCombineW(path, static_cast<const wchar_t*>(documents.get()), kExportName)) {
+        lstrcpyW(path, kExportName);
+    }
+    documents.reset();
+    for (;;) {
+        if (!g_settingsDialogHooks.chooseFile(dialog, true, path)) {
+            return;
+        }
+        if (NamesLiveStore(path)) {
+            AskAbout(dialog, IDS_EXPORT_LIVE_STORE, path, MB_OK | MB_ICONWARNING);
+        } else if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES ||
+                   AskAbout(dialog, IDS_EXPORT_REPLACE, path, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES) {
+            break;
+        }
+    }
+    if (!ExportStore(path)) {
+        const DWORD error = GetLastError();
+        ReportSaveFailure(dialog, path, error, IDS_EXPORT_AGAIN);
     }
 }
 
@@ -497,10 +554,65 @@ void FormatTime(int milliseconds, wchar_t (&text)[32]) {
     wsprintfW(text, format, milliseconds / 1000, (milliseconds % 1000) / 100);
 }
 
-void ReportSaveFailure(HWND owner, const wchar_t* place) {
-    wchar_t format[64], text[MAX_PATH + 64];
+namespace {
+
+// The system's words for `error` in the interface's language where it has
+// them, else in its own; false when it has none.
+bool FormatReason(DWORD error, wchar_t (&reason)[256]) {
+    DWORD length = 0;
+    for (LANGID language : {tessaly::UiLanguage(), LANGID(0)}) {
+        if (error && !length) {
+            length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                    language, reason, 256, nullptr);
+        }
+    }
+    // The system's texts end with a line break.
+    while (length > 0 && reason[length - 1] <= L' ') {
+        --length;
+    }
+    reason[length] = L'\0';
+    return length > 0;
+}
+
+UINT AdviceFor(DWORD error) {
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return IDS_SAVE_ADVICE_ACCESS;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return IDS_SAVE_ADVICE_FULL;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        return IDS_SAVE_ADVICE_IN_USE;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
+// The place on a line of its own, where the box breaks no line inside it;
+// then the system's reason, what may mend it, and how to try again.
+void ReportSaveFailure(HWND owner, const wchar_t* place, DWORD error, UINT againId) {
+    wchar_t format[64], text[1024], part[256];
     tessaly::LoadUiString(g_instance, IDS_SAVE_FAILED, format);
-    wsprintfW(text, format, place);
+    int length = wsprintfW(text, format, place);
+    auto append = [&](const wchar_t* separator, const wchar_t* more) {
+        for (const wchar_t* piece : {separator, more}) {
+            lstrcpynW(text + length, piece, static_cast<int>(std::size(text)) - length);
+            length += lstrlenW(text + length);
+        }
+    };
+    if (FormatReason(error, part)) {
+        append(L"\n\n", part);
+    }
+    if (const UINT advice = AdviceFor(error); advice && tessaly::LoadUiString(g_instance, advice, part)) {
+        append(L"\n", part);
+    }
+    tessaly::LoadUiString(g_instance, againId, part);
+    append(L"\n\n", part);
     g_settingsDialogHooks.messageBox(owner, text, kCaption, MB_OK | MB_ICONERROR);
 }
 

@@ -26,8 +26,10 @@ int PositionToTime(int position);
 // "1.5 秒", "1.5 s"
 void FormatTime(int milliseconds, wchar_t (&text)[32]);
 
-// Tells the user that the settings could not be written to `place`.
-void ReportSaveFailure(HWND owner, const wchar_t* place);
+// Tells the user that the settings could not be written to `place` and why:
+// the system's words for `error` (the last error of the failed save; 0 for
+// none), what may mend it, and the text `againId` of how to try again.
+void ReportSaveFailure(HWND owner, const wchar_t* place, DWORD error, UINT againId);
 
 // What the shell's drags reach while the dialog is open; null otherwise.
 IDropTarget* SettingsDropTarget();

@@ -51,6 +51,15 @@ bool ReadExact(HKEY key, const wchar_t* name, DWORD expectedType, void* buffer, 
     return true;
 }
 
+// A refused change leaves its reason as the thread's last error, where the
+// message of a failed save finds it.
+bool Changed(LSTATUS status) {
+    if (status != ERROR_SUCCESS) {
+        SetLastError(static_cast<DWORD>(status));
+    }
+    return status == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 tessaly::unique_hkey OpenKey(HKEY parent, const wchar_t* name) {
@@ -63,8 +72,8 @@ tessaly::unique_hkey OpenKey(HKEY parent, const wchar_t* name) {
 
 tessaly::unique_hkey CreateKey(HKEY parent, const wchar_t* name) {
     tessaly::unique_hkey key;
-    if (g_registryWrites.createKey(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
-                                   nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+    if (!Changed(g_registryWrites.createKey(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
+                                            nullptr, key.put(), nullptr))) {
         key.release();
     }
     return key;
@@ -97,37 +106,34 @@ bool ReadString(HKEY key, const wchar_t* name, wchar_t* buffer, size_t length) {
 }
 
 bool CopyTree(HKEY source, HKEY destination) {
-    return g_registryWrites.copyTree(source, nullptr, destination) == ERROR_SUCCESS;
+    return Changed(g_registryWrites.copyTree(source, nullptr, destination));
 }
 
 bool RenameKey(HKEY parent, const wchar_t* name, const wchar_t* newName) {
-    return g_registryWrites.renameKey(parent, name, newName) == ERROR_SUCCESS;
+    return Changed(g_registryWrites.renameKey(parent, name, newName));
 }
 
 bool DeleteKey(HKEY parent, const wchar_t* name) {
-    return g_registryWrites.deleteKey(parent, name) == ERROR_SUCCESS;
+    return Changed(g_registryWrites.deleteKey(parent, name));
 }
 
 bool DeleteTree(HKEY parent, const wchar_t* name) {
     LSTATUS status = g_registryWrites.deleteTree(parent, name);
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    return status == ERROR_FILE_NOT_FOUND || Changed(status);
 }
 
 bool WriteDword(HKEY key, const wchar_t* name, DWORD value) {
-    return g_registryWrites.setValue(key, name, 0, REG_DWORD,
-                                     reinterpret_cast<const BYTE*>(&value),
-                                     sizeof(value)) == ERROR_SUCCESS;
+    return Changed(g_registryWrites.setValue(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                             sizeof(value)));
 }
 
 bool WriteBinary(HKEY key, const wchar_t* name, const void* data, DWORD size) {
-    return g_registryWrites.setValue(key, name, 0, REG_BINARY, static_cast<const BYTE*>(data),
-                                     size) == ERROR_SUCCESS;
+    return Changed(g_registryWrites.setValue(key, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size));
 }
 
 bool WriteString(HKEY key, const wchar_t* name, const wchar_t* text) {
     DWORD size = static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t));
-    return g_registryWrites.setValue(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                                     size) == ERROR_SUCCESS;
+    return Changed(g_registryWrites.setValue(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size));
 }
 
 }  // namespace registry

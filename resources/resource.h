@@ -77,6 +77,17 @@
 #define IDS_IMPORT_QUESTION 211
 #define IDS_IMPORT_REFUSED 212
 #define IDS_SETTINGS_FILTER 213
+// What may mend a failed save, by the system's reason for it
+#define IDS_SAVE_ADVICE_ACCESS 320
+#define IDS_SAVE_ADVICE_FULL 321
+#define IDS_SAVE_ADVICE_IN_USE 322
+// How to try a failed save again: the store's, an export's
+#define IDS_SAVE_AGAIN 323
+#define IDS_EXPORT_AGAIN 324
+// An export refused over the live settings file; the question before one
+// replaces another file
+#define IDS_EXPORT_LIVE_STORE 325
+#define IDS_EXPORT_REPLACE 326
 
 // Texts of the string table. The eight locations and the three show states
 // run in the order of their settings' values.

@@ -207,24 +207,54 @@ TEST_F(PortableCopyTest, FirstStartAndRestartKeepEverythingInTheFile) {
     EXPECT_FALSE(e2e::StoreKeyExists(L""));
 }
 
+// The message names the file on a line of its own, the system's reason and
+// what to do, in the language of the interface (the pictures of both).
 TEST_F(PortableCopyTest, ReadOnlyFileIsNamedWhenTheSettingsClose) {
     ASSERT_TRUE(copy.made());
-    ASSERT_TRUE(SetFileAttributesW(copy.file().c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_NO_FATAL_FAILURE(Start(L"", nullptr, copy.folder()));
-    HWND settings = WaitForDialog(L"Tessaly");
-    ASSERT_NE(nullptr, settings);
-    CloseWithCloseBox(settings);
-    HWND message = WaitForDialog(L"Tessaly");
-    ASSERT_NE(nullptr, message);
-    EXPECT_NE(nullptr, e2e::FindChildWithText(message, L"設定を保存できませんでした: " + copy.folder() + L"\\Tessaly.ini"));
-    e2e::Screenshot(L"save-failed", message);
-    PostMessageW(message, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(message); }));
-    EXPECT_EQ(0u, Exit());
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    ASSERT_TRUE(GetFileAttributesExW(copy.file().c_str(), GetFileExInfoStandard, &data));
-    EXPECT_EQ(0u, data.nFileSizeLow);
-    EXPECT_FALSE(e2e::StoreKeyExists(L""));
+    const struct {
+        const char* file;
+        LANGID language;
+        const wchar_t* head;
+        const wchar_t* picture;
+    } cases[] = {
+        {"", 0x0411, L"設定を保存できませんでした。保存先:", L"save-failed-ja"},
+        {"[Setting]\r\nLanguage=1033\r\n", 0x0409, L"The settings could not be saved to:", L"save-failed-en"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.picture);
+        SetFileAttributesW(copy.file().c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(WriteTextFile(copy.file(), c.file));
+        ASSERT_TRUE(SetFileAttributesW(copy.file().c_str(), FILE_ATTRIBUTE_READONLY));
+        ASSERT_NO_FATAL_FAILURE(Start(L"", nullptr, copy.folder()));
+        if (*c.file) {
+            PostCommand(main, IDM_SETTINGS);
+        }
+        HWND settings = WaitForDialog(L"Tessaly");
+        ASSERT_NE(nullptr, settings);
+        CloseWithCloseBox(settings);
+        HWND message = WaitForDialog(L"Tessaly");
+        ASSERT_NE(nullptr, message);
+        const std::wstring text = e2e::WindowText(GetDlgItem(message, 0xFFFF));
+        EXPECT_EQ(0u, text.find(c.head + (L"\n" + copy.file() + L"\n\n"))) << text;
+        wchar_t reason[256] = {};
+        if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED,
+                            c.language, reason, 256, nullptr)) {
+            FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0,
+                           reason, 256, nullptr);
+        }
+        std::wstring firstLine = reason;
+        firstLine = firstLine.substr(0, firstLine.find_first_of(L"\r\n"));
+        EXPECT_NE(std::wstring::npos, text.find(L"\n\n" + firstLine)) << text;
+        e2e::Screenshot(c.picture, message);
+        PostMessageW(message, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(message); }));
+        EXPECT_EQ(0u, Exit());
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        ASSERT_TRUE(GetFileAttributesExW(copy.file().c_str(), GetFileExInfoStandard, &data));
+        EXPECT_EQ(strlen(c.file), data.nFileSizeLow);
+        EXPECT_FALSE(e2e::StoreKeyExists(L""));
+    }
+    SetFileAttributesW(copy.file().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // The launcher with the shell's menu of its second row (which the shell
@@ -400,6 +430,53 @@ TEST_F(TessalyTest, ExportedSettingsImportBackAfterAQuestion) {
     EXPECT_EQ(0u, Exit());
     DeleteFileW(exported.c_str());
     DeleteFileW(foreign.c_str());
+}
+
+// Export from a portable copy: the live file is refused by name and the
+// choice offered again; another file is replaced only after a question. The
+// system's dialog asks nothing of its own.
+TEST_F(PortableCopyTest, ExportNeverOffersToWriteOverTheLiveFile) {
+    ASSERT_TRUE(copy.made());
+    const std::wstring other = copy.folder() + L"\\other.ini";
+    ASSERT_TRUE(WriteTextFile(other, "mine"));
+    ASSERT_NO_FATAL_FAILURE(Start(L"", nullptr, copy.folder()));
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    const ULONGLONG live = e2e::FileLook(copy.file());
+    const struct {
+        std::wstring chosen;
+        const wchar_t* head;
+        int answer;
+        const wchar_t* picture;
+    } steps[] = {
+        {copy.file(), L"Tessaly は今の設定をこのファイルに保存しています:\n", IDOK, L"export-live-file"},
+        {other, L"このファイルは既にあります:\n", IDNO, L"export-replace"},
+    };
+    PressButton(settings, IDC_EXPORT);
+    for (const auto& step : steps) {
+        HWND picker = WaitForAnotherDialog(app->id(), {settings});
+        ASSERT_NE(nullptr, picker);
+        ASSERT_TRUE(e2e::ChooseInFileDialog(picker, step.chosen));
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(picker); }));
+        HWND message = WaitForAnotherDialog(app->id(), {settings});
+        ASSERT_NE(nullptr, message);
+        const std::wstring named = step.head + step.chosen + L"\n\n";
+        EXPECT_EQ(named, e2e::WindowText(GetDlgItem(message, 0xFFFF)).substr(0, named.size()));
+        e2e::Screenshot(step.picture, message);
+        PostMessageW(message, WM_COMMAND, step.answer, 0);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(message); }));
+    }
+    HWND picker = WaitForAnotherDialog(app->id(), {settings});
+    ASSERT_NE(nullptr, picker);
+    PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(picker); }));
+    EXPECT_EQ(live, e2e::FileLook(copy.file()));
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExW(other.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(4u, data.nFileSizeLow) << "still the user's own";
+    CloseWithCloseBox(settings);
+    EXPECT_EQ(0u, Exit());
+    DeleteFileW(other.c_str());
 }
 
 // The program speaks the display language, Japanese or English, unless the

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <ole2.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -25,6 +26,8 @@
 #include "model/display_settings.h"
 #include "model/apps_folder.h"
 #include "model/hotkey.h"
+#include "model/portable.h"
+#include "model/settings_file.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
@@ -637,6 +640,234 @@ TEST_F(SettingsTest, DamagedItemListsOfferNothing) {
         SendMessageW(dialog, WM_ITEMS_DROPPED, reinterpret_cast<WPARAM>(memory), 0);
     }
     EXPECT_EQ(0, runs);
+}
+
+// The user's part in an export: the files chosen in turn (cancelled when
+// none is left), and the answer to every message, each of which is kept.
+std::vector<std::wstring> g_chosenFiles, g_offeredFiles, g_messages;
+int g_messageAnswer = IDOK;
+
+bool ChooseNextFile(HWND, bool, wchar_t (&path)[MAX_PATH]) {
+    g_offeredFiles.push_back(path);
+    if (g_offeredFiles.size() > g_chosenFiles.size()) {
+        return false;
+    }
+    lstrcpyW(path, g_chosenFiles[g_offeredFiles.size() - 1].c_str());
+    return true;
+}
+
+int WINAPI KeepMessage(HWND, LPCWSTR text, LPCWSTR, UINT) {
+    g_messages.push_back(text);
+    return g_messageAnswer;
+}
+
+std::string FileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char buffer[512];
+    DWORD read = 0;
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) {
+        bytes.append(buffer, read);
+        read = 0;
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteFileText(const std::wstring& path, const char* text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text, DWORD(strlen(text)), &written, nullptr);
+    CloseHandle(file);
+}
+
+// A portable copy's folder, its settings file live, for the settings dialog
+// to export from.
+class ExportTest : public SettingsTest {
+protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        g_settingsDialogHooks.chooseFile = ChooseNextFile;
+        savedFileWrites = g_fileWrites;
+        g_settingsDialogHooks.messageBox = KeepMessage;
+        g_chosenFiles.clear();
+        g_offeredFiles.clear();
+        g_messages.clear();
+        g_messageAnswer = IDOK;
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"tessaly-export-test";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        live = folder + L"\\Tessaly.ini";
+        WriteFileText(live, kLiveText);
+        SetProgramFolder(folder.c_str());
+        g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, VK_F9, L"exported"));
+    }
+    void TearDown() override {
+        g_fileWrites = savedFileWrites;
+        SetProgramFolder(nullptr);
+        for (const wchar_t* name : {L"\\Tessaly.ini", L"\\Tessaly.ini.bak", L"\\other.ini", L"\\other.ini.new"}) {
+            DeleteFileW((folder + name).c_str());
+        }
+        RemoveDirectoryW(folder.c_str());
+        g_taskList.Clear();
+        SettingsTest::TearDown();
+    }
+    // Holds the dialog's task once the file dialogs and messages are done with.
+    static bool Exported(const std::wstring& path) {
+        SettingsFile file;
+        wchar_t name[16] = {};
+        return file.Read(path.c_str()) && file.ReadText(file.FindSection(L"Task0"), L"Name", name, 16) &&
+               lstrcmpW(name, L"exported") == 0;
+    }
+
+    static constexpr const char* kLiveText = "[Tasks]\r\nCount=0\r\n";
+    std::wstring folder, live;
+    FileWrites savedFileWrites;
+};
+
+// The same file by any other spelling, C:'s folder reached through Wine's
+// letter for the Unix root among them.
+std::wstring ThroughTheUnixRoot(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) {
+        return L"";
+    }
+    std::wstring dos = L"Z:";
+    for (const char* c = name; *c; ++c) {
+        dos += *c == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(*c));
+    }
+    HeapFree(GetProcessHeap(), 0, name);
+    return GetFileAttributesW(dos.c_str()) != INVALID_FILE_ATTRIBUTES ? dos : L"";
+}
+
+TEST_F(ExportTest, StartsInDocumentsAndNeverWritesOverTheLiveFile) {
+    unique_cotaskmem documents;
+    ASSERT_HRESULT_SUCCEEDED(
+        SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, reinterpret_cast<PWSTR*>(documents.put())));
+    const std::wstring startsAt = static_cast<const wchar_t*>(documents.get()) + std::wstring(L"\\Tessaly-settings.ini");
+    std::wstring upper = live, slashes = live;
+    CharUpperW(upper.data());
+    std::replace(slashes.begin(), slashes.end(), L'\\', L'/');
+    wchar_t shortName[MAX_PATH] = {};
+    GetShortPathNameW(live.c_str(), shortName, MAX_PATH);
+    const std::wstring other = folder + L"\\other.ini";
+    const struct {
+        const char* what;
+        std::wstring chosen;
+        bool live;
+    } cases[] = {
+        {"the live file", live, true},
+        {"in capitals", upper, true},
+        {"with forward slashes", slashes, true},
+        {"through a folder and back", folder + L"\\Apps\\..\\Tessaly.ini", true},
+        {"by its short name", shortName, true},
+        {"through another letter", ThroughTheUnixRoot(live), true},
+        {"a file beside it", folder + L"\\Tessaly.ini.bak", false},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what + (": " + testing::PrintToString(c.chosen)));
+        if (c.chosen.empty()) {
+            continue;  // no Unix root outside Wine, or no letter for it
+        }
+        g_offeredFiles.clear();
+        g_messages.clear();
+        DeleteFileW(other.c_str());
+        g_chosenFiles = {c.chosen, other};
+        Click(dialog, IDC_EXPORT);
+        ASSERT_FALSE(g_offeredFiles.empty());
+        EXPECT_EQ(startsAt, g_offeredFiles[0]);
+        EXPECT_EQ(kLiveText, FileBytes(live));
+        if (c.live) {
+            // Said once, naming it; then chosen again from there.
+            ASSERT_EQ(1u, g_messages.size());
+            EXPECT_NE(std::wstring::npos, g_messages[0].find(L"\n" + c.chosen + L"\n")) << g_messages[0];
+            ASSERT_EQ(2u, g_offeredFiles.size());
+            EXPECT_EQ(c.chosen, g_offeredFiles[1]);
+            EXPECT_TRUE(Exported(other));
+        } else {
+            EXPECT_EQ(std::vector<std::wstring>{}, g_messages);
+            EXPECT_EQ(1u, g_offeredFiles.size());
+            EXPECT_TRUE(Exported(c.chosen));
+        }
+    }
+}
+
+// A failed write's reason reaches the user, after the file on a line of its
+// own, with what may mend it.
+FileWrites g_systemFileWrites;
+int g_failingStep;
+DWORD g_failingError;
+
+template <auto call, int step, typename... Args>
+auto WINAPI FailingFileWrite(Args... args) -> decltype((g_systemFileWrites.*call)(args...)) {
+    if (step == g_failingStep) {
+        SetLastError(g_failingError);
+        return {};
+    }
+    return (g_systemFileWrites.*call)(args...);
+}
+
+std::wstring SystemText(DWORD error) {
+    wchar_t text[256] = {};
+    DWORD length = 0;
+    for (LANGID language : {tessaly::UiLanguage(), LANGID(0)}) {
+        if (!length) {
+            length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                    language, text, 256, nullptr);
+        }
+    }
+    std::wstring trimmed(text, length);
+    trimmed.erase(trimmed.find_last_not_of(L" \r\n") + 1);
+    return trimmed;
+}
+
+std::wstring UiText(UINT id) {
+    wchar_t text[256] = {};
+    tessaly::LoadUiString(g_instance, id, text);
+    return text;
+}
+
+TEST_F(ExportTest, AFailedWriteSaysWhyAndWhatMayMendIt) {
+    enum { kCreate, kWrite, kMove };
+    const struct {
+        const char* what;
+        int step;
+        DWORD error;
+        UINT advice;
+    } cases[] = {
+        {"access denied", kCreate, ERROR_ACCESS_DENIED, IDS_SAVE_ADVICE_ACCESS},
+        {"disk full", kWrite, ERROR_DISK_FULL, IDS_SAVE_ADVICE_FULL},
+        {"in use by another process", kMove, ERROR_SHARING_VIOLATION, IDS_SAVE_ADVICE_IN_USE},
+    };
+    g_systemFileWrites = g_fileWrites;
+    g_fileWrites = {FailingFileWrite<&FileWrites::createFile, kCreate>,
+                    FailingFileWrite<&FileWrites::writeFile, kWrite>, g_systemFileWrites.flushFileBuffers,
+                    FailingFileWrite<&FileWrites::moveFileEx, kMove>, g_systemFileWrites.deleteFile};
+    const std::wstring other = folder + L"\\other.ini";
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_failingStep = c.step;
+        g_failingError = c.error;
+        g_messages.clear();
+        g_offeredFiles.clear();
+        g_chosenFiles = {other};
+        Click(dialog, IDC_EXPORT);
+        ASSERT_EQ(1u, g_messages.size());
+        const std::wstring& text = g_messages[0];
+        const std::wstring reason = SystemText(c.error);
+        ASSERT_FALSE(reason.empty());
+        EXPECT_NE(std::wstring::npos, text.find(L":\n" + other + L"\n")) << text;
+        EXPECT_NE(std::wstring::npos, text.find(reason)) << text;
+        EXPECT_NE(std::wstring::npos, text.find(UiText(c.advice))) << text;
+        EXPECT_NE(std::wstring::npos, text.find(UiText(IDS_EXPORT_AGAIN))) << text;
+        EXPECT_FALSE(Exported(other));
+    }
 }
 
 // Every dialog, menu and text of the program and of Pirnel, in both languages,

@@ -558,7 +558,11 @@ TEST_F(StoreTest, SaveStoppedAtAnyWriteLoadsTheOldOrTheNewStoreWhole) {
                 storeOld();
                 e.edit();
                 RefuseWrites(n, onlyOne);
-                SaveStore();
+                SetLastError(ERROR_SUCCESS);
+                if (!SaveStore()) {
+                    // The refused write's reason, for the message.
+                    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
+                }
                 g_registryWrites = g_systemWrites;
                 g_taskList.Clear();
                 SeedDisplaySettings();
@@ -702,7 +706,12 @@ TEST_F(FileStoreTest, SaveStoppedAtAnyWriteLoadsTheOldOrTheNewFileWhole) {
             storeOld();
             edit();
             RefuseFileWrites(n, onlyOne);
-            EXPECT_EQ(n == count, SaveStore());
+            SetLastError(ERROR_SUCCESS);
+            const bool saved = SaveStore();
+            EXPECT_EQ(n == count, saved);
+            if (!saved) {
+                EXPECT_EQ(DWORD(ERROR_DISK_FULL), GetLastError());
+            }
             g_fileWrites = g_realFileWrites;
             g_taskList.Clear();
             SeedDisplaySettings();
