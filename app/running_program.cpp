@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <propsys.h>
 
 #include <memory>
@@ -116,6 +117,13 @@ bool ReadAlias(const wchar_t* alias, wchar_t (&appId)[kAppIdLength], wchar_t (&t
     CopyMemory(target, text + start, targetLength * sizeof(wchar_t));
     target[targetLength] = L'\0';
     return true;
+}
+
+// X:\... or \\server\...
+bool IsAbsolutePath(const wchar_t* path, size_t length) {
+    const wchar_t drive = static_cast<wchar_t>(path[0] | 0x20);
+    return length >= 3 && ((drive >= L'a' && drive <= L'z' && path[1] == L':' && path[2] == L'\\') ||
+                           (path[0] == L'\\' && path[1] == L'\\'));
 }
 
 bool SamePath(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
@@ -240,6 +248,51 @@ private:
 
 namespace {
 
+// A desktop program the Applications folder lists is named there by its file,
+// the known folder it lies in written as that folder's id
+// ({6D809377-...}\Vendor\x.exe), or by its full path. Its windows carry no
+// app id: the file finds them, as for any program. The path, or false for a
+// package's app (Family_publisherid!App) or an id a program chose for itself,
+// whose windows the id finds.
+bool AppsFolderProgram(const wchar_t* appId, wchar_t (&program)[MAX_PATH]) {
+    if (wcschr(appId, L'!')) {
+        return false;
+    }
+    const size_t length = wcslen(appId);
+    if (IsAbsolutePath(appId, length)) {
+        if (length >= MAX_PATH) {
+            return false;
+        }
+        wmemcpy(program, appId, length + 1);
+        return true;
+    }
+    constexpr size_t kGuidLength = 38;
+    wchar_t guid[kGuidLength + 1];
+    if (length <= kGuidLength || appId[0] != L'{' || appId[kGuidLength] != L'\\') {
+        return false;
+    }
+    lstrcpynW(guid, appId, kGuidLength + 1);
+    KNOWNFOLDERID folderId;
+    if (FAILED(IIDFromString(guid, &folderId))) {
+        return false;
+    }
+    // Freed whether the call succeeds or not.
+    wchar_t* folder = nullptr;
+    const HRESULT found = SHGetKnownFolderPath(folderId, 0, nullptr, &folder);
+    tessaly::unique_cotaskmem owned(folder);
+    if (FAILED(found)) {
+        return false;
+    }
+    const size_t folderLength = wcslen(folder);
+    const wchar_t* rest = appId + kGuidLength;
+    if (folderLength + wcslen(rest) >= MAX_PATH) {
+        return false;
+    }
+    wmemcpy(program, folder, folderLength);
+    lstrcpyW(program + folderLength, rest);
+    return true;
+}
+
 bool SwitchAmong(const wchar_t* program, const wchar_t* appId, HWND foreground) {
     // The path as a process reports its image: long names throughout.
     wchar_t image[MAX_PATH];
@@ -263,8 +316,12 @@ bool SwitchAmong(const wchar_t* program, const wchar_t* appId, HWND foreground) 
 
 bool SwitchToRunningProgram(const wchar_t* program, HWND foreground) {
     const wchar_t* appId = AppsFolderAppId(program);
+    wchar_t listed[MAX_PATH];
     if (appId) {
-        return SwitchAmong(program, appId, foreground);
+        if (!AppsFolderProgram(appId, listed)) {
+            return SwitchAmong(program, appId, foreground);
+        }
+        program = listed;
     }
     if (!SamePath(PathFindExtensionW(program), L".exe")) {
         return false;

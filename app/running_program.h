@@ -13,7 +13,9 @@
 // An app execution alias stands for the program its link names. An app of
 // the shell's Applications folder (`shell:AppsFolder\<app id>`) has no image
 // to look for (a Store app's windows belong to ApplicationFrameHost.exe):
-// its windows are those that carry its app id.
+// its windows are those that carry its app id. An ordinary desktop program
+// listed there is named by its file instead (its known folder's id, then the
+// rest of its path), and its windows, which carry no app id, are found by it.
 bool SwitchToRunningProgram(const wchar_t* program, HWND foreground);
 
 // The system's query of a process's image, replaceable so a test can report

@@ -323,9 +323,26 @@ bool ReadyImageList(UINT dpi) {
 }  // namespace
 
 void PrepareTaskImage(UINT dpi, Task* task) {
-    if (ReadyImageList(dpi)) {
+    if (!ReadyImageList(dpi)) {
+        return;
+    }
+    // The shell calls that find a command and take a picture may let sent
+    // messages run, and one of those may delete or change the task (the
+    // settings, an exit): the picture is taken for a copy of what it rests
+    // on, and given to the task only where that is still listed and still
+    // rests on the same, whichever task holds the address by then.
+    Task source;
+    lstrcpyW(source.File, task->File);
+    lstrcpyW(source.IconPath, task->IconPath);
+    source.IconIndex = task->IconIndex;
+    int image;
+    {
         CommandResolutionMemo memo;
-        task->ImageIndex = ImageOf(*task);
+        image = ImageOf(source);
+    }
+    if (g_taskList.Contains(task) && task->IconIndex == source.IconIndex && wcscmp(task->File, source.File) == 0 &&
+        wcscmp(task->IconPath, source.IconPath) == 0) {
+        task->ImageIndex = image;
     }
 }
 

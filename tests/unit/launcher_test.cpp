@@ -10,6 +10,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/main_window.h"
@@ -1053,6 +1054,66 @@ TEST_F(LauncherTest, TheFirstOpeningAfterThePreparationSearchesAndTakesNothing) 
         KillTimer(g_mainWindow, reinterpret_cast<UINT_PTR>(hotkey->NameWindow));
         DestroyWindow(hotkey->NameWindow);
         hotkey->NameWindow = nullptr;
+    }
+}
+
+// What a message sent to the program while the shell takes a picture may do
+// to the list (the settings, an exit, run inside the call): done once, at
+// the next picture taken.
+std::function<void()> g_whileThePictureIsTaken;
+DWORD_PTR WINAPI FileInfoLettingMessagesRun(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size,
+                                            UINT flags) {
+    if (auto run = std::exchange(g_whileThePictureIsTaken, nullptr)) {
+        run();
+    }
+    return CountedFileInfo(path, attributes, info, size, flags);
+}
+
+// An idle step gives the picture it took to the task it took it for, and to
+// no other: not to one made in a deleted one's place, nor to one whose
+// command changed meanwhile; and it touches nothing freed.
+TEST_F(LauncherTest, AStepGivesItsPictureOnlyToItsTaskAsItStillIs) {
+    const struct {
+        const char* what;
+        std::function<void(Task* prepared)> change;
+        bool pictured;
+    } cases[] = {
+        {"nothing changed", [](Task*) {}, true},
+        {"another task deleted", [](Task*) { g_taskList.Remove(g_taskList.At(1)); }, true},
+        {"its command changed", [](Task* task) { lstrcpyW(task->File, L"tessaly-missing-command"); }, false},
+        {"its icon file changed", [](Task* task) { lstrcpyW(task->IconPath, L"tessaly-missing.ico"); }, false},
+        {"deleted, and another made",
+         [](Task* task) {
+             g_taskList.Remove(task);
+             AddTask(L"tessaly-missing-command", L"new");
+         },
+         false},
+        {"every task deleted", [](Task*) { g_taskList.Clear(); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_taskList.Clear();
+        Task* prepared = AddTask(L"notepad", L"prepared");
+        AddTask(L"regedit", L"next");
+        CountedShell counted;
+        g_iconShell.getFileInfo = FileInfoLettingMessagesRun;
+        g_whileThePictureIsTaken = [&] { c.change(prepared); };
+        StartLauncherPreparation();
+        ASSERT_TRUE(PrepareLauncherStep());
+        EXPECT_FALSE(g_whileThePictureIsTaken);
+        const int listedAt = g_taskList.IndexOf(prepared);
+        if (c.pictured) {
+            ASSERT_EQ(0, listedAt);
+            EXPECT_GE(prepared->ImageIndex, 0);
+        }
+        // Nothing else prepared yet: every other task is as it was made.
+        for (const auto& task : g_taskList) {
+            if (!c.pictured || task.get() != prepared) {
+                EXPECT_EQ(-1, task->ImageIndex) << testing::PrintToString(std::wstring(task->Name));
+            }
+        }
+        while (PrepareLauncherStep()) {
+        }
     }
 }
 

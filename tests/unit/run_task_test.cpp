@@ -663,6 +663,15 @@ TEST(SwitchToRunningProgramTest, TheImageIsMatchedByTheFileItNames) {
     DeleteFileW(elsewhere.c_str());
 }
 
+// This process's image as `g_reportedImage` names it, when it names one;
+// every other process's as the system reports it.
+BOOL WINAPI ReportedImageOfThisProcess(HANDLE process, DWORD flags, LPWSTR image, PDWORD length) {
+    if (g_reportedImage.empty() || GetProcessId(process) != GetCurrentProcessId()) {
+        return QueryFullProcessImageNameW(process, flags, image, length);
+    }
+    return ReportedImage(process, flags, image, length);
+}
+
 // Wine keeps no app ids on windows and makes no app execution aliases: what
 // Windows would report comes through the seams, for windows of this process.
 std::map<HWND, std::wstring> g_appIds;
@@ -713,17 +722,26 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
                                nullptr);
     };
     HWND back = popup(0, WS_VISIBLE), front = popup(0, WS_VISIBLE), tool = popup(WS_EX_TOOLWINDOW, WS_VISIBLE),
-         other = popup(0, WS_VISIBLE);
+         other = popup(0, WS_VISIBLE), own = popup(0, WS_VISIBLE);
     g_appIds = {{back, L"Contoso.Calc_8wekyb3d8bbwe!App"},
                 {front, L"Contoso.Calc_8wekyb3d8bbwe!App"},
                 {tool, L"Contoso.Tool_1!App"},
-                {other, L"Contoso.Calc_8wekyb3d8bbwe!AppTwo"}};
+                {other, L"Contoso.Calc_8wekyb3d8bbwe!AppTwo"},
+                {own, L"Contoso.Notes"}};
     const std::wstring package = L"Contoso.Self_8wekyb3d8bbwe", app = package + L"!App";
+    // A desktop program the Applications folder lists under Program Files,
+    // which this process plays through its reported image.
+    wchar_t* programFiles = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &programFiles));
+    const std::wstring desktopProgram = std::wstring(programFiles) + L"\\Contoso\\Calc.exe";
+    CoTaskMemFree(programFiles);
+    const std::wstring inProgramFiles = L"{905E63B6-C1BF-494E-B29C-65B732D3D21A}\\Contoso\\";
     const struct {
         const char* what;
         std::wstring command;
         std::vector<BYTE> alias;
         HWND foreground, switched;
+        std::wstring image;
     } cases[] = {
         {"an app, its id in another case", L"shell:appsfolder\\contoso.calc_8wekyb3d8bbwe!app", {}, nullptr, front},
         {"the app in front: its next window", L"shell:AppsFolder\\Contoso.Calc_8wekyb3d8bbwe!App", {}, front, back},
@@ -745,12 +763,28 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
         {"an alias without a target", kAliasPath, AppExecLink({package, app}), nullptr, nullptr},
         {"another kind of link", kAliasPath, AppExecLink({package, app, self, L"0"}, IO_REPARSE_TAG_SYMLINK), nullptr,
          nullptr},
+        // A desktop program's windows carry no app id: its file finds them.
+        {"a desktop program in a known folder", L"shell:AppsFolder\\" + inProgramFiles + L"Calc.exe", {}, nullptr,
+         front, desktopProgram},
+        {"a desktop program, the folder's parsing name and another case",
+         L"::{4234d49b-0245-4df3-b780-3893943456e1}\\{905e63b6-c1bf-494e-b29c-65b732d3d21a}\\contoso\\calc.exe", {},
+         nullptr, front, desktopProgram},
+        {"a desktop program by its full path", L"shell:AppsFolder\\" + desktopProgram, {}, nullptr, front,
+         desktopProgram},
+        {"another program of that folder", L"shell:AppsFolder\\" + inProgramFiles + L"Notes.exe", {}, nullptr,
+         nullptr, desktopProgram},
+        {"a known folder no system has", L"shell:AppsFolder\\{00000000-0000-0000-0000-0000000000AB}\\Contoso\\Calc.exe",
+         {}, nullptr, nullptr, desktopProgram},
+        // An id a program gave its own windows is no path.
+        {"a program's own app id", L"shell:AppsFolder\\Contoso.Notes", {}, nullptr, own, desktopProgram},
     };
     const auto systemAppId = std::exchange(g_windowAppId, FakeAppId);
     const auto systemReparsePoint = std::exchange(g_readReparsePoint, FakeReparsePoint);
+    g_processImageName = ReportedImageOfThisProcess;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         g_reparseData = c.alias;
+        g_reportedImage = c.image;
         for (HWND window : {other, back, front}) {
             SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
@@ -761,13 +795,15 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
         }
     }
     // An ordinary program is matched by its image alone, as it always was.
+    g_processImageName = QueryFullProcessImageNameW;
+    g_reportedImage.clear();
     g_appIdReads = 0;
     g_reparseData.clear();
     EXPECT_TRUE(SwitchToRunningProgram(self, nullptr));
     EXPECT_EQ(0, g_appIdReads);
     g_windowAppId = systemAppId;
     g_readReparsePoint = systemReparsePoint;
-    for (HWND window : {back, front, tool, other}) {
+    for (HWND window : {back, front, tool, other, own}) {
         DestroyWindow(window);
     }
 }
