@@ -241,12 +241,9 @@ TEST(GreyLinkReason, SaysWhatKindOfLinkDidNotOpen) {
     } cases[] = {
         {L"kitnone:x", 64, L"kitnone: を開くプログラムがありません"},
         {L"shell:TessalyNoSuchPlace", 64, location},
-        {L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", 64, location},
         {longScheme + L":x", kGreyLinkReasonLength, longScheme + L": を開くプログラムがありません"},
         {L"kitnone:x", 8, L"kitnone"},  // cut to the room given
-        {L"notepad", 64, L""},
         {L"C:\\nowhere\\missing.exe", 64, L""},
-        {L"%TEMP%\\x:y", 64, L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.command));
@@ -267,12 +264,10 @@ TEST_F(EditorTest, TheLineAboveTheFileSaysWhyALinkWillNotOpen) {
         std::wstring note;
     } cases[] = {
         {L"kittessa:open/this", hint},
-        {L"kitcommand:x", hint},
         {L"kitnone:x", noHandler},
         {L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", hint},
         // A missing file is grey too, and its row shows its path.
         {L"C:\\nowhere\\missing.exe", hint},
-        {L"", hint},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.file)));
