@@ -442,13 +442,28 @@ void SettingsOnDpiChanged(HWND dialog, WPARAM wParam, LPARAM lParam) {
 }
 
 // Hotkey conflicts are not announced; the row of a task whose combination is
-// held elsewhere says so when the mouse rests on it.
+// held elsewhere says so when the mouse rests on it. So does a grey link's
+// row, whose command looks right and still opens nothing.
 void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
     Task* task = GetRowTask(dialog, tip->iItem);
+    if (!task || !tip->pszText || tip->cchTextMax <= 0) {
+        return;
+    }
+    wchar_t text[kGreyLinkReasonLength + 128] = {};
+    int length = 0;
+    if (ListView_GetItemState(ListOf(dialog), tip->iItem, LVIS_CUT) & LVIS_CUT) {
+        length = WhyLinkIsGrey(task->File, text);
+    }
     // While the hotkeys are paused none is registered, and none is taken.
-    if (task && task->vk != kNoKey && task->Atom == 0 && !HotKeysPaused() && tip->pszText &&
-        tip->cchTextMax > 0) {
-        tessaly::LoadUiString(g_instance, IDS_KEY_IN_USE, tip->pszText, tip->cchTextMax);
+    if (task->vk != kNoKey && task->Atom == 0 && !HotKeysPaused()) {
+        if (length > 0) {
+            lstrcpyW(text + length, L"\r\n");
+            length += 2;
+        }
+        tessaly::LoadUiString(g_instance, IDS_KEY_IN_USE, text + length, static_cast<int>(std::size(text)) - length);
+    }
+    if (text[0] != L'\0') {
+        lstrcpynW(tip->pszText, text, tip->cchTextMax);
     }
 }
 

@@ -184,6 +184,17 @@ void RefreshIcon(HWND dialog) {
     tessaly::ShowControlIcon(GetDlgItem(dialog, IDC_TASK_ICON), PreviewIcon(dialog));
 }
 
+// The line above File says what it takes or, for a link that will not open,
+// why: the task's row is grey for it, and here is where it is mended.
+void ShowFileNote(HWND dialog) {
+    wchar_t command[kTextFieldLength], resolved[MAX_PATH], note[kGreyLinkReasonLength];
+    ReadText(dialog, IDC_FILE, command);
+    if (!WhyLinkIsGrey(command, note) || ResolveCommand(command, resolved)) {
+        tessaly::LoadUiString(g_instance, IDS_FILE_HINT, note);
+    }
+    SetDlgItemTextW(dialog, IDC_FILE_NOTE, note);
+}
+
 // Says in the dialog whether the combination will work: nothing for a free
 // key or none; else who holds it, another task of the list first. The
 // edited task's own registered key is ours to keep.
@@ -248,6 +259,7 @@ void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
     SetChecked(dialog, IDC_SHOW_LAUNCHER, task->ShowLauncher != 0);
     SetChecked(dialog, IDC_ACTIVATE, task->Activate != 0);
     RefreshIcon(dialog);
+    ShowFileNote(dialog);
     ShowKeyWarning(dialog);
 }
 
@@ -285,6 +297,7 @@ void EditorOnBrowseFile(HWND dialog) {
     SelectShow(dialog, show);
     SetDlgItemTextW(dialog, IDC_NAME, address ? name : browse.m_displayName);
     RefreshIcon(dialog);
+    ShowFileNote(dialog);
 }
 
 void EditorOnBrowseFolder(HWND dialog) {
@@ -383,6 +396,7 @@ BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
     case IDC_FILE:
         if (HIWORD(wParam) == EN_KILLFOCUS) {
             RefreshIcon(dialog);
+            ShowFileNote(dialog);
             return TRUE;
         }
         return FALSE;

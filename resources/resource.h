@@ -58,6 +58,8 @@
 #define IDC_RUNAS 1031
 #define IDC_ACTIVATE 1032
 #define IDC_KEY_WARNING 1033
+// The line above the file: what it takes, or why the link in it will not open
+#define IDC_FILE_NOTE 403
 
 // Strings
 #define IDS_PAUSED_TIP 200
@@ -88,6 +90,11 @@
 // replaces another file
 #define IDS_EXPORT_LIVE_STORE 325
 #define IDS_EXPORT_REPLACE 326
+// Why a link's row is grey, and what the line above the editor's File says
+// otherwise
+#define IDS_NO_SCHEME_HANDLER 400
+#define IDS_NO_SHELL_LOCATION 401
+#define IDS_FILE_HINT 402
 
 // Texts of the string table. The eight locations and the three show states
 // run in the order of their settings' values.

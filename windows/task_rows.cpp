@@ -398,6 +398,22 @@ LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw, const tessaly::Palette&
     }
 }
 
+int WhyLinkIsGrey(const wchar_t* command, wchar_t* text, int size) {
+    const CommandLink link = LinkKind(command);
+    if (link == kShellLocation) {
+        return tessaly::LoadUiString(g_instance, IDS_NO_SHELL_LOCATION, text, size);
+    }
+    wchar_t scheme[kSchemeLength];
+    if (link != kSchemeLink || !LinkScheme(command, scheme)) {
+        return 0;
+    }
+    wchar_t format[64], reason[kGreyLinkReasonLength];
+    tessaly::LoadUiString(g_instance, IDS_NO_SCHEME_HANDLER, format);
+    wsprintfW(reason, format, scheme);
+    lstrcpynW(text, reason, size);
+    return lstrlenW(text);
+}
+
 void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowTextLength]) {
     size_t length = 0;
     text[0] = L'\0';

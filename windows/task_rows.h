@@ -8,6 +8,7 @@
 
 #include "common/look.h"
 #include "common/unique_handles.h"
+#include "model/command_search.h"
 #include "resources/resource.h"
 
 struct Task;
@@ -61,6 +62,18 @@ HICON FindTaskIcon(const wchar_t* iconPath, int iconIndex, const wchar_t* comman
 // in colours of our own, the selected row is drawn in them too.
 LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw,
                         const tessaly::Palette& palette = tessaly::SystemPalette());
+
+// Why a task whose command is a link has a grey row, for the row's tip and
+// the editor: nothing on this computer opens its scheme, or Windows knows no
+// such shell location. Writes nothing and returns 0 for any other command,
+// whose file is simply not there; else the length written.
+int WhyLinkIsGrey(const wchar_t* command, wchar_t* text, int size);
+template <int Size>
+int WhyLinkIsGrey(const wchar_t* command, wchar_t (&text)[Size]) {
+    return WhyLinkIsGrey(command, text, Size);
+}
+// Room for either reason, the longest scheme included.
+constexpr int kGreyLinkReasonLength = static_cast<int>(kSchemeLength) + 128;
 
 // Writes the text of a task's row; the command is always shown when the task
 // has no name.

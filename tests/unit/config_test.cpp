@@ -231,6 +231,64 @@ TEST_F(EditorTest, KeyCaptureAppliesTheWholeValue) {
     EXPECT_EQ(UINT(MOD_ALT), copy.fsModifiers);
 }
 
+// The reason a grey link gives, by the kind of link; a shell location of no
+// known folder (which Wine's shell parses, where Windows' fails) says so
+// whatever the shell answers here.
+TEST(GreyLinkReason, SaysWhatKindOfLinkDidNotOpen) {
+    const std::wstring location = L"Windows にこの場所はありません";
+    const std::wstring longScheme = L"k" + std::wstring(254, L'x');
+    const struct {
+        std::wstring command;
+        int size;
+        std::wstring reason;
+    } cases[] = {
+        {L"kitnone:x", 64, L"kitnone: を開くプログラムがありません"},
+        {L"shell:TessalyNoSuchPlace", 64, location},
+        {longScheme + L":x", kGreyLinkReasonLength, longScheme + L": を開くプログラムがありません"},
+        {L"kitnone:x", 8, L"kitnone"},  // cut to the room given
+        {L"C:\\nowhere\\missing.exe", 64, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.command));
+        wchar_t text[kGreyLinkReasonLength] = {};
+        EXPECT_EQ(static_cast<int>(c.reason.size()), WhyLinkIsGrey(c.command.c_str(), text, c.size));
+        EXPECT_EQ(c.reason, text);
+    }
+}
+
+// The line above the file says what it takes; for a link nothing here opens,
+// why its row is grey: from the opening on, and as the file is typed.
+TEST_F(EditorTest, TheLineAboveTheFileSaysWhyALinkWillNotOpen) {
+    test::RegisteredSchemes schemes;
+    const std::wstring hint = L"(フォルダ、URL、shell: も指定できます)";
+    const std::wstring noHandler = L"kitnone: を開くプログラムがありません";
+    const struct {
+        const wchar_t* file;
+        std::wstring note;
+    } cases[] = {
+        {L"kittessa:open/this", hint},
+        {L"kitnone:x", noHandler},
+        {L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", hint},
+        // A missing file is grey too, and its row shows its path.
+        {L"C:\\nowhere\\missing.exe", hint},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.file)));
+        lstrcpyW(copy.File, c.file);
+        Open();
+        EXPECT_EQ(c.note, Text(dialog, IDC_FILE_NOTE));
+        DestroyWindow(std::exchange(dialog, nullptr));
+    }
+    lstrcpyW(copy.File, L"notepad");
+    Open();
+    for (const auto& typed : {std::make_pair(L"kitnone:x", noHandler), std::make_pair(L"kittessa:x", hint)}) {
+        SetDlgItemTextW(dialog, IDC_FILE, typed.first);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_FILE, EN_KILLFOCUS),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_FILE)));
+        EXPECT_EQ(typed.second, Text(dialog, IDC_FILE_NOTE));
+    }
+}
+
 // Whether the combination will work is said in the dialog as soon as it is
 // set: on opening, after a capture, after a modifier is changed by hand.
 TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
@@ -431,6 +489,39 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
 // Moved to a monitor of another scale (Wine never sends the message, nor has
 // such a monitor): the suggested rectangle, the controls, their font, the
 // list's icons and columns all follow, and come back with the move back.
+// A grey row whose command is a link says why when the mouse rests on it,
+// before what its hotkey does; a row that opens, or a missing file's, which
+// its own text shows, says nothing of it.
+TEST_F(SettingsTest, AGreyLinksTipSaysWhy) {
+    test::RegisteredSchemes schemes;
+    const std::wstring noHandler = L"kitnone: を開くプログラムがありません";
+    const std::wstring keyInUse = L"このキーはほかのプログラムかタスクが使用しているため、働きません。";
+    const struct {
+        const wchar_t* file;
+        UINT vk;
+        std::wstring tip;
+    } cases[] = {
+        {L"kittessa:open/this", kNoKey, L""},
+        {L"kitnone:x", kNoKey, noHandler},
+        {L"C:\\nowhere\\missing.exe", kNoKey, L""},
+        {L"kitnone:x", 'Q', noHandler + L"\r\n" + keyInUse},
+        {L"kittessa:open/this", 'Q', keyInUse},
+    };
+    for (const auto& c : cases) {
+        // Never registered: a hotkey held elsewhere.
+        lstrcpyW(g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, c.vk))->File, c.file);
+    }
+    Open();
+    for (int row = 0; row < static_cast<int>(std::size(cases)); ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(cases[row].tip, InfoTip(row));
+    }
+    const LANGID language = tessaly::UiLanguage();
+    tessaly::SetUiLanguage(tessaly::kEnglishUi);
+    EXPECT_EQ(L"Nothing on this computer opens kitnone: links", InfoTip(1));
+    tessaly::SetUiLanguage(language);
+}
+
 TEST_F(SettingsTest, MovedToAMonitorOfAnotherScaleItRescales) {
     g_taskList.Append(test::MakeTask(0, kNoKey, L"notepad"));
     lstrcpyW(g_taskList.At(0)->File, L"notepad");
