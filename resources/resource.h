@@ -58,6 +58,7 @@
 #define IDC_RUNAS 1031
 #define IDC_ACTIVATE 1032
 #define IDC_KEY_WARNING 1033
+#define IDC_TOGGLE 1100
 
 // Strings
 #define IDS_PAUSED_TIP 200
