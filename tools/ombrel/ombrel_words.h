@@ -1,5 +1,6 @@
-// Ombrel's words: which window command a word on its command line asks for.
-// Kept apart from the program so the tests can put many words through it.
+// Ombrel's words: which command a word on its command line asks for, and the
+// arithmetic of those Ombrel carries out itself. Kept apart from the program
+// so the tests can put many words, monitors and DPIs through it.
 #pragma once
 
 #include <windows.h>
