@@ -116,10 +116,22 @@ void MoveToNextMonitor(HWND target, DWORD style, RECT& place)
     ShowWindowAsync(target, SW_MAXIMIZE);
 }
 
+using WindowAttribute = HRESULT(WINAPI*)(HWND, DWORD, void*, DWORD);
+
 struct Others {
     HWND target;
     HWND root;
     HMONITOR monitor;
+    WindowAttribute attribute;
+
+    // Windows of other virtual desktops, and suspended Store apps' frames,
+    // are cloaked though "visible": they are not beside the target.
+    bool Cloaked(HWND window) const
+    {
+        DWORD cloaked = 0;
+        return attribute && attribute(window, 14 /* DWMWA_CLOAKED */, &cloaked, sizeof(cloaked)) == S_OK &&
+               cloaked;
+    }
 
     static BOOL CALLBACK Visit(HWND window, LPARAM self)
     {
@@ -130,7 +142,7 @@ struct Others {
         // along. Owned windows go with their owners.
         if (window != others.target && window != others.root && IsTarget(style) && (style & WS_MINIMIZEBOX) &&
             !(style & WS_MINIMIZE) && !GetWindow(window, GW_OWNER) && GetWindowRect(window, &place) &&
-            MonitorOf(place) == others.monitor)
+            MonitorOf(place) == others.monitor && !others.Cloaked(window))
             PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         return TRUE;
     }
@@ -225,7 +237,10 @@ void Run(int argc, wchar_t** argv)
             HWND root = target;
             while (HWND owner = GetWindow(root, GW_OWNER))
                 root = owner;
-            Others others{target, root, MonitorOf(place)};
+            const HMODULE dwmapi = LoadLibraryW(L"dwmapi.dll");
+            Others others{target, root, MonitorOf(place),
+                          reinterpret_cast<WindowAttribute>(reinterpret_cast<void*>(
+                              dwmapi ? GetProcAddress(dwmapi, "DwmGetWindowAttribute") : nullptr))};
             EnumWindows(Others::Visit, reinterpret_cast<LPARAM>(&others));
             break;
         }
