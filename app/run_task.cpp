@@ -73,7 +73,7 @@ void RunTask(Task* task) {
     // No simulated key presses, no joined input queues: those have stuck
     // the user's modifiers and hung on a hung window.
     g_runShell.allowSetForeground(ASFW_ANY);
-    if (task->Activate && SwitchToRunningProgram(resolved, foreground)) {
+    if (task->Activate && SwitchToRunningProgram(resolved, foreground, task->Toggle ? &task->Round : nullptr)) {
         return;
     }
     tessaly::PrepareShellUse();

@@ -11,6 +11,7 @@
 #include "common/file_stamp.h"
 #include "common/unique_handles.h"
 #include "model/apps_folder.h"
+#include "model/task.h"
 
 BOOL(WINAPI* g_processImageName)(HANDLE, DWORD, LPWSTR, PDWORD) = QueryFullProcessImageNameW;
 
@@ -183,6 +184,9 @@ public:
                 search.top = window;
             }
             search.bottom = window;
+            if (search.hide) {
+                ShowWindowAsync(window, SW_MINIMIZE);
+            }
         }
         return TRUE;
     }
@@ -190,6 +194,8 @@ public:
     // In the order of the screen, from the front.
     HWND top = nullptr;
     HWND bottom = nullptr;
+    // Minimises every window it finds.
+    bool hide = false;
 
 private:
     bool CarriesAppId(HWND window) {
@@ -293,7 +299,7 @@ bool AppsFolderProgram(const wchar_t* appId, wchar_t (&program)[MAX_PATH]) {
     return true;
 }
 
-bool SwitchAmong(const wchar_t* program, const wchar_t* appId, HWND foreground) {
+bool SwitchAmong(const wchar_t* program, const wchar_t* appId, HWND foreground, SwitchRound* round) {
     // The path as a process reports its image: long names throughout.
     wchar_t image[MAX_PATH];
     DWORD length = appId ? 0 : GetLongPathNameW(program, image, MAX_PATH);
@@ -304,6 +310,21 @@ bool SwitchAmong(const wchar_t* program, const wchar_t* appId, HWND foreground) 
     }
     const bool cycling = foreground && search.Shows(foreground);
     HWND window = cycling ? search.bottom : search.top;
+    if (round) {
+        // The window in front begins a round unless this switch put it there.
+        // A minimised window may keep the foreground: it is not in front.
+        const bool inFront = cycling && !IsIconic(foreground);
+        if (!inFront || foreground != round->last) {
+            round->start = inFront ? foreground : window;
+        }
+        if (inFront && window == round->start) {
+            *round = {};
+            search.hide = true;
+            EnumWindows(ProgramWindows::Visit, reinterpret_cast<LPARAM>(&search));
+            return true;
+        }
+        round->last = window;
+    }
     // Not waited for: a program that hangs must not hang the hotkeys too.
     if (IsIconic(window)) {
         ShowWindowAsync(window, SW_RESTORE);
@@ -314,12 +335,12 @@ bool SwitchAmong(const wchar_t* program, const wchar_t* appId, HWND foreground) 
 
 }  // namespace
 
-bool SwitchToRunningProgram(const wchar_t* program, HWND foreground) {
+bool SwitchToRunningProgram(const wchar_t* program, HWND foreground, SwitchRound* round) {
     const wchar_t* appId = AppsFolderAppId(program);
     wchar_t listed[MAX_PATH];
     if (appId) {
         if (!AppsFolderProgram(appId, listed)) {
-            return SwitchAmong(program, appId, foreground);
+            return SwitchAmong(program, appId, foreground, round);
         }
         program = listed;
     }
@@ -330,10 +351,10 @@ bool SwitchToRunningProgram(const wchar_t* program, HWND foreground) {
     // package (the terminal's launcher does): the app's id finds it there.
     wchar_t aliasId[kAppIdLength], target[MAX_PATH];
     if (ReadAlias(program, aliasId, target)) {
-        if (SwitchAmong(program, aliasId, foreground)) {
+        if (SwitchAmong(program, aliasId, foreground, round)) {
             return true;
         }
         program = target;
     }
-    return SwitchAmong(program, nullptr, foreground);
+    return SwitchAmong(program, nullptr, foreground, round);
 }

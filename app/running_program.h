@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+struct SwitchRound;
+
 // When `program` (a full path) is an .exe with a visible top-level window
 // (unowned, not a tool window) in a process of this user whose image is that
 // very file, brings one of them to the front, restored if minimised, and
@@ -16,7 +18,10 @@
 // its windows are those that carry its app id. An ordinary desktop program
 // listed there is named by its file instead (its known folder's id, then the
 // rest of its path), and its windows, which carry no app id, are found by it.
-bool SwitchToRunningProgram(const wchar_t* program, HWND foreground);
+// With `round`, the switch toggles: when the program is in front and the
+// round through its windows has come back to where it began (at once, for
+// one window), its windows are minimised instead.
+bool SwitchToRunningProgram(const wchar_t* program, HWND foreground, SwitchRound* round = nullptr);
 
 // The system's query of a process's image, replaceable so a test can report
 // the path another drive letter or form gives the same file.

@@ -58,7 +58,7 @@ void RegisterStoredTasks(HWND window) {
         for (const wchar_t* field : {L"File", L"Parameter", L"Task", L"Name", L"Sound", L"IconPath"}) {
             ReadText(key, field, text);
         }
-        for (const wchar_t* field : {L"Show", L"RunAs", L"IconIndex", L"ShowLauncher", L"Activate"}) {
+        for (const wchar_t* field : {L"Show", L"RunAs", L"IconIndex", L"ShowLauncher", L"Activate", L"Toggle"}) {
             ReadDword(key, field);
         }
         Register(window, ReadDword(key, L"fsModifiers"), ReadDword(key, L"vk"));

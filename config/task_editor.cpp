@@ -69,6 +69,9 @@ void SetChecked(HWND dialog, int control, bool checked) {
 
 bool IsChecked(HWND dialog, int control) { return IsDlgButtonChecked(dialog, control) == BST_CHECKED; }
 
+// Only a switch can toggle; the choice is kept while it cannot.
+void EnableToggle(HWND dialog) { EnableWindow(GetDlgItem(dialog, IDC_TOGGLE), IsChecked(dialog, IDC_ACTIVATE)); }
+
 // Buttons whose captions ("...", ">") say nothing to a screen reader, and
 // the names it reads instead.
 const struct {
@@ -258,6 +261,8 @@ void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
     SetControlData(dialog, IDC_ICON_PATH, task->IconIndex);
     SetChecked(dialog, IDC_SHOW_LAUNCHER, task->ShowLauncher != 0);
     SetChecked(dialog, IDC_ACTIVATE, task->Activate != 0);
+    SetChecked(dialog, IDC_TOGGLE, task->Toggle != 0);
+    EnableToggle(dialog);
     RefreshIcon(dialog);
     ShowFileNote(dialog);
     ShowKeyWarning(dialog);
@@ -375,6 +380,7 @@ void EditorOnOk(HWND dialog) {
     task->IconIndex = static_cast<int>(ControlData(dialog, IDC_ICON_PATH));
     task->ShowLauncher = IsChecked(dialog, IDC_SHOW_LAUNCHER) ? 1 : 0;
     task->Activate = IsChecked(dialog, IDC_ACTIVATE) ? 1 : 0;
+    task->Toggle = IsChecked(dialog, IDC_TOGGLE) ? 1 : 0;
     EndDialog(dialog, IDOK);
 }
 
@@ -392,6 +398,9 @@ BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
     case IDC_WIN:
         // A modifier changed by hand makes another combination.
         ShowKeyWarning(dialog);
+        return TRUE;
+    case IDC_ACTIVATE:
+        EnableToggle(dialog);
         return TRUE;
     case IDC_FILE:
         if (HIWORD(wParam) == EN_KILLFOCUS) {

@@ -94,6 +94,7 @@ std::unique_ptr<Task> LoadTask(const StorePart& section) {
     section.ReadInt(L"ShowLauncher", task->ShowLauncher);
     // Missing from stores of earlier versions: off, as they behaved.
     section.ReadInt(L"Activate", task->Activate);
+    section.ReadInt(L"Toggle", task->Toggle);
     task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
     return task;
 }
@@ -155,7 +156,8 @@ bool SaveTask(StorePart& section, const Task& task) {
            section.WriteText(L"Sound", task.Sound) && section.WriteText(L"IconPath", task.IconPath) &&
            section.WriteNumber(L"IconIndex", static_cast<DWORD>(task.IconIndex)) &&
            section.WriteNumber(L"ShowLauncher", static_cast<DWORD>(task.ShowLauncher)) &&
-           section.WriteNumber(L"Activate", task.Activate ? 1u : 0u);
+           section.WriteNumber(L"Activate", task.Activate ? 1u : 0u) &&
+           section.WriteNumber(L"Toggle", task.Toggle ? 1u : 0u);
 }
 
 bool SaveTasks(StorePart& tasks) {

@@ -12,6 +12,14 @@
 constexpr size_t kTextFieldLength = MAX_PATH;
 constexpr UINT kNoKey = 0xFFFFFFFF;
 
+// Run-time: a toggling switch's round through a running program's windows,
+// where it began and the window it brought forward last, so it knows when it
+// has come round. A round the user left starts anew.
+struct SwitchRound {
+    HWND start = nullptr;
+    HWND last = nullptr;
+};
+
 struct Task {
     // Stored fields
     UINT fsModifiers = 0;
@@ -31,8 +39,12 @@ struct Task {
     // Nonzero: a program already running is brought forward instead of
     // started again.
     int Activate = 0;
+    // Nonzero, with Activate: the switch hides the program again when it is
+    // in front and its windows have all had their turn.
+    int Toggle = 0;
     // Run-time only
     HWND NameWindow = nullptr;
+    SwitchRound Round;
     int ImageIndex = -1;
     CItemIDList ItemIDList;
 };

@@ -60,6 +60,7 @@
 #define IDC_KEY_WARNING 1033
 // The line above the file: what it takes, or why the link in it will not open
 #define IDC_FILE_NOTE 403
+#define IDC_TOGGLE 1100
 
 // Strings
 #define IDS_PAUSED_TIP 200

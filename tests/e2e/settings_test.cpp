@@ -86,7 +86,8 @@ TEST_F(TessalyTest, CommonControlsLoadWithTheFirstDialogInTheManifestsVersion) {
 }
 
 // Opened on a task whose keys another task holds, the editor says so at
-// once; switching to the running program is kept with the task.
+// once; switching to the running program, and its toggle, are kept with the
+// task.
 TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
     const struct {
         const wchar_t* locale;
@@ -113,16 +114,27 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
         HWND editor = WaitForDialog(c.title);
         ASSERT_NE(nullptr, editor);
         EXPECT_EQ(c.warning, e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
+        // The toggle waits for the switch.
+        HWND toggle = GetDlgItem(editor, IDC_TOGGLE);
+        EXPECT_FALSE(IsWindowEnabled(toggle));
         SendMessageW(GetDlgItem(editor, IDC_ACTIVATE), BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageW(editor, WM_COMMAND, MAKEWPARAM(IDC_ACTIVATE, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(editor, IDC_ACTIVATE)));
+        EXPECT_TRUE(IsWindowEnabled(toggle));
+        SendMessageW(toggle, BM_SETCHECK, BST_CHECKED, 0);
         e2e::Screenshot(c.picture, editor);
         PressButton(editor, IDOK);
         ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
         CloseWithCloseBox(settings);
-        DWORD activate = 0;
+        DWORD activate = 0, toggles = 0;
         ASSERT_TRUE(PumpUntil([&] { return e2e::ReadStoreDword(L"Tasks\\Task1", L"Activate", activate); }));
         EXPECT_EQ(1u, activate);
+        ASSERT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task1", L"Toggle", toggles));
+        EXPECT_EQ(1u, toggles);
         ASSERT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task0", L"Activate", activate));
         EXPECT_EQ(0u, activate);
+        ASSERT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task0", L"Toggle", toggles));
+        EXPECT_EQ(0u, toggles);
         EXPECT_EQ(0u, Exit());
     }
 }

@@ -6,12 +6,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/harness/process.h"
 #include "tests/harness/pump.h"
+#include "tools/ombrel/ombrel_words.h"
 
 namespace {
 
@@ -62,7 +65,8 @@ std::string Describe(const std::vector<WPARAM>& commands)
 // those would start a modal loop waiting for the mouse.
 class TestWindow {
 public:
-    TestWindow(DWORD style, Shape shape, bool actsOnCommands = false) : actsOnCommands_(actsOnCommands)
+    TestWindow(DWORD style, Shape shape, bool actsOnCommands = false, DWORD exStyle = 0, HWND owner = nullptr)
+        : actsOnCommands_(actsOnCommands)
     {
         static const ATOM windowClass = [] {
             WNDCLASSW wc{};
@@ -75,8 +79,8 @@ public:
         }();
         static int count;
         const int offset = 40 + 30 * (count++ % 10);
-        CreateWindowExW(0, MAKEINTATOM(windowClass), L"Ombrel test", style & ~WS_VISIBLE, offset, offset, 360, 240,
-                        nullptr, nullptr, GetModuleHandleW(nullptr), this);
+        CreateWindowExW(exStyle, MAKEINTATOM(windowClass), L"Ombrel test", style & ~WS_VISIBLE, offset, offset, 360,
+                        240, owner, nullptr, GetModuleHandleW(nullptr), this);
         static const int kShowCommand[] = {SW_SHOWNORMAL, SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED, SW_HIDE};
         if (window_)
             ShowWindow(window_, kShowCommand[static_cast<int>(shape)]);
@@ -143,8 +147,11 @@ testing::AssertionResult StackAndFocus(const Windows& topFirst)
 }
 
 // Runs Ombrel.exe with the given command line after its own name, as a task
-// of the main program would, and waits for it to end.
-testing::AssertionResult RunOmbrel(const std::wstring& words, const std::wstring& argument0 = L"")
+// of the main program would, and waits for it to end. `answering` keeps our
+// windows answering meanwhile, for words that change a style: that reaches
+// a window only as a sent message.
+testing::AssertionResult RunOmbrel(const std::wstring& words, const std::wstring& argument0 = L"",
+                                   bool answering = false)
 {
     const std::wstring path = OmbrelPath();
     std::wstring commandLine = argument0.empty() ? L"\"" + path + L"\"" : argument0;
@@ -155,7 +162,7 @@ testing::AssertionResult RunOmbrel(const std::wstring& words, const std::wstring
     if (!ombrel.started())
         return testing::AssertionFailure() << "cannot start Ombrel.exe, error " << ombrel.startError();
     // Nothing is dispatched meanwhile: the windows stay where the case put them.
-    const DWORD exitCode = ombrel.WaitForExitUndisturbed();
+    const DWORD exitCode = answering ? ombrel.WaitForExit() : ombrel.WaitForExitUndisturbed();
     if (ombrel.Running())
         return testing::AssertionFailure() << "Ombrel.exe did not end";
     if (exitCode != 0)
@@ -187,13 +194,19 @@ size_t CountOf(const char* description)
 struct Layer {
     DWORD style;
     Shape shape;
+    DWORD exStyle = 0;
+    int owner = -1; // index of a window further down
 };
 
+// Built from the bottom up, so an owner exists before the windows it owns.
 Windows Build(const std::vector<Layer>& topFirst)
 {
-    Windows windows;
-    for (const Layer& layer : topFirst)
-        windows.push_back(std::make_unique<TestWindow>(layer.style, layer.shape));
+    Windows windows(topFirst.size());
+    for (size_t i = topFirst.size(); i-- > 0;) {
+        const Layer& layer = topFirst[i];
+        const HWND owner = layer.owner < 0 ? nullptr : windows[layer.owner]->handle();
+        windows[i] = std::make_unique<TestWindow>(layer.style, layer.shape, false, layer.exStyle, owner);
+    }
     return windows;
 }
 
@@ -381,6 +394,213 @@ TEST_P(OmbrelTarget, IsTheFirstVisibleWindowWithAWindowMenu)
 
 INSTANTIATE_TEST_SUITE_P(Table, OmbrelTarget, testing::ValuesIn(kStackCases),
                          [](const testing::TestParamInfo<StackCase>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// The words Ombrel carries out itself, on real windows of ours: what the
+// window is like afterwards.
+
+enum class Where { Stays, Centred, NextMonitor };
+
+struct EffectCase {
+    const char* name;
+    std::vector<Layer> topFirst; // the first is the target
+    BYTE ownAlpha;               // the target layers itself with this alpha; 0: it does not
+    const wchar_t* runs;         // the words of each run, runs apart by '|'
+    bool topmost;
+    BYTE alpha;                  // 0: the target is not layered
+    Where where;
+    std::vector<const char*> commands; // per window
+};
+
+const EffectCase kEffectCases[] = {
+    {"TopKeepsInFront", {{kBothBoxes, Shape::Normal}}, 0, L"top", true, 0, Where::Stays, {""}},
+    {"TopAgainLetsGo", {{kBothBoxes, Shape::Normal, WS_EX_TOPMOST}}, 0, L"Topmost", false, 0, Where::Stays, {""}},
+    {"TopTwiceDecidesOnTheStateItFound", {{kBothBoxes, Shape::Normal}}, 0, L"top top", true, 0, Where::Stays, {""}},
+    {"TopInTwoRunsLetsGo", {{kBothBoxes, Shape::Normal}}, 0, L"top|top", false, 0, Where::Stays, {""}},
+    {"TransparentByATenth", {{kBothBoxes, Shape::Normal}}, 0, L"transparent", false, 230, Where::Stays, {""}},
+    {"ThreeTenths", {{kBothBoxes, Shape::Normal}}, 0, L"tra tra tra", false, 179, Where::Stays, {""}},
+    {"NeverBelowAFifth", {{kBothBoxes, Shape::Normal}}, 0, L"tra tra tra tra tra tra tra tra tra tra", false, 51,
+     Where::Stays, {""}},
+    {"ALaterRunGoesOn", {{kBothBoxes, Shape::Normal}}, 0, L"tra|tra", false, 204, Where::Stays, {""}},
+    {"OpaqueByATenth", {{kBothBoxes, Shape::Normal}}, 0, L"tra tra tra|opa", false, 204, Where::Stays, {""}},
+    {"OpaqueOnAPlainWindowDoesNothing", {{kBothBoxes, Shape::Normal}}, 0, L"opaque", false, 0, Where::Stays, {""}},
+    {"FullOpacityIsPlainAgain", {{kBothBoxes, Shape::Normal}}, 0, L"tra tra|opa opa", false, 0, Where::Stays, {""}},
+    {"AWindowLayeredByItselfIsLeftAlone", {{kBothBoxes, Shape::Normal, WS_EX_LAYERED}}, 128, L"tra|opa opa", false,
+     128, Where::Stays, {""}},
+    {"CentresOnTheWorkArea", {{kBothBoxes, Shape::Normal}}, 0, L"centre", false, 0, Where::Centred, {""}},
+    {"AMaximizedWindowIsNotCentred", {{kBothBoxes, Shape::Maximized}}, 0, L"cen", false, 0, Where::Stays, {""}},
+    {"NextMonitor", {{kBothBoxes, Shape::Normal}}, 0, L"next", false, 0, Where::NextMonitor, {""}},
+    {"NextMonitorKeepsAMaximizedWindowMaximized", {{kBothBoxes, Shape::Maximized}}, 0, L"nex", false, 0,
+     Where::NextMonitor, {""}},
+    {"OthersAreMinimized",
+     {{kBothBoxes, Shape::Normal}, {kBothBoxes, Shape::Normal}, {kMinBoxOnly, Shape::Normal},
+      {kNoBoxes, Shape::Normal}, {kBothBoxes, Shape::Minimized}},
+     0, L"others", false, 0, Where::Stays, {"", "SC_MINIMIZE", "SC_MINIMIZE", "", ""}},
+    {"OthersSpareTheTargetsOwnerAndOwnedWindows",
+     {{kBothBoxes, Shape::Normal, 0, 1}, {kBothBoxes, Shape::Normal}, {kBothBoxes, Shape::Normal, 0, 3},
+      {kBothBoxes, Shape::Normal}},
+     0, L"oth", false, 0, Where::Stays, {"", "", "", "SC_MINIMIZE"}},
+    {"AllWordsInOneRun", {{kBothBoxes, Shape::Normal}, {kBothBoxes, Shape::Normal}}, 0,
+     L"top tra cen oth min", true, 230, Where::Centred, {"SC_MINIMIZE", "SC_MINIMIZE"}},
+};
+
+void PrintTo(const EffectCase& c, std::ostream* out) { *out << c.name; }
+
+BYTE AlphaOf(HWND window)
+{
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (!(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED) ||
+        !GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA))
+        return 0;
+    return alpha;
+}
+
+RECT RectOf(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+
+class OmbrelEffects : public testing::TestWithParam<EffectCase> {};
+
+TEST_P(OmbrelEffects, LeaveTheWindowAsTheWordsSay)
+{
+    const EffectCase& c = GetParam();
+    Windows windows = Build(c.topFirst);
+    const HWND target = windows[0]->handle();
+    if (c.ownAlpha)
+        ASSERT_TRUE(SetLayeredWindowAttributes(target, 0, c.ownAlpha, LWA_ALPHA));
+    const RECT before = RectOf(target);
+    const bool maximized = IsZoomed(target) != FALSE;
+
+    std::wstring runs = c.runs;
+    for (size_t start = 0; start <= runs.size();) {
+        const size_t end = std::min(runs.find(L'|', start), runs.size());
+        ASSERT_TRUE(StackAndFocus(windows));
+        ASSERT_TRUE(RunOmbrel(runs.substr(start, end - start), L"", true));
+        start = end + 1;
+    }
+    size_t expectedCount = 0;
+    for (const char* commands : c.commands)
+        expectedCount += CountOf(commands);
+    CollectCommands(windows, expectedCount);
+
+    MONITORINFO monitor{sizeof(monitor)};
+    GetMonitorInfoW(MonitorFromRect(&before, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const auto centredOnWork = [&] {
+        const RECT now = RectOf(target);
+        return std::abs((now.left + now.right) - (work.left + work.right)) <= 1 &&
+               std::abs((now.top + now.bottom) - (work.top + work.bottom)) <= 1 &&
+               now.right - now.left == before.right - before.left && now.bottom - now.top == before.bottom - before.top;
+    };
+    const bool placed = PumpUntil([&] {
+        const bool topmost = (GetWindowLongW(target, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        return topmost == c.topmost && (c.where != Where::Centred || centredOnWork());
+    });
+    EXPECT_TRUE(placed);
+    EXPECT_EQ(c.topmost, (GetWindowLongW(target, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+    EXPECT_EQ(c.alpha, AlphaOf(target));
+    EXPECT_EQ(maximized, IsZoomed(target) != FALSE);
+    switch (c.where) {
+    case Where::Stays:
+        EXPECT_TRUE(SameRect(before, RectOf(target)));
+        break;
+    case Where::Centred:
+        EXPECT_TRUE(centredOnWork());
+        break;
+    case Where::NextMonitor:
+        // With one monitor the next is the same one (OmbrelTwoMonitors has two).
+        if (GetSystemMetrics(SM_CMONITORS) < 2)
+            EXPECT_TRUE(SameRect(before, RectOf(target)));
+        break;
+    }
+    for (size_t i = 0; i < windows.size(); ++i) {
+        SCOPED_TRACE("window " + std::to_string(i));
+        EXPECT_EQ(c.commands[i], Describe(windows[i]->commands()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OmbrelEffects, testing::ValuesIn(kEffectCases),
+                         [](const testing::TestParamInfo<EffectCase>& info) { return std::string(info.param.name); });
+
+// With two monitors, the window lands on the other one, inside its work area.
+TEST(OmbrelTwoMonitors, NextPutsTheWindowOnTheOtherMonitor)
+{
+    if (GetSystemMetrics(SM_CMONITORS) < 2)
+        GTEST_SKIP() << "one monitor: Wine 8 shows one even on an Xvfb display of two screens joined by Xinerama, "
+                        "so the move between monitors is checked through ombrel::MovedTo (OmbrelMoves)";
+    Windows windows = Build({{kBothBoxes, Shape::Normal}});
+    const HWND target = windows[0]->handle();
+    const HMONITOR before = MonitorFromWindow(target, MONITOR_DEFAULTTONEAREST);
+    ASSERT_TRUE(StackAndFocus(windows));
+    ASSERT_TRUE(RunOmbrel(L"nex", L"", true));
+    EXPECT_TRUE(PumpUntil([&] { return MonitorFromWindow(target, MONITOR_DEFAULTTONEAREST) != before; }));
+    MONITORINFO monitor{sizeof(monitor)};
+    GetMonitorInfoW(MonitorFromWindow(target, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT inside{};
+    const RECT now = RectOf(target);
+    IntersectRect(&inside, &now, &monitor.rcWork);
+    EXPECT_TRUE(SameRect(now, inside));
+}
+
+// ---------------------------------------------------------------------------
+// Moving between monitors, through the seam that supplies their work areas
+// and DPIs: Wine shows one monitor only, so no real window can show it here.
+
+struct MoveCase {
+    const char* name;
+    RECT window, from;
+    UINT fromDpi;
+    RECT to;
+    UINT toDpi;
+    RECT expected;
+};
+
+const MoveCase kMoveCases[] = {
+    {"SamePlaceOnTheMonitorToTheRight", {100, 50, 500, 350}, {0, 0, 1920, 1040}, 96, {1920, 0, 3840, 1040}, 96,
+     {2020, 50, 2420, 350}},
+    {"RelativeToTheWorkAreaNotTheScreen", {100, 50, 500, 350}, {0, 0, 1920, 1040}, 96, {1920, 40, 3840, 1080}, 96,
+     {2020, 90, 2420, 390}},
+    {"ToTheLeftOfThePrimary", {100, 50, 500, 350}, {0, 0, 1920, 1040}, 96, {-1280, 0, 0, 984}, 96,
+     {-1180, 50, -780, 350}},
+    {"ScaledUpForAHigherDpi", {100, 50, 500, 350}, {0, 0, 1920, 1040}, 96, {1920, 0, 5760, 2120}, 144,
+     {2070, 75, 2670, 525}},
+    {"ScaledDownForALowerDpi", {2070, 75, 2670, 525}, {1920, 0, 5760, 2120}, 144, {0, 0, 1920, 1040}, 96,
+     {100, 50, 500, 350}},
+    {"CutToASmallerWorkArea", {0, 0, 1920, 1040}, {0, 0, 1920, 1040}, 96, {1920, 0, 3200, 984}, 96,
+     {1920, 0, 3200, 984}},
+    {"MovedInsideWhereItWouldStickOut", {1500, 700, 1900, 1000}, {0, 0, 1920, 1040}, 96, {1920, 0, 3200, 984}, 96,
+     {2800, 684, 3200, 984}},
+    {"PartlyOffTheWorkAreaComesIn", {-50, -20, 350, 280}, {0, 0, 1920, 1040}, 96, {1920, 0, 3840, 1040}, 96,
+     {1920, 0, 2320, 300}},
+};
+
+void PrintTo(const MoveCase& c, std::ostream* out) { *out << c.name; }
+
+class OmbrelMoves : public testing::TestWithParam<MoveCase> {};
+
+TEST_P(OmbrelMoves, KeepThePlaceRelativeToTheWorkArea)
+{
+    const MoveCase& c = GetParam();
+    const RECT moved = ombrel::MovedTo(c.window, c.from, c.fromDpi, c.to, c.toDpi);
+    EXPECT_TRUE(SameRect(c.expected, moved))
+        << moved.left << "," << moved.top << "," << moved.right << "," << moved.bottom;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OmbrelMoves, testing::ValuesIn(kMoveCases),
+                         [](const testing::TestParamInfo<MoveCase>& info) { return std::string(info.param.name); });
+
+TEST(OmbrelCentre, ALargerWindowKeepsItsCaptionOnTheWorkArea)
+{
+    const RECT work{0, 40, 1280, 800};
+    EXPECT_TRUE(SameRect(RECT{0, 40, 1400, 940}, ombrel::Centred({200, 300, 1600, 1200}, work)));
+    EXPECT_TRUE(SameRect(RECT{440, 300, 840, 540}, ombrel::Centred({0, 0, 400, 240}, work)));
+}
 
 // ---------------------------------------------------------------------------
 // A window that acts on the commands, as a real program's does.

@@ -96,7 +96,7 @@ void* FieldOf(Task& task, size_t field) {
     void* fields[] = {&task.fsModifiers,  &task.vk,      task.File,       task.Parameter,
                       task.WorkingFolder, &task.Show,    &task.RunAs,     task.Name,
                       task.Sound,         task.IconPath, &task.IconIndex, &task.ShowLauncher,
-                      &task.Activate};
+                      &task.Activate,     &task.Toggle};
     return fields[field];
 }
 std::wstring FieldText(Task& task, size_t field) {

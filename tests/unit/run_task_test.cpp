@@ -17,6 +17,7 @@
 #include "config/pickers.h"
 #include "model/command_search.h"
 #include "model/display_settings.h"
+#include "model/task.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
 #include "windows/name_window.h"
@@ -804,6 +805,114 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
     g_windowAppId = systemAppId;
     g_readReparsePoint = systemReparsePoint;
     for (HWND window : {back, front, tool, other, own}) {
+        DestroyWindow(window);
+    }
+}
+
+// A switch that toggles, press after press: the window in front after each
+// ('0' the top one of the program's at the start, '*' any of them restored),
+// or '-' when all of the program's windows are minimised.
+TEST(SwitchToRunningProgramTest, ATogglingSwitchCyclesThenMinimizesAndRestores) {
+    const struct {
+        const char* what;
+        int windows;
+        bool toggle;
+        bool inFront;  // at the first press
+        const char* afterEachPress;
+    } cases[] = {
+        {"one window in front", 1, true, true, "-0-0"},
+        {"one window behind another program's", 1, true, false, "0-0"},
+        {"several windows: each has its turn", 3, true, true, "21-*"},
+        {"several windows behind another program's", 2, true, false, "01-*"},
+        {"off: one window stays in front", 1, false, true, "000"},
+        {"off: several windows cycle for ever", 3, false, true, "21021"},
+    };
+    const wchar_t kApp[] = L"Contoso.Toggle_1!App";
+    const std::wstring command = std::wstring(L"shell:AppsFolder\\") + kApp;
+    const auto systemAppId = std::exchange(g_windowAppId, FakeAppId);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto window = [](const wchar_t* title) {
+            return CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                   nullptr, nullptr, nullptr);
+        };
+        HWND other = window(L"another program");
+        std::vector<HWND> program;
+        g_appIds.clear();
+        for (int i = 0; i < c.windows; ++i) {
+            program.push_back(window(L"the program"));
+            g_appIds[program.back()] = kApp;
+        }
+        for (auto it = program.rbegin(); it != program.rend(); ++it) {
+            SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        }
+        SetForegroundWindow(c.inFront ? program[0] : other);
+        ASSERT_EQ(c.inFront ? program[0] : other, GetForegroundWindow());
+
+        SwitchRound round;
+        std::string seen;
+        for (size_t press = 0; c.afterEachPress[press]; ++press) {
+            EXPECT_TRUE(SwitchToRunningProgram(command.c_str(), GetForegroundWindow(), c.toggle ? &round : nullptr));
+            test::PumpMessages();
+            const HWND front = GetForegroundWindow();
+            // Wine does not always raise a window of this thread that it
+            // activates; Windows does, and the next press looks at the order.
+            SetWindowPos(front, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            bool allMinimized = true;
+            char shown = '?';
+            for (size_t i = 0; i < program.size(); ++i) {
+                allMinimized = allMinimized && IsIconic(program[i]);
+                if (front == program[i] && !IsIconic(front)) {
+                    shown = c.afterEachPress[press] == '*' ? '*' : char('0' + i);
+                }
+            }
+            seen += allMinimized ? '-' : shown;
+        }
+        EXPECT_EQ(c.afterEachPress, seen);
+        for (HWND window : program) {
+            DestroyWindow(window);
+        }
+        DestroyWindow(other);
+    }
+    g_appIds.clear();
+    g_windowAppId = systemAppId;
+}
+
+// The task's own choice reaches the switch: with it, the presses on the
+// program in front come round to minimising it; without it, never. Every
+// visible window of this process is the program's, so there may be more
+// than the test's own.
+BOOL CALLBACK CountProgramWindow(HWND window, LPARAM count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && !GetWindow(window, GW_OWNER) &&
+        !(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
+        ++*reinterpret_cast<int*>(count);
+    }
+    return TRUE;
+}
+
+TEST_F(RunTaskTest, ATaskThatTogglesMinimizesItsProgramInFront) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    lstrcpyW(task->File, self);
+    task->Activate = 1;
+    for (int toggle : {0, 1}) {
+        SCOPED_TRACE(toggle);
+        HWND window = CreateWindowExW(0, L"STATIC", L"running", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                      nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(window);
+        int windows = 0;
+        EnumWindows(CountProgramWindow, reinterpret_cast<LPARAM>(&windows));
+        task->Toggle = toggle;
+        bool minimized = false;
+        for (int press = 0; press < windows && !minimized; ++press) {
+            Run();
+            test::PumpMessages();
+            minimized = IsIconic(window) != FALSE;
+        }
+        EXPECT_EQ(toggle != 0, minimized) << windows << " windows";
+        EXPECT_TRUE(g_shellCalls.empty());
         DestroyWindow(window);
     }
 }

@@ -59,7 +59,7 @@ std::wstring StoredState() {
     }
     for (const auto& t : g_taskList) {
         for (int v : {int(t->fsModifiers), int(t->vk), t->Show, t->RunAs, t->IconIndex, t->ShowLauncher,
-                      t->Activate}) {
+                      t->Activate, t->Toggle}) {
             state += L" " + std::to_wstring(v);
         }
         for (const wchar_t* text : {t->File, t->Parameter, t->WorkingFolder, t->Name, t->Sound, t->IconPath}) {
@@ -79,6 +79,7 @@ std::unique_ptr<Task> LetterTask(wchar_t letter) {
     task->Show = letter % 3 + 1;
     task->RunAs = task->ShowLauncher = letter % 2;
     task->Activate = 1 - letter % 2;
+    task->Toggle = letter % 3 == 0;
     task->IconIndex = letter;
     return task;
 }
@@ -330,6 +331,8 @@ TEST_P(EitherStoreTest, MissingValuesTakeTheirDefaults) {
     EXPECT_EQ(1, task.ShowLauncher);
     // A store of an earlier version: programs are started, never switched to.
     EXPECT_EQ(0, task.Activate);
+    // Nor do they toggle.
+    EXPECT_EQ(0, task.Toggle);
     EXPECT_STREQ(L"", task.File);
     EXPECT_STREQ(L"", task.WorkingFolder);
 }
@@ -463,6 +466,7 @@ TEST_P(EitherStoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
     task->IconIndex = 4;
     task->ShowLauncher = 0;
     task->Activate = 1;
+    task->Toggle = 1;
     g_displaySettings.Location = Center;
     g_displaySettings.Alpha = 255;
     lstrcpyW(g_displaySettings.Font.lfFaceName, L"IPAGothic");
@@ -487,6 +491,7 @@ TEST_P(EitherStoreTest, SaveThenLoadGivesTheSameTasksAndSettings) {
     EXPECT_EQ(saved.IconIndex, loaded.IconIndex);
     EXPECT_EQ(saved.ShowLauncher, loaded.ShowLauncher);
     EXPECT_EQ(1, loaded.Activate);
+    EXPECT_EQ(1, loaded.Toggle);
     EXPECT_NE(0, loaded.Atom);
     EXPECT_EQ(Center, g_displaySettings.Location);
     EXPECT_EQ(255, g_displaySettings.Alpha);
