@@ -183,12 +183,17 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
             // The dialog lists the tasks itself, and may change them.
             EndLauncherPreparation();
             RunBusy([window] {
+                // A settings file set aside at start-up is told of before
+                // the settings open on the defaults.
+                ReportSetAsideStore(nullptr);
                 g_settingsOpen = true;
                 RunSettingsDialog();
                 g_settingsOpen = false;
                 if (IsWindow(window) && !SaveStore()) {
                     ReportSaveFailure(nullptr, StoreLocation());
                 }
+                // An unread store the save had to set aside first.
+                ReportSetAsideStore(nullptr);
             });
         }
         return 0;

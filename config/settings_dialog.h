@@ -28,6 +28,9 @@ void FormatTime(int milliseconds, wchar_t (&text)[32]);
 
 // Tells the user that the settings could not be written to `place`.
 void ReportSaveFailure(HWND owner, const wchar_t* place);
+// Tells the user, once, of a store that could not be read and was set aside,
+// naming where it was and where it is now; nothing when there is none.
+void ReportSetAsideStore(HWND owner);
 
 // What the shell's drags reach while the dialog is open; null otherwise.
 IDropTarget* SettingsDropTarget();

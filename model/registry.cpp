@@ -55,8 +55,10 @@ bool ReadExact(HKEY key, const wchar_t* name, DWORD expectedType, void* buffer, 
 
 tessaly::unique_hkey OpenKey(HKEY parent, const wchar_t* name) {
     tessaly::unique_hkey key;
-    if (g_registryReads.openKey(parent, name, 0, kAccess, key.put()) != ERROR_SUCCESS) {
+    const LSTATUS status = g_registryReads.openKey(parent, name, 0, kAccess, key.put());
+    if (status != ERROR_SUCCESS) {
         key.release();
+        SetLastError(static_cast<DWORD>(status));
     }
     return key;
 }
@@ -101,7 +103,9 @@ bool CopyTree(HKEY source, HKEY destination) {
 }
 
 bool RenameKey(HKEY parent, const wchar_t* name, const wchar_t* newName) {
-    return g_registryWrites.renameKey(parent, name, newName) == ERROR_SUCCESS;
+    const LSTATUS status = g_registryWrites.renameKey(parent, name, newName);
+    SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
 }
 
 bool DeleteKey(HKEY parent, const wchar_t* name) {

@@ -77,6 +77,9 @@
 #define IDS_IMPORT_QUESTION 211
 #define IDS_IMPORT_REFUSED 212
 #define IDS_SETTINGS_FILTER 213
+// A store that could not be read, set aside: at start-up, or for a save.
+#define IDS_STORE_SET_ASIDE 300
+#define IDS_STORE_SET_ASIDE_SAVED 301
 
 // Texts of the string table. The eight locations and the three show states
 // run in the order of their settings' values.
