@@ -510,7 +510,7 @@ void ReportSetAsideStore(HWND owner) {
     if (!place) {
         return;
     }
-    wchar_t format[192], text[2 * MAX_PATH + 256];
+    wchar_t format[224], text[2 * MAX_PATH + 256];
     tessaly::LoadUiString(g_instance, saved ? IDS_STORE_SET_ASIDE_SAVED : IDS_STORE_SET_ASIDE, format);
     wsprintfW(text, format, StoreLocation(), place);
     g_settingsDialogHooks.messageBox(owner, text, kCaption, MB_OK | MB_ICONWARNING);

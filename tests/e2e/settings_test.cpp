@@ -216,8 +216,9 @@ TEST_F(PortableCopyTest, AFileThatCannotBeReadIsSetAsideAndNamed) {
     ASSERT_NO_FATAL_FAILURE(Start(L"", nullptr, copy.folder()));
     HWND message = WaitForDialog(L"Tessaly");
     ASSERT_NE(nullptr, message);
-    EXPECT_NE(nullptr, e2e::FindChildWithText(message, L"設定 " + copy.file() + L" を読み込めませんでした。\n\n元の設定は " +
-                                                           copy.file() + L".bad としてそのまま残し、既定の設定で始めます。"));
+    EXPECT_NE(nullptr, e2e::FindChildWithText(message, L"設定を読み込めませんでした:\n" + copy.file() +
+                                                           L"\n\n元の設定はそのまま次の名前で残し、既定の設定で始めます:\n" +
+                                                           copy.file() + L".bad"));
     e2e::Screenshot(L"store-set-aside", message);
     PostMessageW(message, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(message); }));
