@@ -506,8 +506,8 @@ void ReportSaveFailure(HWND owner, const wchar_t* place) {
 
 void ReportSetAsideStore(HWND owner) {
     bool saved = false;
-    const wchar_t* place = TakeSetAsidePlace(saved);
-    if (!place) {
+    wchar_t place[kSetAsidePlaceLength];
+    if (!TakeSetAsidePlace(place, saved)) {
         return;
     }
     wchar_t format[224], text[2 * MAX_PATH + 256];

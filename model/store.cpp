@@ -27,15 +27,14 @@ constexpr const wchar_t* kNextKey = L"Tessaly.new";
 constexpr const wchar_t* kPreviousKey = L"Tessaly.old";
 constexpr const wchar_t* kSettingKey = L"Setting";
 constexpr const wchar_t* kTasksKey = L"Tasks";
-constexpr const wchar_t* kStoreRoot = L"HKEY_CURRENT_USER\\Software\\Norv\\";
 
 // A store the load found but could not read, wholly or in part: it stays as
 // it is while what a save would write is what the load left (its stamp).
 bool g_unread = false;
 unsigned long long g_unreadStamp = 0;
-// Where an unread store went, until the user has been told.
-wchar_t g_setAside[MAX_PATH + 48];
-bool g_setAsidePending = false;
+// The number of the name an unread store was given, until the user has been
+// told (0: none), and whether a save took its place.
+int g_setAsideNumber = 0;
 bool g_setAsideSaved = false;
 
 // Settings the program reads only at start-up, so never held in memory: an
@@ -260,30 +259,10 @@ unsigned long long StateStamp() {
     return next.Stamp();
 }
 
-// Moves `from` to the first free name of `name` followed by ".bad", ".bad2",
-// ".bad3"..., through `moveTo`, which gives a system error code; true when it has
-// moved, or when there was nothing to move. The place goes into g_setAside
-// after `root`.
-template <typename MoveTo, typename Taken>
-bool SetAside(const wchar_t* root, const wchar_t* name, MoveTo moveTo, Taken taken) {
-    const size_t rootLength = wcslen(root);
-    wchar_t* place = g_setAside + rootLength;
-    lstrcpyW(g_setAside, root);
-    for (int n = 1; n < 1000; ++n) {
-        wsprintfW(place, n == 1 ? L"%s.bad" : L"%s.bad%d", name, n);
-        if (!taken(place)) {
-            DWORD error = moveTo(place);
-            g_setAsidePending = error == ERROR_SUCCESS;
-            return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND;
-        }
-    }
-    return false;
-}
-
-bool SetAsideFile(const wchar_t* path) {
-    return SetAside(L"", path, [path](const wchar_t* place) -> DWORD {
-        return g_fileWrites.moveFileEx(path, place, MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS : GetLastError();
-    }, [](const wchar_t* place) { return GetFileAttributesW(place) != INVALID_FILE_ATTRIBUTES; });
+// The n-th name a store at `place` may be set aside under: "place.bad",
+// "place.bad2", ...; an earlier one is never replaced.
+void SetAsideName(const wchar_t* place, int n, wchar_t (&name)[kSetAsidePlaceLength]) {
+    wsprintfW(name, n == 1 ? L"%s.bad" : L"%s.bad%d", place, n);
 }
 
 bool HasKey(HKEY parent, const wchar_t* name) {
@@ -357,16 +336,25 @@ unique_hkey OpenStore() {
     return maker ? registry::OpenKey(maker.get(), FinishInterruptedSave(maker.get())) : unique_hkey();
 }
 
-bool SetAsideKey() {
-    unique_hkey software = registry::OpenKey(HKEY_CURRENT_USER, L"Software");
+// Gives the unread store, the file at `path` or else the program's key, the
+// first free set-aside name; true once it has it, or when it is gone.
+bool SetAsideStore(const wchar_t* path) {
+    unique_hkey software = path ? unique_hkey() : registry::OpenKey(HKEY_CURRENT_USER, L"Software");
     unique_hkey maker = software ? registry::OpenKey(software.get(), kMakerKey) : unique_hkey();
-    if (!maker) {
+    if (!path && !maker) {
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
-    HKEY parent = maker.get();
-    return SetAside(kStoreRoot, kProgramKey, [parent](const wchar_t* place) -> DWORD {
-        return registry::RenameKey(parent, kProgramKey, place) ? ERROR_SUCCESS : GetLastError();
-    }, [parent](const wchar_t* place) { return HasKey(parent, place); });
+    for (int n = 1; n < 1000; ++n) {
+        wchar_t name[kSetAsidePlaceLength];
+        SetAsideName(path ? path : kProgramKey, n, name);
+        if (path ? GetFileAttributesW(name) == INVALID_FILE_ATTRIBUTES : !HasKey(maker.get(), name)) {
+            const bool moved = path ? g_fileWrites.moveFileEx(path, name, MOVEFILE_WRITE_THROUGH)
+                                    : registry::RenameKey(maker.get(), kProgramKey, name);
+            g_setAsideNumber = moved ? n : 0;
+            return moved || GetLastError() == ERROR_FILE_NOT_FOUND;
+        }
+    }
+    return false;
 }
 
 // Writes the whole store into `next`, keeping the values of `current` (which
@@ -392,7 +380,7 @@ int LoadFileStore(const wchar_t* path) {
         return 0;
     }
     g_setAsideSaved = false;
-    if (SetAsideFile(path)) {
+    if (SetAsideStore(path)) {
         return 0;
     }
     g_unread = true;
@@ -449,7 +437,7 @@ bool SaveStore() {
             return true;
         }
         g_setAsideSaved = true;
-        if (!(path ? SetAsideFile(path) : SetAsideKey())) {
+        if (!SetAsideStore(path)) {
             return false;
         }
         g_unread = false;
@@ -468,9 +456,13 @@ bool SaveStore() {
     return saved;
 }
 
-const wchar_t* TakeSetAsidePlace(bool& saved) {
+bool TakeSetAsidePlace(wchar_t (&place)[kSetAsidePlaceLength], bool& saved) {
     saved = g_setAsideSaved;
-    return std::exchange(g_setAsidePending, false) ? g_setAside : nullptr;
+    const int n = std::exchange(g_setAsideNumber, 0);
+    if (n) {
+        SetAsideName(StoreLocation(), n, place);
+    }
+    return n != 0;
 }
 
 namespace {

@@ -39,9 +39,10 @@ DWORD StoredSetting(const wchar_t* name, DWORD fallback);
 bool SaveStore();
 // Where the last store that could not be read was set aside: a file's path
 // or a key's; `saved` tells whether a save took its place (otherwise the
-// load found it and the settings start from their defaults). Given once,
-// then null.
-const wchar_t* TakeSetAsidePlace(bool& saved);
+// load found it and the settings start from their defaults). Given once;
+// false when there is nothing to tell.
+constexpr size_t kSetAsidePlaceLength = MAX_PATH + 48;
+bool TakeSetAsidePlace(wchar_t (&place)[kSetAsidePlaceLength], bool& saved);
 // Where the store is, for a message to the user: the file's path or the key's.
 const wchar_t* StoreLocation();
 

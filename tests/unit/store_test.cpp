@@ -69,6 +69,12 @@ std::wstring StoredState() {
     return state;
 }
 
+// Where the store was set aside, once; empty when it was not.
+std::wstring SetAsidePlace(bool& saved) {
+    wchar_t place[kSetAsidePlaceLength];
+    return TakeSetAsidePlace(place, saved) ? place : L"";
+}
+
 // A task whose every field says which it is.
 std::unique_ptr<Task> LetterTask(wchar_t letter) {
     auto task = test::MakeTask(MOD_CONTROL | MOD_ALT, letter, std::wstring(1, letter).c_str());
@@ -107,7 +113,7 @@ protected:
         // No store: the next test starts without a load's memory of this one.
         LoadStore();
         bool saved = false;
-        TakeSetAsidePlace(saved);
+        SetAsidePlace(saved);
     }
 
     HKEY TaskKey(int index) {
@@ -856,16 +862,12 @@ TEST_F(FileStoreTest, AFileThatCannotBeReadIsReadAnotherWayOrSetAside) {
             c.name.empty() ? std::vector<std::wstring>{L"メモ帳", L"電卓"} : std::vector<std::wstring>{c.name};
         EXPECT_EQ(names, Names());
         bool saved = true;
-        const wchar_t* place = TakeSetAsidePlace(saved);
+        EXPECT_EQ(c.setAsideTo ? file + c.setAsideTo : L"", SetAsidePlace(saved));
         if (c.setAsideTo) {
-            ASSERT_NE(nullptr, place);
-            EXPECT_EQ(file + c.setAsideTo, place);
             EXPECT_FALSE(saved);
             EXPECT_FALSE(Exists(file));
             // Said once.
-            EXPECT_EQ(nullptr, TakeSetAsidePlace(saved));
-        } else {
-            EXPECT_EQ(nullptr, place);
+            EXPECT_EQ(L"", SetAsidePlace(saved));
         }
         // Closing the settings unchanged writes over nothing.
         EXPECT_TRUE(SaveStore());
@@ -926,20 +928,18 @@ TEST_F(StoreTest, AStoreThatFailedToLoadIsSetAsideOnlyWhenTheSettingsChange) {
         LoadStore();
         EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓"}), Names());
         bool saved = false;
-        EXPECT_EQ(nullptr, TakeSetAsidePlace(saved));
+        EXPECT_EQ(L"", SetAsidePlace(saved));
         EXPECT_TRUE(SaveStore());
-        EXPECT_EQ(nullptr, TakeSetAsidePlace(saved));
+        EXPECT_EQ(L"", SetAsidePlace(saved));
         EXPECT_TRUE(harness::KeyExists(L"Software\\Norv\\Tessaly\\Tasks\\Task1"));
         EXPECT_FALSE(harness::KeyExists(L"Software\\Norv\\Tessaly\\Setting"));
 
         g_taskList.Append(LetterTask('Z'));
         EXPECT_TRUE(SaveStore());
         const std::wstring setAside = c.earlierSetAside ? L"Tessaly.bad2" : L"Tessaly.bad";
-        const wchar_t* place = TakeSetAsidePlace(saved);
-        ASSERT_NE(nullptr, place);
-        EXPECT_EQ(L"HKEY_CURRENT_USER\\Software\\Norv\\" + setAside, place);
+        EXPECT_EQ(L"HKEY_CURRENT_USER\\Software\\Norv\\" + setAside, SetAsidePlace(saved));
         EXPECT_TRUE(saved);
-        EXPECT_EQ(nullptr, TakeSetAsidePlace(saved));
+        EXPECT_EQ(L"", SetAsidePlace(saved));
         g_registryReads = {RegOpenKeyExW, RegQueryValueExW};
         wchar_t kept[8] = {};
         DWORD size = sizeof(kept);
