@@ -183,6 +183,9 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
             // The dialog lists the tasks itself, and may change them.
             EndLauncherPreparation();
             RunBusy([window] {
+                // A settings file set aside at start-up is told of before
+                // the settings open on the defaults.
+                ReportSetAsideStore(nullptr);
                 g_settingsOpen = true;
                 RunSettingsDialog();
                 g_settingsOpen = false;
@@ -193,6 +196,8 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
                     const DWORD error = GetLastError();
                     ReportSaveFailure(nullptr, StoreLocation(), error, IDS_SAVE_AGAIN);
                 }
+                // An unread store the save had to set aside first.
+                ReportSetAsideStore(nullptr);
             });
         }
         return 0;

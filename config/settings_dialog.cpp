@@ -631,6 +631,18 @@ void ReportSaveFailure(HWND owner, const wchar_t* place, DWORD error, UINT again
     g_settingsDialogHooks.messageBox(owner, text, kCaption, MB_OK | MB_ICONERROR);
 }
 
+void ReportSetAsideStore(HWND owner) {
+    bool saved = false;
+    wchar_t place[kSetAsidePlaceLength];
+    if (!TakeSetAsidePlace(place, saved)) {
+        return;
+    }
+    wchar_t format[224], text[2 * MAX_PATH + 256];
+    tessaly::LoadUiString(g_instance, saved ? IDS_STORE_SET_ASIDE_SAVED : IDS_STORE_SET_ASIDE, format);
+    wsprintfW(text, format, StoreLocation(), place);
+    g_settingsDialogHooks.messageBox(owner, text, kCaption, MB_OK | MB_ICONWARNING);
+}
+
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:

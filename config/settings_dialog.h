@@ -30,6 +30,9 @@ void FormatTime(int milliseconds, wchar_t (&text)[32]);
 // the system's words for `error` (the last error of the failed save; 0 for
 // none), what may mend it, and the text `againId` of how to try again.
 void ReportSaveFailure(HWND owner, const wchar_t* place, DWORD error, UINT againId);
+// Tells the user, once, of a store that could not be read and was set aside,
+// naming where it was and where it is now; nothing when there is none.
+void ReportSetAsideStore(HWND owner);
 
 // What the shell's drags reach while the dialog is open; null otherwise.
 IDropTarget* SettingsDropTarget();

@@ -64,8 +64,10 @@ bool Changed(LSTATUS status) {
 
 tessaly::unique_hkey OpenKey(HKEY parent, const wchar_t* name) {
     tessaly::unique_hkey key;
-    if (g_registryReads.openKey(parent, name, 0, kAccess, key.put()) != ERROR_SUCCESS) {
+    const LSTATUS status = g_registryReads.openKey(parent, name, 0, kAccess, key.put());
+    if (status != ERROR_SUCCESS) {
         key.release();
+        SetLastError(static_cast<DWORD>(status));
     }
     return key;
 }

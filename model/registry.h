@@ -38,7 +38,8 @@ extern RegistryWrites g_registryWrites;
 
 namespace registry {
 
-// Opens an existing key; empty on failure.
+// Opens an existing key; empty on failure, with the system's error code as
+// the last error.
 tessaly::unique_hkey OpenKey(HKEY parent, const wchar_t* name);
 // Creates or opens a key (non-volatile, default security); empty on failure.
 tessaly::unique_hkey CreateKey(HKEY parent, const wchar_t* name);
@@ -74,7 +75,7 @@ bool ReadString(HKEY key, const wchar_t* name, wchar_t (&buffer)[Length]) {
 bool CopyTree(HKEY source, HKEY destination);
 // Gives the subkey `name` of `parent` the name `newName`, which must be free:
 // one step, so the key is found under one name or the other, never both or
-// neither.
+// neither. The system's error code is left as the last error.
 bool RenameKey(HKEY parent, const wchar_t* name, const wchar_t* newName);
 // Deletes the subkey `name` of `parent`, which has no subkeys of its own.
 bool DeleteKey(HKEY parent, const wchar_t* name);

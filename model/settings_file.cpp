@@ -6,6 +6,7 @@
 #include "common/unique_handles.h"
 
 FileWrites g_fileWrites = {CreateFileW, WriteFile, FlushFileBuffers, MoveFileExW, DeleteFileW};
+size_t g_settingsLineSteps = 0;
 
 namespace {
 
@@ -39,7 +40,8 @@ int DigitValue(wchar_t c) {
 }
 
 // Decimal, or hexadecimal after "0x", as a person may write a language id;
-// a minus sign gives the number's 32-bit two's complement.
+// a minus sign gives the number's 32-bit two's complement. A comment may
+// follow after ";".
 bool ParseNumber(const wchar_t* text, DWORD& value) {
     const bool negative = *text == L'-';
     text += negative ? 1 : 0;
@@ -50,13 +52,16 @@ bool ParseNumber(const wchar_t* text, DWORD& value) {
     }
     ULONGLONG number = 0;
     const wchar_t* digits = text;
-    for (; *text; ++text) {
-        int digit = DigitValue(*text);
-        if (digit < 0 || digit >= base || (number = number * base + digit) > 0xFFFFFFFFull) {
+    for (int digit; (digit = DigitValue(*text)) >= 0 && digit < base; ++text) {
+        if ((number = number * base + digit) > 0xFFFFFFFFull) {
             return false;
         }
     }
-    if (text == digits || (negative && number > 0x80000000ull)) {
+    const wchar_t* rest = text;
+    while (IsBlank(*rest)) {
+        ++rest;
+    }
+    if (text == digits || (*rest && *rest != L';') || (negative && number > 0x80000000ull)) {
         return false;
     }
     value = negative ? 0u - static_cast<DWORD>(number) : static_cast<DWORD>(number);
@@ -65,7 +70,8 @@ bool ParseNumber(const wchar_t* text, DWORD& value) {
 
 // A text written as it is, unless a space or a quote at either end would be
 // lost to the reader's trimming or unquoting: then in quotes. A line break
-// would end the line, so it becomes a space. `line` holds the text and 3 units.
+// would end the line, so it is escaped, as is the escape character.
+// `line` holds twice the text and 3 units.
 size_t FormatText(const wchar_t* text, wchar_t* line) {
     const size_t length = wcslen(text);
     const bool quoted = length && (IsBlank(text[0]) || text[0] == L'"' || IsBlank(text[length - 1]) ||
@@ -75,13 +81,42 @@ size_t FormatText(const wchar_t* text, wchar_t* line) {
         line[used++] = L'"';
     }
     for (size_t i = 0; i < length; ++i) {
-        line[used++] = text[i] == L'\r' || text[i] == L'\n' ? L' ' : text[i];
+        const wchar_t c = text[i];
+        if (c == L'\r' || c == L'\n' || c == L'^') {
+            line[used++] = L'^';
+        }
+        line[used++] = c == L'\r' ? L'r' : c == L'\n' ? L'n' : c;
     }
     if (quoted) {
         line[used++] = L'"';
     }
     line[used] = L'\0';
     return used;
+}
+
+// The text FormatText escaped, at most as long; `text` holds the value's length
+// and 1 unit. A "^" before anything else stays as it stands.
+void Unescape(const wchar_t* value, wchar_t* text) {
+    for (; *value; ++value) {
+        const wchar_t next = value[0] == L'^' ? value[1] : 0;
+        if (next == L'n' || next == L'r' || next == L'^') {
+            *text++ = next == L'n' ? L'\n' : next == L'r' ? L'\r' : L'^';
+            ++value;
+        } else {
+            *text++ = *value;
+        }
+    }
+    *text = L'\0';
+}
+
+// Folds case as the comparison of names does for the names the store asks for.
+unsigned NameHash(const wchar_t* name) {
+    unsigned hash = 2166136261u;
+    for (; *name; ++name) {
+        const wchar_t c = *name >= L'A' && *name <= L'Z' ? *name | 0x20 : *name;
+        hash = (hash ^ c) * 16777619u;
+    }
+    return hash;
 }
 
 }  // namespace
@@ -91,6 +126,8 @@ bool SettingsFile::Read(const wchar_t* path) {
                                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
     LARGE_INTEGER size = {};
+    const DWORD openError = GetLastError();
+    m_missing = !file && (openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND);
     if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxFileBytes) {
         return false;
     }
@@ -101,22 +138,34 @@ bool SettingsFile::Read(const wchar_t* path) {
         return false;
     }
     const BYTE* start = raw.get();
-    if (bytes >= 2 && start[0] == 0xFF && start[1] == 0xFE) {
+    const bool bigEndian = bytes >= 2 && start[0] == 0xFE && start[1] == 0xFF;
+    if (bigEndian || (bytes >= 2 && start[0] == 0xFF && start[1] == 0xFE)) {
         m_length = (bytes - 2) / 2;
         m_text.reset(new wchar_t[m_length + 1]);
         memcpy(m_text.get(), start + 2, m_length * sizeof(wchar_t));
+        for (size_t i = 0; bigEndian && i < m_length; ++i) {
+            m_text[i] = static_cast<wchar_t>(m_text[i] << 8 | m_text[i] >> 8);
+        }
     } else {
         const DWORD mark = bytes >= 3 && memcmp(start, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
         auto text = reinterpret_cast<const char*>(start + mark);
         const int units = static_cast<int>(bytes - mark);
-        const int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, units, nullptr, 0);
+        // Not UTF-8: written in the ANSI code page, as by an older editor
+        // or a program that knows no other.
+        UINT codePage = CP_UTF8;
+        int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, units, nullptr, 0);
         if (needed == 0 && units != 0) {
-            return false;
+            codePage = CP_ACP;
+            if ((needed = MultiByteToWideChar(CP_ACP, 0, text, units, nullptr, 0)) == 0) {
+                return false;
+            }
         }
         m_length = static_cast<size_t>(needed);
         m_text.reset(new wchar_t[m_length + 1]);
-        MultiByteToWideChar(CP_UTF8, 0, text, units, m_text.get(), needed);
+        MultiByteToWideChar(codePage, 0, text, units, m_text.get(), needed);
     }
+    m_sections = 0;
+    m_content = false;
     wchar_t* end = m_text.get() + m_length;
     *end = L'\0';
     for (wchar_t* line = m_text.get(); line < end;) {
@@ -127,6 +176,7 @@ bool SettingsFile::Read(const wchar_t* path) {
         }
         const wchar_t* mark = nullptr;
         if (first < lineEnd && *first != L';') {
+            m_content = true;
             mark = wmemchr(first, *first == L'[' ? L']' : L'=', static_cast<size_t>(lineEnd - first));
         }
         wchar_t* out = line;
@@ -134,6 +184,7 @@ bool SettingsFile::Read(const wchar_t* path) {
             // "[Name" stands for the section.
             *out++ = L'[';
             out = PutTrimmed(out, first + 1, mark);
+            ++m_sections;
         } else if (mark && (out = PutTrimmed(line, first, mark)) != line) {
             *out++ = L'=';
             wchar_t* value = out;
@@ -150,13 +201,36 @@ bool SettingsFile::Read(const wchar_t* path) {
             *line = L'\0';
         }
     }
-    m_nextSection = 0;
+    IndexSections();
     return true;
+}
+
+void SettingsFile::IndexSections() {
+    m_slots = 8;
+    while (m_slots < 2 * m_sections) {
+        m_slots *= 2;
+    }
+    m_index.reset(new int[m_slots]());
+    const wchar_t* text = m_text.get();
+    const wchar_t* end = text + m_length;
+    for (const wchar_t* line = text; line < end; line += *line ? wcslen(line) : 1) {
+        if (*line != L'[') {
+            continue;
+        }
+        size_t slot = NameHash(line + 1) & (m_slots - 1);
+        while (m_index[slot] && _wcsicmp(text + m_index[slot], line + 1) != 0) {
+            slot = (slot + 1) & (m_slots - 1);
+        }
+        if (!m_index[slot]) {
+            m_index[slot] = static_cast<int>(line - text) + 1;
+        }
+    }
 }
 
 // The first line from `line` on that holds anything; null at the end.
 const wchar_t* SettingsFile::NextLine(const wchar_t* line) const {
     const wchar_t* end = m_text.get() + m_length;
+    ++g_settingsLineSteps;
     while (line < end && *line == L'\0') {
         ++line;
     }
@@ -164,19 +238,11 @@ const wchar_t* SettingsFile::NextLine(const wchar_t* line) const {
 }
 
 int SettingsFile::FindSection(const wchar_t* name) const {
-    if (!m_text) {
-        return -1;
-    }
-    const wchar_t* text = m_text.get();
-    // From the last one found to the end, then from the start.
-    for (int round = 0; round < 2; ++round) {
-        const wchar_t* from = text + (round == 0 ? m_nextSection : 0);
-        const wchar_t* until = round == 0 ? text + m_length : text + m_nextSection;
-        for (const wchar_t* line = NextLine(from); line && line < until; line = NextLine(line + wcslen(line))) {
-            if (line[0] == L'[' && (!name || _wcsicmp(line + 1, name) == 0)) {
-                m_nextSection = static_cast<size_t>(line - text) + 1;
-                return static_cast<int>(line - text);
-            }
+    for (size_t slot = m_index ? NameHash(name) & (m_slots - 1) : 0; m_index && m_index[slot];
+         slot = (slot + 1) & (m_slots - 1)) {
+        // The index holds each place plus one: just past the "[".
+        if (_wcsicmp(m_text.get() + m_index[slot], name) == 0) {
+            return m_index[slot] - 1;
         }
     }
     return -1;
@@ -227,7 +293,9 @@ bool SettingsFile::ReadText(int section, const wchar_t* name, wchar_t* text, siz
     if (!value || length == 0) {
         return false;
     }
-    lstrcpynW(text, value, static_cast<int>(length));
+    std::unique_ptr<wchar_t[]> plain(new wchar_t[wcslen(value) + 1]);
+    Unescape(value, plain.get());
+    lstrcpynW(text, plain.get(), static_cast<int>(length));
     return true;
 }
 
@@ -261,7 +329,7 @@ void SettingsFileWriter::WriteBytes(size_t section, const wchar_t* name, const v
 }
 
 void SettingsFileWriter::WriteText(size_t section, const wchar_t* name, const wchar_t* text) {
-    std::unique_ptr<wchar_t[]> line(new wchar_t[wcslen(text) + 3]);
+    std::unique_ptr<wchar_t[]> line(new wchar_t[2 * wcslen(text) + 3]);
     AddLine(section, name, line.get(), FormatText(text, line.get()));
 }
 
@@ -308,6 +376,14 @@ bool SettingsFileWriter::Holds(size_t section, const wchar_t* name) const {
     return false;
 }
 
+unsigned long long SettingsFileWriter::Stamp() const {
+    unsigned long long hash = 14695981039346656037ull;
+    for (size_t i = 0; i < m_length; ++i) {
+        hash = (hash ^ m_text[i]) * 1099511628211ull;
+    }
+    return hash;
+}
+
 bool SettingsFileWriter::Write(const wchar_t* path) {
     for (const wchar_t* line = m_keptFile ? m_keptFile->NextValue(m_keptSection, nullptr) : nullptr; line;
          line = m_keptFile->NextValue(m_keptSection, line)) {
@@ -315,8 +391,12 @@ bool SettingsFileWriter::Write(const wchar_t* path) {
         std::unique_ptr<wchar_t[]> name(new wchar_t[equals - line + 1]);
         lstrcpynW(name.get(), line, static_cast<int>(equals - line + 1));
         if (!Holds(m_keptInto, name.get())) {
-            std::unique_ptr<wchar_t[]> value(new wchar_t[wcslen(equals) + 2]);
-            AddLine(m_keptInto, name.get(), value.get(), FormatText(equals + 1, value.get()));
+            // Read as a text, written back as one.
+            const size_t length = wcslen(equals);
+            std::unique_ptr<wchar_t[]> plain(new wchar_t[length]);
+            Unescape(equals + 1, plain.get());
+            std::unique_ptr<wchar_t[]> value(new wchar_t[2 * length + 1]);
+            AddLine(m_keptInto, name.get(), value.get(), FormatText(plain.get(), value.get()));
         }
     }
     m_keptFile = nullptr;

@@ -1,8 +1,10 @@
 // The store as a text file a person can read and edit: a "[Section]" line for
-// each part, followed by its "Name=Value" lines; numbers in decimal, bytes as
-// hexadecimal pairs, a text that begins or ends with a space or a quote in
-// quotes. Written in UTF-16 with its byte-order mark; read in that or in
-// UTF-8 (what Notepad saves by default).
+// each part, followed by its "Name=Value" lines; numbers in decimal, with a
+// comment after ";" if wanted, bytes as hexadecimal pairs, a text that begins
+// or ends with a space or a quote in quotes, and its line breaks as "^n" and
+// "^r" ("^^" for "^" itself). Written in UTF-16 with its byte-order mark;
+// read in UTF-16 of either byte order by its mark, in UTF-8 (what Notepad
+// saves by default), or else in the user's ANSI code page.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +26,10 @@ struct FileWrites {
 };
 extern FileWrites g_fileWrites;
 
+// Lines stepped over by the lookups of every settings file read, for the
+// tests: a load stays linear in the file's size only while this does.
+extern size_t g_settingsLineSteps;
+
 // A settings file read whole. Names of sections and values are matched
 // without regard to case; lines before the first section, without "=", or
 // beginning with ";" are left out. Reads fill their destination completely
@@ -31,12 +37,16 @@ extern FileWrites g_fileWrites;
 // to it, as a person editing the file would rather lose its end than all.
 class SettingsFile {
 public:
-    // False when the file cannot be read whole or is not text in either form.
+    // False when the file is missing or cannot be read whole.
     bool Read(const wchar_t* path);
-    bool HasSections() const { return FindSection(nullptr) >= 0; }
-    // The section's place, -1 when there is none (null: any section).
-    // Sections are mostly asked for in the order they stand, so each search
-    // starts after the last one found.
+    // After a failed read: there was no such file.
+    bool Missing() const { return m_missing; }
+    bool HasSections() const { return m_sections != 0; }
+    // Anything but blanks, line breaks and comments.
+    bool HasContent() const { return m_content; }
+    // The section's place, -1 when there is none; of two of the same name,
+    // the first. Found through an index the read builds, so that asking for
+    // every section costs no more than the file's size.
     int FindSection(const wchar_t* name) const;
 
     bool ReadNumber(int section, const wchar_t* name, DWORD& value) const;
@@ -49,11 +59,18 @@ public:
 private:
     const wchar_t* NextLine(const wchar_t* line) const;
     const wchar_t* Value(int section, const wchar_t* name) const;
+    void IndexSections();
 
     // Each line trimmed, unquoted and ended in place, the rest of it cleared.
     std::unique_ptr<wchar_t[]> m_text;
     size_t m_length = 0;
-    mutable size_t m_nextSection = 0;
+    size_t m_sections = 0;
+    bool m_content = false;
+    bool m_missing = false;
+    // Open addressing by the name's hash: each slot the place of a section
+    // plus one, 0 when free; a power of two of them, at most half in use.
+    std::unique_ptr<int[]> m_index;
+    size_t m_slots = 0;
 };
 
 // The next settings file, built in memory section by section and then put
@@ -72,6 +89,9 @@ public:
     // False when any step fails; the old file stays as it was then. A file
     // marked read-only is the user's choice not to have it changed: it stays.
     bool Write(const wchar_t* path);
+    // A hash of the text so far: two writers of the same hash would write
+    // the same file.
+    unsigned long long Stamp() const;
 
 private:
     void AddLine(size_t section, const wchar_t* name, const wchar_t* value, size_t length);

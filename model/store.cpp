@@ -2,6 +2,7 @@
 
 #include <cwchar>
 #include <memory>
+#include <utility>
 
 #include "model/display_settings.h"
 #include "model/hotkey.h"
@@ -26,6 +27,24 @@ constexpr const wchar_t* kNextKey = L"Tessaly.new";
 constexpr const wchar_t* kPreviousKey = L"Tessaly.old";
 constexpr const wchar_t* kSettingKey = L"Setting";
 constexpr const wchar_t* kTasksKey = L"Tasks";
+
+// A store the load found but could not read, wholly or in part: it stays as
+// it is while what a save would write is what the load left (its stamp).
+bool g_unread = false;
+unsigned long long g_unreadStamp = 0;
+// The number of the name an unread store was given, until the user has been
+// told (0: none), and whether a save took its place.
+int g_setAsideNumber = 0;
+bool g_setAsideSaved = false;
+
+// Settings the program reads only at start-up, so never held in memory: an
+// import holds the file's until the next save writes them.
+struct CarriedSetting {
+    const wchar_t* name;
+    DWORD value;
+    bool held;
+};
+CarriedSetting g_carried[] = {{L"Language", 0, false}, {L"DarkSystemParts", 0, false}};
 
 void TaskKeyName(size_t index, wchar_t (&name)[32]) {
     wsprintfW(name, L"Task%u", static_cast<unsigned>(index));
@@ -106,37 +125,75 @@ DWORD StoredTaskCount(const StorePart& tasks) {
     return count < kMaxStoredTasks ? count : static_cast<DWORD>(kMaxStoredTasks);
 }
 
-void LoadTasks(const StorePart& tasksSection) {
-    const DWORD wanted = StoredTaskCount(tasksSection);
+// The stored count of tasks, as far as a load takes them; in a file whose
+// count is missing or damaged, as many as a load takes, each section found
+// counting. False (and 0) when a key's count cannot be read.
+bool WantedTasks(const StorePart& tasks, bool inFile, DWORD& wanted) {
+    DWORD count = 0;
+    const bool counted = tasks.ReadNumber(L"Count", count);
+    wanted = counted ? StoredTaskCount(tasks) : inFile ? static_cast<DWORD>(kMaxStoredTasks) : 0;
+    return counted;
+}
+
+// `tasksSection` is the "Tasks" part, or in a file without one its top.
+void LoadTasks(const StorePart& tasksSection, bool inFile) {
+    wchar_t name[32];
+    DWORD wanted = 0;
+    const bool counted = WantedTasks(tasksSection, inFile, wanted);
+    if (!counted && !inFile) {
+        // Tasks whose count is lost load as none, and stay stored.
+        TaskKeyName(0, name);
+        g_unread = g_unread || tasksSection.Open(name);
+        return;
+    }
     if (wanted == 0) {
         return;
     }
-    // The old tasks go first so that stored tasks can take their combinations.
-    g_taskList.Clear();
+    // The old tasks go first so that stored tasks can take their combinations;
+    // without a count, only once a task is found.
+    if (counted) {
+        g_taskList.Clear();
+    }
     TaskList::Storage tasks;
-    tasks.reserve(wanted);
     for (size_t i = 0; i < wanted; ++i) {
-        wchar_t name[32];
         TaskKeyName(i, name);
         // A missing task is left out; the rest keep their order.
         if (StorePart task = tasksSection.Open(name)) {
+            if (!counted && tasks.empty()) {
+                g_taskList.Clear();
+            }
             tasks.push_back(LoadTask(task));
         }
     }
-    g_taskList.Assign(std::move(tasks));
+    if (counted || !tasks.empty()) {
+        g_taskList.Assign(std::move(tasks));
+    }
 }
 
-// What a load takes from the top of a store.
-void LoadParts(const StorePart& store) {
+// What a load takes from the top of a store. A file's task sections stand at
+// its top beside "Tasks", so they are looked for without it too.
+void LoadParts(const StorePart& store, bool inFile) {
     if (StorePart setting = store.Open(kSettingKey)) {
         LoadSettings(setting);
     }
-    if (StorePart tasks = store.Open(kTasksKey)) {
-        LoadTasks(tasks);
+    StorePart tasks = store.Open(kTasksKey);
+    if (tasks || inFile) {
+        LoadTasks(tasks ? tasks : store, inFile);
     }
 }
 
-bool SaveSettings(StorePart& setting) {
+// A number of "Setting" from the store; false when it has none.
+bool ReadStoredSetting(const wchar_t* name, DWORD& value);
+
+// An export carries the store's own, where a save keeps them as they are.
+bool SaveSettings(StorePart& setting, bool exporting) {
+    for (const CarriedSetting& carried : g_carried) {
+        DWORD value = carried.value;
+        if ((carried.held || (exporting && ReadStoredSetting(carried.name, value))) &&
+            !setting.WriteNumber(carried.name, value)) {
+            return false;
+        }
+    }
     const DisplaySettings& settings = g_displaySettings;
     return setting.WriteNumber(L"Location", static_cast<DWORD>(settings.Location)) &&
            setting.WriteBytes(L"Font", &settings.Font, sizeof(settings.Font)) &&
@@ -177,10 +234,10 @@ bool SaveTasks(StorePart& tasks) {
 // Writes the whole store into the new `store`. The settings start as a copy
 // of the current ones (`current` may be null), so values this version does
 // not know, put there by the user or a later version, stay.
-bool WriteStore(StorePart& store, const StorePart* current) {
+bool WriteStore(StorePart& store, const StorePart* current, bool exporting = false) {
     StorePart setting = store.Create(kSettingKey);
     StorePart currentSetting = current ? current->Open(kSettingKey) : StorePart();
-    if (!setting || (currentSetting && !setting.KeepValues(currentSetting)) || !SaveSettings(setting)) {
+    if (!setting || (currentSetting && !setting.KeepValues(currentSetting)) || !SaveSettings(setting, exporting)) {
         return false;
     }
     StorePart tasks = store.Create(kTasksKey);
@@ -188,11 +245,26 @@ bool WriteStore(StorePart& store, const StorePart* current) {
 }
 
 // The settings file of a portable copy, or one a user exports or imports.
-bool WriteFileStore(const wchar_t* path, const SettingsFile* current) {
+bool WriteFileStore(const wchar_t* path, const SettingsFile* current, bool exporting = false) {
     SettingsFileWriter next;
     StorePart root(&next, -1);
     StorePart currentRoot(current, -1);
-    return WriteStore(root, current ? &currentRoot : nullptr) && next.Write(path);
+    return WriteStore(root, current ? &currentRoot : nullptr, exporting) && next.Write(path);
+}
+
+// What a save would write now, as a number: the same as at the load, and the
+// user has changed nothing.
+unsigned long long StateStamp() {
+    SettingsFileWriter next;
+    StorePart root(&next, -1);
+    WriteStore(root, nullptr);
+    return next.Stamp();
+}
+
+// The n-th name a store at `place` may be set aside under: "place.bad",
+// "place.bad2", ...; an earlier one is never replaced.
+void SetAsideName(const wchar_t* place, int n, wchar_t (&name)[kSetAsidePlaceLength]) {
+    wsprintfW(name, n == 1 ? L"%s.bad" : L"%s.bad%d", place, n);
 }
 
 bool HasKey(HKEY parent, const wchar_t* name) {
@@ -266,6 +338,27 @@ unique_hkey OpenStore() {
     return maker ? registry::OpenKey(maker.get(), FinishInterruptedSave(maker.get())) : unique_hkey();
 }
 
+// Gives the unread store, the file at `path` or else the program's key, the
+// first free set-aside name; true once it has it, or when it is gone.
+bool SetAsideStore(const wchar_t* path) {
+    unique_hkey software = path ? unique_hkey() : registry::OpenKey(HKEY_CURRENT_USER, L"Software");
+    unique_hkey maker = software ? registry::OpenKey(software.get(), kMakerKey) : unique_hkey();
+    if (!path && !maker) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    for (int n = 1; n < 1000; ++n) {
+        wchar_t name[kSetAsidePlaceLength];
+        SetAsideName(path ? path : kProgramKey, n, name);
+        if (path ? GetFileAttributesW(name) == INVALID_FILE_ATTRIBUTES : !HasKey(maker.get(), name)) {
+            const bool moved = path ? g_fileWrites.moveFileEx(path, name, MOVEFILE_WRITE_THROUGH)
+                                    : registry::RenameKey(maker.get(), kProgramKey, name);
+            g_setAsideNumber = moved ? n : 0;
+            return moved || GetLastError() == ERROR_FILE_NOT_FOUND;
+        }
+    }
+    return false;
+}
+
 // Writes the whole store into `next`, keeping the values of `current` (which
 // may be empty) that this version does not know; both keys are closed when it
 // returns, ready to be renamed.
@@ -275,52 +368,108 @@ bool WriteRegistryStore(unique_hkey next, unique_hkey current) {
     return WriteStore(nextStore, currentStore ? &currentStore : nullptr);
 }
 
-// Nonzero when the file holds a section: an empty file is a first start.
+// Zero for a missing or an empty file: a first start. A file that cannot be
+// read is set aside, which makes a first start too, unless it cannot be
+// moved (it is open in another program, say): then it stays unread.
 int LoadFileStore(const wchar_t* path) {
     SettingsFile file;
-    if (!file.Read(path) || !file.HasSections()) {
+    const bool read = file.Read(path);
+    if (read && file.HasSections()) {
+        LoadParts(StorePart(&file, -1), true);
+        return 1;
+    }
+    if (read ? !file.HasContent() : file.Missing()) {
         return 0;
     }
-    LoadParts(StorePart(&file, -1));
+    g_setAsideSaved = false;
+    if (SetAsideStore(path)) {
+        return 0;
+    }
+    g_unread = true;
     return 1;
 }
+
+int LoadRegistryStore() {
+    unique_hkey program = OpenStore();
+    if (!program) {
+        // There but refused: not a first start.
+        g_unread = GetLastError() != ERROR_FILE_NOT_FOUND;
+        return g_unread ? 1 : 0;
+    }
+    LoadParts(StorePart(std::move(program)), false);
+    return 1;
+}
+
+bool ReadStoredSetting(const wchar_t* name, DWORD& value) {
+    if (const wchar_t* path = PortableStoreFile()) {
+        SettingsFile file;
+        return file.Read(path) && file.ReadNumber(file.FindSection(kSettingKey), name, value);
+    }
+    unique_hkey program = OpenStore();
+    unique_hkey setting = program ? registry::OpenKey(program.get(), kSettingKey) : unique_hkey();
+    return setting && registry::ReadDword(setting.get(), name, value);
+}
+
+bool SaveRegistryStore();
 
 }  // namespace
 
 int LoadStore() {
-    if (const wchar_t* file = PortableStoreFile()) {
-        return LoadFileStore(file);
+    g_unread = false;
+    const wchar_t* file = PortableStoreFile();
+    const int loaded = file ? LoadFileStore(file) : LoadRegistryStore();
+    if (g_unread) {
+        g_unreadStamp = StateStamp();
     }
-    unique_hkey program = OpenStore();
-    if (!program) {
-        return 0;
-    }
-    LoadParts(StorePart(std::move(program)));
-    return 1;
+    return loaded;
 }
 
 DWORD StoredSetting(const wchar_t* name, DWORD fallback) {
     DWORD value = fallback;
-    if (const wchar_t* path = PortableStoreFile()) {
-        SettingsFile file;
-        int setting = file.Read(path) ? file.FindSection(kSettingKey) : -1;
-        return file.ReadNumber(setting, name, value) ? value : fallback;
-    }
-    unique_hkey program = OpenStore();
-    unique_hkey setting = program ? registry::OpenKey(program.get(), kSettingKey) : unique_hkey();
-    if (!setting || !registry::ReadDword(setting.get(), name, value)) {
-        return fallback;
-    }
-    return value;
+    return ReadStoredSetting(name, value) ? value : fallback;
 }
 
 DWORD StoredLanguage() { return StoredSetting(L"Language", 0); }
 
 bool SaveStore() {
-    if (const wchar_t* path = PortableStoreFile()) {
-        SettingsFile current;
-        return WriteFileStore(path, current.Read(path) ? &current : nullptr);
+    const wchar_t* path = PortableStoreFile();
+    if (g_unread) {
+        // Nothing of the user's to keep, and the unread store may hold much.
+        if (StateStamp() == g_unreadStamp) {
+            return true;
+        }
+        g_setAsideSaved = true;
+        if (!SetAsideStore(path)) {
+            return false;
+        }
+        g_unread = false;
     }
+    bool saved = false;
+    if (path) {
+        SettingsFile current;
+        saved = WriteFileStore(path, current.Read(path) ? &current : nullptr);
+    } else {
+        saved = SaveRegistryStore();
+    }
+    // Written now, they are the store's to keep.
+    for (CarriedSetting& carried : g_carried) {
+        carried.held = carried.held && !saved;
+    }
+    return saved;
+}
+
+bool TakeSetAsidePlace(wchar_t (&place)[kSetAsidePlaceLength], bool& saved) {
+    saved = g_setAsideSaved;
+    const int n = std::exchange(g_setAsideNumber, 0);
+    if (n) {
+        SetAsideName(StoreLocation(), n, place);
+    }
+    return n != 0;
+}
+
+namespace {
+
+bool SaveRegistryStore() {
     unique_hkey software = registry::OpenKey(HKEY_CURRENT_USER, L"Software");
     unique_hkey maker = software ? registry::CreateKey(software.get(), kMakerKey) : unique_hkey();
     // The new store is never written over what an earlier save left behind.
@@ -357,22 +506,28 @@ bool SaveStore() {
     return true;
 }
 
+}  // namespace
+
 const wchar_t* StoreLocation() {
     const wchar_t* path = PortableStoreFile();
     return path ? path : L"HKEY_CURRENT_USER\\Software\\Norv\\Tessaly";
 }
 
-bool ExportStore(const wchar_t* path) { return WriteFileStore(path, nullptr); }
+bool ExportStore(const wchar_t* path) { return WriteFileStore(path, nullptr, true); }
 
 bool StoreImport::Read(const wchar_t* path) {
     DWORD count = 0;
-    return m_file.Read(path) && m_file.ReadNumber(m_file.FindSection(kTasksKey), L"Count", count);
+    return m_file.Read(path) &&
+           (m_file.ReadNumber(m_file.FindSection(kTasksKey), L"Count", count) || TaskCount() != 0);
 }
 
 size_t StoreImport::TaskCount() const {
-    StorePart tasks = StorePart(&m_file, -1).Open(kTasksKey);
+    const StorePart root(&m_file, -1);
+    StorePart tasks = root.Open(kTasksKey);
+    DWORD wanted = 0;
+    WantedTasks(tasks ? tasks : root, true, wanted);
     size_t found = 0;
-    for (DWORD i = 0, count = tasks ? StoredTaskCount(tasks) : 0; i < count; ++i) {
+    for (DWORD i = 0; i < wanted; ++i) {
         wchar_t name[32];
         TaskKeyName(i, name);
         found += m_file.FindSection(name) >= 0 ? 1 : 0;
@@ -385,5 +540,10 @@ void StoreImport::Apply() const {
     if (TaskCount() == 0) {
         g_taskList.Clear();
     }
-    LoadParts(StorePart(&m_file, -1));
+    const StorePart root(&m_file, -1);
+    StorePart setting = root.Open(kSettingKey);
+    for (CarriedSetting& carried : g_carried) {
+        carried.held = setting && setting.ReadNumber(carried.name, carried.value);
+    }
+    LoadParts(root, true);
 }

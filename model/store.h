@@ -16,10 +16,13 @@
 // holds an atom): tasks past this many are not loaded.
 constexpr size_t kMaxStoredTasks = 4096;
 
-// Nonzero when the program's key exists, or the settings file holds a
-// section. Replaces the task list only when tasks are stored, registering
-// their hotkeys; applies the stored tray choice. A save that stopped
-// part-way is first taken to its old or its new store.
+// Zero on a first start: no program key, or a settings file that is missing
+// or holds nothing but blanks and comments. Replaces the task list only when
+// tasks are stored, registering their hotkeys; applies the stored tray
+// choice. A save that stopped part-way is first taken to its old or its new
+// store. A settings file that cannot be read even so is set aside (the load
+// is then a first start); a store that stays unread is never written over
+// until the settings change.
 int LoadStore();
 // The "Language" value of "Setting", a language id the user may set to
 // choose the interface's language; 0 when there is none. Read alone, before
@@ -30,25 +33,35 @@ DWORD StoredLanguage();
 DWORD StoredSetting(const wchar_t* name, DWORD fallback);
 // Replaces the whole store with every setting and every task, or, when any
 // write fails, leaves it as it was and returns false. Values under "Setting"
-// that this version does not know stay; the rest of the old store goes.
+// that this version does not know stay; the rest of the old store goes. A
+// store the load could not read is left as it is while the settings are as
+// the load left them, and set aside before the first save that changes them.
 bool SaveStore();
+// Where the last store that could not be read was set aside: a file's path
+// or a key's; `saved` tells whether a save took its place (otherwise the
+// load found it and the settings start from their defaults). Given once;
+// false when there is nothing to tell.
+constexpr size_t kSetAsidePlaceLength = MAX_PATH + 48;
+bool TakeSetAsidePlace(wchar_t (&place)[kSetAsidePlaceLength], bool& saved);
 // Where the store is, for a message to the user: the file's path or the key's.
 const wchar_t* StoreLocation();
 
 // Writes the settings and the tasks to a settings file at `path`, whole or
-// not at all.
+// not at all, with the language and the system parts' look from the store.
 bool ExportStore(const wchar_t* path);
 
 // A settings file read for an import, read by the store's own reader and
 // checked as a load checks; nothing changes until it is applied.
 class StoreImport {
 public:
-    // False when the file cannot be read, or has no "Tasks" with a "Count".
+    // False when the file cannot be read, or has neither a "Count" under
+    // "Tasks" nor a task section.
     bool Read(const wchar_t* path);
     // The tasks an apply gives.
     size_t TaskCount() const;
     // Replaces the display settings and the whole task list with the file's,
-    // each task's hotkey registered as at start-up.
+    // each task's hotkey registered as at start-up; the file's language and
+    // system parts' look go to the store at the next save.
     void Apply() const;
 
 private:

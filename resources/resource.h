@@ -80,6 +80,9 @@
 #define IDS_IMPORT_QUESTION 211
 #define IDS_IMPORT_REFUSED 212
 #define IDS_SETTINGS_FILTER 213
+// A store that could not be read, set aside: at start-up, or for a save.
+#define IDS_STORE_SET_ASIDE 300
+#define IDS_STORE_SET_ASIDE_SAVED 301
 // What may mend a failed save, by the system's reason for it
 #define IDS_SAVE_ADVICE_ACCESS 320
 #define IDS_SAVE_ADVICE_FULL 321

@@ -50,6 +50,7 @@ void PortableCopy::Remove() {
     SetFileAttributesW(m_file.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(m_file.c_str());
     DeleteFileW((m_file + L".new").c_str());
+    DeleteFileW((m_file + L".bad").c_str());
     for (const wchar_t* program : kPortableFiles) {
         DeleteFileW((m_folder + L"\\" + program).c_str());
     }

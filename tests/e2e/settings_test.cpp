@@ -219,6 +219,37 @@ TEST_F(PortableCopyTest, FirstStartAndRestartKeepEverythingInTheFile) {
     EXPECT_FALSE(e2e::StoreKeyExists(L""));
 }
 
+// A file that is no settings file is set aside and both files are named,
+// before the settings open as on a first start; the old text stays whole.
+TEST_F(PortableCopyTest, AFileThatCannotBeReadIsSetAsideAndNamed) {
+    ASSERT_TRUE(copy.made());
+    const std::string text = "Tasks: notepad and calc\r\n";
+    ASSERT_TRUE(WriteTextFile(copy.file(), text));
+    ASSERT_NO_FATAL_FAILURE(Start(L"", nullptr, copy.folder()));
+    HWND message = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, message);
+    EXPECT_NE(nullptr, e2e::FindChildWithText(message, L"設定を読み込めませんでした:\n" + copy.file() +
+                                                           L"\n\n元の設定はそのまま次の名前で残し、既定の設定で始めます:\n" +
+                                                           copy.file() + L".bad"));
+    e2e::Screenshot(L"store-set-aside", message);
+    PostMessageW(message, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(message); }));
+    HWND settings = WaitForDialog(L"Tessaly");
+    ASSERT_NE(nullptr, settings);
+    EXPECT_EQ(2, Rows(settings));
+    const ULONGLONG before = e2e::FileLook(copy.file());
+    CloseWithCloseBox(settings);
+    ASSERT_TRUE(e2e::WaitForSave(copy.file(), before));
+    EXPECT_EQ(L"2", e2e::SettingsFileText(copy.file(), L"Tasks", L"Count"));
+    EXPECT_EQ(0u, Exit());
+    HANDLE setAside = CreateFileW((copy.file() + L".bad").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    char kept[64] = {};
+    DWORD read = 0;
+    ReadFile(setAside, kept, sizeof(kept), &read, nullptr);
+    CloseHandle(setAside);
+    EXPECT_EQ(text, std::string(kept, read));
+}
+
 // The message names the file on a line of its own, the system's reason and
 // what to do, in the language of the interface (the pictures of both).
 TEST_F(PortableCopyTest, ReadOnlyFileIsNamedWhenTheSettingsClose) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -69,6 +70,12 @@ std::wstring StoredState() {
     return state;
 }
 
+// Where the store was set aside, once; empty when it was not.
+std::wstring SetAsidePlace(bool& saved) {
+    wchar_t place[kSetAsidePlaceLength];
+    return TakeSetAsidePlace(place, saved) ? place : L"";
+}
+
 // A task whose every field says which it is.
 std::unique_ptr<Task> LetterTask(wchar_t letter) {
     auto task = test::MakeTask(MOD_CONTROL | MOD_ALT, letter, std::wstring(1, letter).c_str());
@@ -98,9 +105,17 @@ protected:
     }
     void TearDown() override {
         g_registryWrites = g_systemWrites;
+        g_registryReads = {RegOpenKeyExW, RegQueryValueExW};
         g_taskList.Clear();
         g_trayIcon.Destroy();
         test::DeleteStore();
+        for (const wchar_t* setAside : {L"Software\\Norv\\Tessaly.bad", L"Software\\Norv\\Tessaly.bad2"}) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, setAside);
+        }
+        // No store: the next test starts without a load's memory of this one.
+        LoadStore();
+        bool saved = false;
+        SetAsidePlace(saved);
     }
 
     HKEY TaskKey(int index) {
@@ -151,6 +166,8 @@ protected:
         SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(file.c_str());
         DeleteFileW((file + L".new").c_str());
+        DeleteFileW((file + L".bad").c_str());
+        DeleteFileW((file + L".bad2").c_str());
         RemoveDirectoryW(folder.c_str());
         SetProgramFolder(nullptr);
         StoreTest::TearDown();
@@ -259,9 +276,11 @@ TEST_P(EitherStoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
         bool writeCount;
         DWORD count;
         std::vector<std::wstring> names;
+        std::vector<std::wstring> fileNames;  // empty: the same as names
     } cases[] = {
         {"empty program key", false, false, 0, {L"メモ帳", L"電卓"}},
-        {"no Count", true, false, 0, {L"メモ帳", L"電卓"}},
+        // A file's task sections load in order without their count.
+        {"no Count", true, false, 0, {L"メモ帳", L"電卓"}, {L"a", L"b", L"c"}},
         {"Count 0", true, true, 0, {L"メモ帳", L"電卓"}},
         {"Count 1 of 3 stored", true, true, 1, {L"a"}},
         {"Count 3", true, true, 3, {L"a", L"b", L"c"}},
@@ -285,7 +304,7 @@ TEST_P(EitherStoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
             StoreCount(c.count);
         }
         EXPECT_NE(0, Load());
-        EXPECT_EQ(c.names, Names());
+        EXPECT_EQ(InFile() && !c.fileNames.empty() ? c.fileNames : c.names, Names());
         for (const auto& task : g_taskList) {
             EXPECT_NE(0, task->Atom) << testing::PrintToString(std::wstring(task->Name));
         }
@@ -630,7 +649,8 @@ TEST_F(FileStoreTest, AnEmptyFileIsAFirstStartAndNothingGoesToTheRegistry) {
 // comments), and what a damaged file holds: the registry's checks apply.
 TEST_F(FileStoreTest, ReadsWhatAPersonWritesWithTheStoresChecks) {
     WriteText("\xEF\xBB\xBF; mine\r\nstray=1\r\n[setting]\r\n Location = 7 \r\nAlpha=300\r\nTime=0x64\r\n"
-              "Fade=1x\r\nFont=0102\r\nLanguage=0x0409\r\nDarkSystemParts=0\r\n[TASKS]\nCount=3\n[Task2]\nName=  \" 二 \"  \n"
+              "Fade=1x\r\nFont=0102\r\nLanguage=0x0409 ; English\r\nDarkSystemParts=0\r\n[TASKS]\n"
+              "Count=3   ; my three tasks\n[Task2]\nName=  \" 二 \"  \n"
               "File=" + std::string(300, 'f') + "\nvk=-1\n[Task0]\nname=零\nfsModifiers=2\nvk=75\nShow=\n");
     EXPECT_EQ(0x0409u, StoredLanguage());
     EXPECT_EQ(0u, StoredSetting(L"DarkSystemParts", 1));
@@ -657,7 +677,8 @@ TEST_F(FileStoreTest, ReadsWhatAPersonWritesWithTheStoresChecks) {
 // included; values this version does not know stay in the file.
 TEST_F(FileStoreTest, SaveThenLoadGivesEveryTextAndKeepsUnknownSettings) {
     WriteText("[Setting]\r\nLanguage=1041\r\nLater=\" x \"\r\nAlpha=5\r\n");
-    const wchar_t* texts[] = {L" 前後に空白 ", L"\"引用\"", L"\"", L"a=b;c", L"Ελληνικά 한국어 😀", L"%TEMP%\\x"};
+    const wchar_t* texts[] = {L" 前後に空白 ", L"\"引用\"", L"\"", L"a=b;c", L"Ελληνικά 한국어 😀", L"%TEMP%\\x",
+                             L"一行目\r\n二行目\n\r", L"^n ^^ ^r ^", L"\n"};
     g_taskList.Clear();
     for (const wchar_t* text : texts) {
         auto task = LetterTask('A');
@@ -740,14 +761,23 @@ TEST_F(FileStoreTest, ReadOnlyFileIsLeftAsItWas) {
 }
 
 TEST_F(FileStoreTest, ExportThenImportGivesTheTasksAndSettingsWithTheirHotkeys) {
+    // Read only at start-up, so taken from the store, not from memory.
+    WriteText("[Setting]\r\nLanguage=1041\r\nDarkSystemParts=0\r\n");
     g_displaySettings.Location = BottomLeft;
     const std::wstring exported = folder + L"\\Tessaly-settings.ini";
     ASSERT_TRUE(ExportStore(exported.c_str()));
+    WriteText("[Setting]\r\nLanguage=1033\r\n");
     const std::wstring state = StoredState();
     g_taskList.Clear();
     g_taskList.Append(LetterTask('Q'));
     g_displaySettings.Location = Center;
 
+    // Every task numbered in reverse order, with a count of -1: the most a
+    // load takes, each section found without a search through the others.
+    std::string reversed = "[Tasks]\r\nCount=-1\r\n";
+    for (size_t i = kMaxStoredTasks; i-- > 0;) {
+        reversed += "[Task" + std::to_string(i) + "]\r\nName=t" + std::to_string(i) + "\r\nvk=-1\r\nShow=1\r\n";
+    }
     const struct {
         std::string text;  // empty: the export
         bool read;
@@ -759,20 +789,32 @@ TEST_F(FileStoreTest, ExportThenImportGivesTheTasksAndSettingsWithTheirHotkeys) 
         {"[Setting]\r\nAlpha=16\r\n", false, 0},
         {"[Tasks]\r\nCount=many\r\n", false, 0},
         {"\xFF\xFF not text", false, 0},
+        {"[Tasks]\r\nCount=2 ; two of three\r\n[Task0]\r\n[Task1]\r\n[Task2]\r\n", true, 2},
+        {"[Tasks]\r\nCount=two\r\n[Task1]\r\nName=one\r\n[Task0]\r\nName=zero\r\n", true, 2},
+        {"[Task2]\r\nName=two\r\n[Task0]\r\nName=zero\r\n", true, 2},
+        {reversed, true, kMaxStoredTasks},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(c.text.substr(0, 80));
         const std::wstring path = c.text.empty() ? exported : folder + L"\\other.ini";
         if (!c.text.empty()) {
             WriteText(c.text, path);
         }
+        g_settingsLineSteps = 0;
         StoreImport import;
-        ASSERT_EQ(c.read, import.Read(path.c_str()));
-        if (c.read) {
+        const bool read = import.Read(path.c_str());
+        EXPECT_EQ(c.read, read);
+        if (c.read && read) {
             EXPECT_EQ(c.tasks, import.TaskCount());
             import.Apply();
             EXPECT_EQ(c.tasks, g_taskList.Count());
+            if (c.tasks == 2 && c.text.find("Name") != std::string::npos) {
+                EXPECT_STREQ(L"zero", g_taskList.At(0)->Name);
+            }
         }
+        // Each line is stepped over for the few values asked of its section.
+        const size_t lines = static_cast<size_t>(std::count(c.text.begin(), c.text.end(), '\n')) + 1;
+        EXPECT_TRUE(c.text.empty() || g_settingsLineSteps < 64 * lines) << g_settingsLineSteps << " steps";
         DeleteFileW((folder + L"\\other.ini").c_str());
     }
     StoreImport import;
@@ -783,7 +825,146 @@ TEST_F(FileStoreTest, ExportThenImportGivesTheTasksAndSettingsWithTheirHotkeys) 
     for (const auto& task : g_taskList) {
         EXPECT_NE(0, task->Atom);
     }
+    // The language and the system parts' look come with it at the next save.
+    EXPECT_EQ(1033u, StoredLanguage());
+    ASSERT_TRUE(SaveStore());
+    EXPECT_EQ(1041u, StoredLanguage());
+    EXPECT_EQ(0u, StoredSetting(L"DarkSystemParts", 1));
     DeleteFileW(exported.c_str());
+}
+
+// Only a missing or empty file is a first start: a file in another encoding
+// is read, and one that still cannot be read is set aside, never saved over.
+TEST_F(FileStoreTest, AFileThatCannotBeReadIsReadAnotherWayOrSetAside) {
+    std::string ansi = "[Tasks]\r\nCount=1\r\n[Task0]\r\nName=Caf\xE9\r\n";
+    wchar_t cafe[8] = {};
+    MultiByteToWideChar(CP_ACP, 0, "Caf\xE9", 4, cafe, 8);
+    std::string bigEndian = "\xFE\xFF";
+    for (wchar_t c : std::wstring(L"[Tasks]\r\nCount=1\r\n[Task0]\r\nName=Café 一\r\n")) {
+        bigEndian += static_cast<char>(c >> 8);
+        bigEndian += static_cast<char>(c & 0xFF);
+    }
+    const std::string garbage = "\x01\x02 not settings\r\n";
+    const struct {
+        const char* what;
+        std::string text;
+        std::wstring name;            // empty: the defaults stay
+        const wchar_t* setAsideTo;    // null: the file stays
+        bool firstStart;
+        bool earlierSetAside;
+        bool locked;
+    } cases[] = {
+        {"ANSI", ansi, cafe, nullptr, false},
+        {"UTF-16 big-endian", bigEndian, L"Café 一", nullptr, false},
+        {"no section", garbage, L"", L".bad", true},
+        {"no section, one set aside before", garbage, L"", L".bad2", true, true},
+        {"only blanks and comments: empty", " \r\n; nothing yet\r\n", L"", nullptr, true},
+        {"open in another program", ansi, L"", nullptr, false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        WriteText(c.text);
+        if (c.earlierSetAside) {
+            WriteText("earlier", file + L".bad");
+        }
+        HANDLE lock = c.locked ? CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
+        const bool firstStart = LoadStore() == 0;
+        EXPECT_EQ(c.firstStart, firstStart);
+        const std::vector<std::wstring> names =
+            c.name.empty() ? std::vector<std::wstring>{L"メモ帳", L"電卓"} : std::vector<std::wstring>{c.name};
+        EXPECT_EQ(names, Names());
+        bool saved = true;
+        EXPECT_EQ(c.setAsideTo ? file + c.setAsideTo : L"", SetAsidePlace(saved));
+        if (c.setAsideTo) {
+            EXPECT_FALSE(saved);
+            EXPECT_FALSE(Exists(file));
+            // Said once.
+            EXPECT_EQ(L"", SetAsidePlace(saved));
+        }
+        // Closing the settings unchanged writes over nothing.
+        EXPECT_TRUE(SaveStore());
+        if (lock != INVALID_HANDLE_VALUE) {
+            CloseHandle(lock);
+        }
+        const std::wstring kept = c.setAsideTo ? file + c.setAsideTo : file;
+        if (c.setAsideTo || c.locked) {
+            std::string bytes(c.text.size() + 1, '\0');
+            HANDLE handle = CreateFileW(kept.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            DWORD read = 0;
+            ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+            CloseHandle(handle);
+            EXPECT_EQ(c.text, bytes.substr(0, read));
+        }
+        if (c.earlierSetAside) {
+            HANDLE handle = CreateFileW((file + L".bad").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            char bytes[16] = {};
+            DWORD read = 0;
+            ReadFile(handle, bytes, sizeof(bytes), &read, nullptr);
+            CloseHandle(handle);
+            EXPECT_EQ(std::string("earlier"), std::string(bytes, read));
+        }
+    }
+}
+
+// A store that could not be read is written over only once the user has
+// changed the settings, and then set aside first, which the user is told.
+TEST_F(StoreTest, AStoreThatFailedToLoadIsSetAsideOnlyWhenTheSettingsChange) {
+    static bool refuseProgramKey;
+    const struct {
+        const char* what;
+        bool refused;
+        bool earlierSetAside;
+    } cases[] = {{"program key refused", true, false}, {"tasks without their count", false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        StoreTask(0, MOD_CONTROL | MOD_ALT, 'A', L"a");
+        StoreTask(1, MOD_CONTROL | MOD_ALT, 'B', L"b");
+        if (c.refused) {
+            StoreCount(2);
+        }
+        HKEY earlier = nullptr;
+        if (c.earlierSetAside) {
+            RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norv\\Tessaly.bad", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &earlier, nullptr);
+            RegCloseKey(earlier);
+        }
+        refuseProgramKey = c.refused;
+        g_registryReads.openKey = [](HKEY parent, LPCWSTR name, DWORD options, REGSAM access, PHKEY key) -> LSTATUS {
+            if (refuseProgramKey && lstrcmpiW(name, L"Tessaly") == 0) {
+                return ERROR_ACCESS_DENIED;
+            }
+            return RegOpenKeyExW(parent, name, options, access, key);
+        };
+        LoadStore();
+        EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓"}), Names());
+        bool saved = false;
+        EXPECT_EQ(L"", SetAsidePlace(saved));
+        EXPECT_TRUE(SaveStore());
+        EXPECT_EQ(L"", SetAsidePlace(saved));
+        EXPECT_TRUE(harness::KeyExists(L"Software\\Norv\\Tessaly\\Tasks\\Task1"));
+        EXPECT_FALSE(harness::KeyExists(L"Software\\Norv\\Tessaly\\Setting"));
+
+        g_taskList.Append(LetterTask('Z'));
+        EXPECT_TRUE(SaveStore());
+        const std::wstring setAside = c.earlierSetAside ? L"Tessaly.bad2" : L"Tessaly.bad";
+        EXPECT_EQ(L"HKEY_CURRENT_USER\\Software\\Norv\\" + setAside, SetAsidePlace(saved));
+        EXPECT_TRUE(saved);
+        EXPECT_EQ(L"", SetAsidePlace(saved));
+        g_registryReads = {RegOpenKeyExW, RegQueryValueExW};
+        wchar_t kept[8] = {};
+        DWORD size = sizeof(kept);
+        RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Norv\\" + setAside + L"\\Tasks\\Task1").c_str(), L"Name",
+                     RRF_RT_REG_SZ, nullptr, kept, &size);
+        EXPECT_STREQ(L"b", kept);
+        g_taskList.Clear();
+        ASSERT_NE(0, LoadStore());
+        EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓", L"Z"}), Names());
+    }
 }
 
 UINT g_driveTypeAnswer;
