@@ -1,5 +1,7 @@
 #include "common/dyn_calls.h"
 
+#include <cstring>
+
 DynCalls g_dynCalls = {};
 
 // A library by name: the version the manifest names of a side-by-side one
@@ -29,6 +31,54 @@ const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
+// The functions of DynCalls in the order of its members, each library's
+// after the one before it, as many for each as kFunctionCounts says. A name of
+// one character is an ordinal. One table and one loop instead of a call
+// written out for each function: a few hundred bytes less of a program that
+// must stay small.
+constexpr char kFunctionNames[] =
+    // kernel32
+    "SetDefaultDllDirectories\0GetApplicationUserModelId\0"
+    // user32
+    "SetLayeredWindowAttributes\0GetDpiForWindow\0GetSystemMetricsForDpi\0SystemParametersInfoForDpi\0"
+    "SetDialogDpiChangeBehavior\0"
+    // advapi32
+    "RegRenameKey\0"
+    // shell32, by ordinal: 162 and 62
+    "\xA2\0\x3E\0"
+    // comdlg32
+    "GetOpenFileNameW\0GetSaveFileNameW\0ChooseFontW\0"
+    // winmm
+    "PlaySoundW\0"
+    // comctl32
+    "InitCommonControlsEx\0ImageList_Create\0ImageList_Destroy\0ImageList_ReplaceIcon\0ImageList_Remove\0"
+    "ImageList_GetIconSize\0"
+    // oleacc
+    "LresultFromObject\0"
+    // shcore
+    "GetDpiForMonitor\0"
+    // userenv
+    "CreateEnvironmentBlock\0DestroyEnvironmentBlock\0"
+    // dwmapi
+    "DwmGetWindowAttribute\0";
+constexpr unsigned char kFunctionCounts[] = {2, 5, 1, 2, 3, 1, 6, 1, 1, 2, 1};
+static_assert(sizeof(kFunctionCounts) == static_cast<size_t>(SystemLibrary::Count), "a count for every library");
+
+constexpr size_t FunctionTotal() {
+    size_t total = 0;
+    for (unsigned char count : kFunctionCounts) {
+        total += count;
+    }
+    return total;
+}
+static_assert(FunctionTotal() * sizeof(FARPROC) == sizeof(DynCalls), "a name for every function of DynCalls");
+
+const char* NextName(const char* name) {
+    while (*name++ != '\0') {
+    }
+    return name;
+}
+
 }  // namespace
 
 const DynCalls& BindDynCalls(SystemLibrary library) {
@@ -42,57 +92,21 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
     if (!module) {
         return g_dynCalls;
     }
-    DynCalls& calls = g_dynCalls;
-    switch (library) {
-    case SystemLibrary::Kernel32:
-        Bind(module, calls.setDefaultDllDirectories, "SetDefaultDllDirectories");
-        Bind(module, calls.getApplicationUserModelId, "GetApplicationUserModelId");
-        break;
-    case SystemLibrary::User32:
-        Bind(module, calls.setLayeredWindowAttributes, "SetLayeredWindowAttributes");
-        Bind(module, calls.getDpiForWindow, "GetDpiForWindow");
-        Bind(module, calls.getSystemMetricsForDpi, "GetSystemMetricsForDpi");
-        Bind(module, calls.systemParametersInfoForDpi, "SystemParametersInfoForDpi");
-        Bind(module, calls.setDialogDpiChangeBehavior, "SetDialogDpiChangeBehavior");
-        break;
-    case SystemLibrary::Advapi32:
-        Bind(module, calls.regRenameKey, "RegRenameKey");
-        break;
-    case SystemLibrary::Shell32:
-        Bind(module, calls.simpleIdListFromPath, MAKEINTRESOURCEA(162));
-        Bind(module, calls.pickIconDlg, MAKEINTRESOURCEA(62));
-        break;
-    case SystemLibrary::Comdlg32:
-        Bind(module, calls.getOpenFileName, "GetOpenFileNameW");
-        Bind(module, calls.getSaveFileName, "GetSaveFileNameW");
-        Bind(module, calls.chooseFont, "ChooseFontW");
-        break;
-    case SystemLibrary::Winmm:
-        Bind(module, calls.playSound, "PlaySoundW");
-        break;
-    case SystemLibrary::Comctl32:
-        Bind(module, calls.initCommonControlsEx, "InitCommonControlsEx");
-        Bind(module, calls.imageListCreate, "ImageList_Create");
-        Bind(module, calls.imageListDestroy, "ImageList_Destroy");
-        Bind(module, calls.imageListReplaceIcon, "ImageList_ReplaceIcon");
-        Bind(module, calls.imageListRemove, "ImageList_Remove");
-        Bind(module, calls.imageListGetIconSize, "ImageList_GetIconSize");
-        break;
-    case SystemLibrary::Oleacc:
-        Bind(module, calls.lresultFromObject, "LresultFromObject");
-        break;
-    case SystemLibrary::Shcore:
-        Bind(module, calls.getDpiForMonitor, "GetDpiForMonitor");
-        break;
-    case SystemLibrary::Userenv:
-        Bind(module, calls.createEnvironmentBlock, "CreateEnvironmentBlock");
-        Bind(module, calls.destroyEnvironmentBlock, "DestroyEnvironmentBlock");
-        break;
-    case SystemLibrary::Dwmapi:
-        Bind(module, calls.dwmGetWindowAttribute, "DwmGetWindowAttribute");
-        break;
-    case SystemLibrary::Count:
-        break;
+    // Every member is a function pointer, the size of FARPROC: the library's
+    // run of them starts after those of the libraries before it.
+    const char* name = kFunctionNames;
+    size_t member = 0;
+    for (size_t before = 0; before < index; ++before) {
+        for (unsigned char count = kFunctionCounts[before]; count > 0; --count) {
+            name = NextName(name);
+            ++member;
+        }
+    }
+    for (unsigned char count = kFunctionCounts[index]; count > 0; --count, ++member) {
+        const char* asked = name[1] == '\0' ? MAKEINTRESOURCEA(static_cast<unsigned char>(name[0])) : name;
+        FARPROC function = GetProcAddress(module, asked);
+        std::memcpy(reinterpret_cast<char*>(&g_dynCalls) + member * sizeof function, &function, sizeof function);
+        name = NextName(name);
     }
     return g_dynCalls;
 }

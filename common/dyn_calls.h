@@ -14,7 +14,9 @@
 
 enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Shcore, Userenv, Dwmapi, Count };
 
-// Null where the system lacks the function or its library.
+// Null where the system lacks the function or its library. Bound by a list of
+// names in the order of the members (common/dyn_calls.cpp): a new member goes
+// with its library's others, and its name in the same place of that list.
 struct DynCalls {
     // kernel32; Windows 7 has it only with an update.
     BOOL(WINAPI* setDefaultDllDirectories)(DWORD flags);

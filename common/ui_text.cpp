@@ -59,9 +59,4 @@ INT_PTR UiDialogBox(HMODULE module, UINT id, HWND owner, DLGPROC procedure, LPAR
     return dialog ? DialogBoxIndirectParamW(module, dialog, owner, procedure, parameter) : -1;
 }
 
-HMENU LoadUiMenu(HMODULE module, UINT id) {
-    const void* menu = FindUiResource(module, RT_MENU, id, UiLanguage());
-    return menu ? LoadMenuIndirectW(menu) : nullptr;
-}
-
 }  // namespace tessaly

@@ -7,20 +7,20 @@
 #include <shlobj.h>
 
 // The shell's browse-for-folder dialog, opened with a chosen file or folder
-// selected.
+// selected. Neither picker is a base class: no table of virtual functions,
+// no destructors to carry.
 class CFolderDialog {
 public:
     // `title` is not copied and must outlive the object. One trailing
     // backslash of `initialPath` is dropped; a path that still does not fit
     // m_path is not cut into another one, and the dialog opens on no item.
     CFolderDialog(const wchar_t* title, const wchar_t* initialPath, UINT flags, HWND owner);
-    virtual ~CFolderDialog() = default;
     CFolderDialog(const CFolderDialog&) = delete;
     CFolderDialog& operator=(const CFolderDialog&) = delete;
 
     // 1: accepted an item with a file-system path (m_path, m_displayName);
     // 2: cancelled; -1: the item has no file-system path (m_path unchanged).
-    virtual int DoModal();
+    int DoModal();
 
     BROWSEINFOW m_bi = {};
     wchar_t m_path[MAX_PATH] = {};
@@ -35,12 +35,11 @@ class CPickIconDialog {
 public:
     // A path too long for m_path is left out, not cut into another file's.
     CPickIconDialog(const wchar_t* path, int index, HWND owner);
-    virtual ~CPickIconDialog() = default;
     CPickIconDialog(const CPickIconDialog&) = delete;
     CPickIconDialog& operator=(const CPickIconDialog&) = delete;
 
     // 1: accepted (m_path, m_index); 2: cancelled; 0: no picker to be had.
-    virtual int DoModal();
+    int DoModal();
 
     HWND m_owner = nullptr;
     wchar_t m_path[MAX_PATH] = {};
