@@ -261,9 +261,8 @@ namespace {
 // package's app (Family_publisherid!App) or an id a program chose for itself,
 // whose windows the id finds.
 bool AppsFolderProgram(const wchar_t* appId, wchar_t (&program)[MAX_PATH]) {
-    if (wcschr(appId, L'!')) {
-        return false;
-    }
+    // A package's id begins with neither a drive nor a known folder's id; a
+    // "!" in a folder's name makes no package of a program.
     const size_t length = wcslen(appId);
     if (IsAbsolutePath(appId, length)) {
         if (length >= MAX_PATH) {

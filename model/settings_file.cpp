@@ -10,6 +10,12 @@ size_t g_settingsLineSteps = 0;
 
 namespace {
 
+// The mark of a file whose texts escape line breaks and "^". It stands in the
+// section an earlier version writes anew with nothing but its count, so a file
+// that version saved after this one, every "^" as written, loses it.
+constexpr wchar_t kEscapesSection[] = L"Tasks";
+constexpr wchar_t kEscapesName[] = L"Escapes";
+
 // Far beyond the most tasks a store loads, each with every text full: a
 // larger file is no settings file, and would only fill the memory.
 constexpr DWORD kMaxFileBytes = 64u << 20;
@@ -95,10 +101,11 @@ size_t FormatText(const wchar_t* text, wchar_t* line) {
 }
 
 // The text FormatText escaped, at most as long; `text` holds the value's length
-// and 1 unit. A "^" before anything else stays as it stands.
-void Unescape(const wchar_t* value, wchar_t* text) {
+// and 1 unit. A "^" before anything else stays as it stands, and every one in
+// a file not `escaped`.
+void Unescape(const wchar_t* value, wchar_t* text, bool escaped) {
     for (; *value; ++value) {
-        const wchar_t next = value[0] == L'^' ? value[1] : 0;
+        const wchar_t next = escaped && value[0] == L'^' ? value[1] : 0;
         if (next == L'n' || next == L'r' || next == L'^') {
             *text++ = next == L'n' ? L'\n' : next == L'r' ? L'\r' : L'^';
             ++value;
@@ -202,6 +209,8 @@ bool SettingsFile::Read(const wchar_t* path) {
         }
     }
     IndexSections();
+    DWORD escapes = 0;
+    m_escaped = ReadNumber(FindSection(kEscapesSection), kEscapesName, escapes) && escapes == 1;
     return true;
 }
 
@@ -253,6 +262,27 @@ const wchar_t* SettingsFile::NextValue(int section, const wchar_t* line) const {
     return line && line[0] != L'[' ? line : nullptr;
 }
 
+size_t SettingsFile::NumberedSections(const wchar_t* prefix, size_t limit) const {
+    const size_t length = wcslen(prefix);
+    size_t highest = 0;
+    for (size_t slot = 0; slot < m_slots; ++slot) {
+        const wchar_t* name = m_index[slot] ? m_text.get() + m_index[slot] : nullptr;
+        if (!name || _wcsnicmp(name, prefix, length) != 0) {
+            continue;
+        }
+        // As the store names them: decimal, no leading zero.
+        const wchar_t* digits = name + length;
+        size_t n = 0;
+        for (const wchar_t* c = digits; *c >= L'0' && *c <= L'9' && n < limit; ++c) {
+            n = n * 10 + static_cast<size_t>(*c - L'0');
+            if (c[1] == L'\0' && (c == digits || *digits != L'0') && n < limit && n >= highest) {
+                highest = n + 1;
+            }
+        }
+    }
+    return highest;
+}
+
 const wchar_t* SettingsFile::Value(int section, const wchar_t* name) const {
     if (section < 0) {
         return nullptr;
@@ -294,7 +324,7 @@ bool SettingsFile::ReadText(int section, const wchar_t* name, wchar_t* text, siz
         return false;
     }
     std::unique_ptr<wchar_t[]> plain(new wchar_t[wcslen(value) + 1]);
-    Unescape(value, plain.get());
+    Unescape(value, plain.get(), m_escaped);
     lstrcpynW(text, plain.get(), static_cast<int>(length));
     return true;
 }
@@ -309,6 +339,9 @@ size_t SettingsFileWriter::AddSection(const wchar_t* name) {
     Insert(section, L"[", 1);
     Insert(section, name, wcslen(name));
     Insert(section, L"]\r\n", 3);
+    if (_wcsicmp(name, kEscapesSection) == 0) {
+        WriteNumber(section, kEscapesName, 1);
+    }
     return section;
 }
 
@@ -394,7 +427,7 @@ bool SettingsFileWriter::Write(const wchar_t* path) {
             // Read as a text, written back as one.
             const size_t length = wcslen(equals);
             std::unique_ptr<wchar_t[]> plain(new wchar_t[length]);
-            Unescape(equals + 1, plain.get());
+            Unescape(equals + 1, plain.get(), m_keptFile->Escaped());
             std::unique_ptr<wchar_t[]> value(new wchar_t[2 * length + 1]);
             AddLine(m_keptInto, name.get(), value.get(), FormatText(plain.get(), value.get()));
         }

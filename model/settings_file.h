@@ -56,6 +56,13 @@ public:
     // The "Name=Value" lines of a section in turn, from null; null after the last.
     const wchar_t* NextValue(int section, const wchar_t* line) const;
 
+    // One past the highest N of the sections named `prefix` and a number N
+    // (at most `limit`); 0 when there is none.
+    size_t NumberedSections(const wchar_t* prefix, size_t limit) const;
+    // Texts escape line breaks and "^" only in a file that says so: one
+    // written before they did takes every "^" as it stands.
+    bool Escaped() const { return m_escaped; }
+
 private:
     const wchar_t* NextLine(const wchar_t* line) const;
     const wchar_t* Value(int section, const wchar_t* name) const;
@@ -67,6 +74,7 @@ private:
     size_t m_sections = 0;
     bool m_content = false;
     bool m_missing = false;
+    bool m_escaped = false;
     // Open addressing by the name's hash: each slot the place of a section
     // plus one, 0 when free; a power of two of them, at most half in use.
     std::unique_ptr<int[]> m_index;

@@ -118,40 +118,31 @@ std::unique_ptr<Task> LoadTask(const StorePart& section) {
     return task;
 }
 
-// The stored count of tasks, as far as a load takes them.
-DWORD StoredTaskCount(const StorePart& tasks) {
-    DWORD count = 0;
-    tasks.ReadNumber(L"Count", count);
-    return count < kMaxStoredTasks ? count : static_cast<DWORD>(kMaxStoredTasks);
-}
-
-// The stored count of tasks, as far as a load takes them; in a file whose
-// count is missing or damaged, as many as a load takes, each section found
-// counting. False (and 0) when a key's count cannot be read.
-bool WantedTasks(const StorePart& tasks, bool inFile, DWORD& wanted) {
-    DWORD count = 0;
+// How many task numbers a load tries: a key's count, or none when it has
+// lost it (false). A file holds only sections of its own, so every task
+// section in it counts, one a person added past its count or without one too.
+bool WantedTasks(const StorePart& tasks, bool inFile, DWORD& wanted, DWORD& count) {
+    count = 0;
     const bool counted = tasks.ReadNumber(L"Count", count);
-    wanted = counted ? StoredTaskCount(tasks) : inFile ? static_cast<DWORD>(kMaxStoredTasks) : 0;
+    count = count < kMaxStoredTasks ? count : static_cast<DWORD>(kMaxStoredTasks);
+    wanted = inFile ? static_cast<DWORD>(tasks.NumberedParts(L"Task", kMaxStoredTasks)) : count;
     return counted;
 }
 
 // `tasksSection` is the "Tasks" part, or in a file without one its top.
 void LoadTasks(const StorePart& tasksSection, bool inFile) {
     wchar_t name[32];
-    DWORD wanted = 0;
-    const bool counted = WantedTasks(tasksSection, inFile, wanted);
+    DWORD wanted = 0, count = 0;
+    const bool counted = WantedTasks(tasksSection, inFile, wanted, count);
     if (!counted && !inFile) {
         // Tasks whose count is lost load as none, and stay stored.
         TaskKeyName(0, name);
         g_unread = g_unread || tasksSection.Open(name);
         return;
     }
-    if (wanted == 0) {
-        return;
-    }
     // The old tasks go first so that stored tasks can take their combinations;
-    // without a count, only once a task is found.
-    if (counted) {
+    // where no count says there are tasks, only once a task is found.
+    if (count != 0) {
         g_taskList.Clear();
     }
     TaskList::Storage tasks;
@@ -159,13 +150,13 @@ void LoadTasks(const StorePart& tasksSection, bool inFile) {
         TaskKeyName(i, name);
         // A missing task is left out; the rest keep their order.
         if (StorePart task = tasksSection.Open(name)) {
-            if (!counted && tasks.empty()) {
+            if (count == 0 && tasks.empty()) {
                 g_taskList.Clear();
             }
             tasks.push_back(LoadTask(task));
         }
     }
-    if (counted || !tasks.empty()) {
+    if (count != 0 || !tasks.empty()) {
         g_taskList.Assign(std::move(tasks));
     }
 }
@@ -353,6 +344,13 @@ bool SetAsideStore(const wchar_t* path) {
             const bool moved = path ? g_fileWrites.moveFileEx(path, name, MOVEFILE_WRITE_THROUGH)
                                     : registry::RenameKey(maker.get(), kProgramKey, name);
             g_setAsideNumber = moved ? n : 0;
+            // An empty file in its place keeps the copy portable until the
+            // next save, should the program end before then: without one it
+            // would take up the registry's store at its next start.
+            if (moved && path) {
+                tessaly::unique_hfile empty(
+                    g_fileWrites.createFile(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            }
             return moved || GetLastError() == ERROR_FILE_NOT_FOUND;
         }
     }
@@ -439,6 +437,10 @@ bool SaveStore() {
             return true;
         }
         g_setAsideSaved = true;
+        // What start-up took from the unread store goes on with the new one.
+        for (CarriedSetting& carried : g_carried) {
+            carried.held = carried.held || ReadStoredSetting(carried.name, carried.value);
+        }
         if (!SetAsideStore(path)) {
             return false;
         }
@@ -524,8 +526,8 @@ bool StoreImport::Read(const wchar_t* path) {
 size_t StoreImport::TaskCount() const {
     const StorePart root(&m_file, -1);
     StorePart tasks = root.Open(kTasksKey);
-    DWORD wanted = 0;
-    WantedTasks(tasks ? tasks : root, true, wanted);
+    DWORD wanted = 0, count = 0;
+    WantedTasks(tasks ? tasks : root, true, wanted, count);
     size_t found = 0;
     for (DWORD i = 0; i < wanted; ++i) {
         wchar_t name[32];

@@ -37,6 +37,11 @@ public:
     bool WriteNumber(const wchar_t* name, DWORD value);
     bool WriteBytes(const wchar_t* name, const void* data, DWORD size);
     bool WriteText(const wchar_t* name, const wchar_t* text);
+    // In a file, one past the highest number of its parts named `prefix` and
+    // a number below `limit`; 0 in the registry.
+    size_t NumberedParts(const wchar_t* prefix, size_t limit) const {
+        return m_file ? m_file->NumberedSections(prefix, limit) : 0;
+    }
     // Keeps every value of `current`, the same part in the same place, that
     // this version does not write; called before the writes.
     bool KeepValues(const StorePart& current);

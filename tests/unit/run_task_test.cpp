@@ -735,6 +735,7 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
     wchar_t* programFiles = nullptr;
     ASSERT_HRESULT_SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &programFiles));
     const std::wstring desktopProgram = std::wstring(programFiles) + L"\\Contoso\\Calc.exe";
+    const std::wstring exclaimed = std::wstring(programFiles) + L"\\Fun!\\Calc.exe";
     CoTaskMemFree(programFiles);
     const std::wstring inProgramFiles = L"{905E63B6-C1BF-494E-B29C-65B732D3D21A}\\Contoso\\";
     const struct {
@@ -772,6 +773,8 @@ TEST(SwitchToRunningProgramTest, AppsAreMatchedByTheirIdAndAliasesByTheProgramTh
          nullptr, front, desktopProgram},
         {"a desktop program by its full path", L"shell:AppsFolder\\" + desktopProgram, {}, nullptr, front,
          desktopProgram},
+        {"a desktop program in a folder named with a \"!\"", L"shell:AppsFolder\\" + exclaimed, {}, nullptr, front,
+         exclaimed},
         {"another program of that folder", L"shell:AppsFolder\\" + inProgramFiles + L"Notes.exe", {}, nullptr,
          nullptr, desktopProgram},
         {"a known folder no system has", L"shell:AppsFolder\\{00000000-0000-0000-0000-0000000000AB}\\Contoso\\Calc.exe",

@@ -279,10 +279,11 @@ TEST_P(EitherStoreTest, CountDecidesWhetherStoredTasksReplaceTheDefaults) {
         std::vector<std::wstring> fileNames;  // empty: the same as names
     } cases[] = {
         {"empty program key", false, false, 0, {L"メモ帳", L"電卓"}},
-        // A file's task sections load in order without their count.
+        // A file holds only its own sections: every task section loads, in
+        // order, whatever its count says; a key's stale ones past it do not.
         {"no Count", true, false, 0, {L"メモ帳", L"電卓"}, {L"a", L"b", L"c"}},
-        {"Count 0", true, true, 0, {L"メモ帳", L"電卓"}},
-        {"Count 1 of 3 stored", true, true, 1, {L"a"}},
+        {"Count 0", true, true, 0, {L"メモ帳", L"電卓"}, {L"a", L"b", L"c"}},
+        {"Count 1 of 3 stored", true, true, 1, {L"a"}, {L"a", L"b", L"c"}},
         {"Count 3", true, true, 3, {L"a", L"b", L"c"}},
         {"Count past the stored keys", true, true, 5, {L"a", L"b", L"c"}},
     };
@@ -651,7 +652,8 @@ TEST_F(FileStoreTest, ReadsWhatAPersonWritesWithTheStoresChecks) {
     WriteText("\xEF\xBB\xBF; mine\r\nstray=1\r\n[setting]\r\n Location = 7 \r\nAlpha=300\r\nTime=0x64\r\n"
               "Fade=1x\r\nFont=0102\r\nLanguage=0x0409 ; English\r\nDarkSystemParts=0\r\n[TASKS]\n"
               "Count=3   ; my three tasks\n[Task2]\nName=  \" 二 \"  \n"
-              "File=" + std::string(300, 'f') + "\nvk=-1\n[Task0]\nname=零\nfsModifiers=2\nvk=75\nShow=\n");
+              "File=" + std::string(300, 'f') + "\nvk=-1\n[Task0]\nname=零\nfsModifiers=2\nvk=75\nShow=\n"
+              "Parameter=^name ^^ ^r\n[Task3]\nName=past the count\n[Task03]\nName=not a task's name\n");
     EXPECT_EQ(0x0409u, StoredLanguage());
     EXPECT_EQ(0u, StoredSetting(L"DarkSystemParts", 1));
     EXPECT_EQ(7u, StoredSetting(L"Unwritten", 7));
@@ -662,8 +664,10 @@ TEST_F(FileStoreTest, ReadsWhatAPersonWritesWithTheStoresChecks) {
     EXPECT_EQ(100, g_displaySettings.Time);
     EXPECT_EQ(1, g_displaySettings.Fade);     // not a number: kept
     EXPECT_EQ(0, memcmp(&seeded, &g_displaySettings.Font, sizeof(LOGFONTW)));
-    ASSERT_EQ((std::vector<std::wstring>{L"零", L" 二 "}), Names());
+    ASSERT_EQ((std::vector<std::wstring>{L"零", L" 二 ", L"past the count"}), Names());
     const Task& zero = *g_taskList.At(0);
+    // Written before texts were escaped, or by a person: every "^" as it stands.
+    EXPECT_STREQ(L"^name ^^ ^r", zero.Parameter);
     EXPECT_EQ(UINT(MOD_CONTROL), zero.fsModifiers);
     EXPECT_EQ(75u, zero.vk);
     EXPECT_EQ(1, zero.Show);
@@ -676,7 +680,7 @@ TEST_F(FileStoreTest, ReadsWhatAPersonWritesWithTheStoresChecks) {
 // Every text round-trips, spaces and quotes at its ends and other scripts
 // included; values this version does not know stay in the file.
 TEST_F(FileStoreTest, SaveThenLoadGivesEveryTextAndKeepsUnknownSettings) {
-    WriteText("[Setting]\r\nLanguage=1041\r\nLater=\" x \"\r\nAlpha=5\r\n");
+    WriteText("[Setting]\r\nLanguage=1041\r\nLater=\" x \"\r\nCaret=a^nb\r\nAlpha=5\r\n");
     const wchar_t* texts[] = {L" 前後に空白 ", L"\"引用\"", L"\"", L"a=b;c", L"Ελληνικά 한국어 😀", L"%TEMP%\\x",
                              L"一行目\r\n二行目\n\r", L"^n ^^ ^r ^", L"\n"};
     g_taskList.Clear();
@@ -700,6 +704,8 @@ TEST_F(FileStoreTest, SaveThenLoadGivesEveryTextAndKeepsUnknownSettings) {
     wchar_t later[16] = {};
     EXPECT_TRUE(written.ReadText(written.FindSection(L"Setting"), L"Later", later, 16));
     EXPECT_STREQ(L" x ", later);
+    EXPECT_TRUE(written.ReadText(written.FindSection(L"Setting"), L"Caret", later, 16));
+    EXPECT_STREQ(L"a^nb", later);
 }
 
 TEST_F(FileStoreTest, SaveStoppedAtAnyWriteLoadsTheOldOrTheNewFileWhole) {
@@ -789,7 +795,7 @@ TEST_F(FileStoreTest, ExportThenImportGivesTheTasksAndSettingsWithTheirHotkeys) 
         {"[Setting]\r\nAlpha=16\r\n", false, 0},
         {"[Tasks]\r\nCount=many\r\n", false, 0},
         {"\xFF\xFF not text", false, 0},
-        {"[Tasks]\r\nCount=2 ; two of three\r\n[Task0]\r\n[Task1]\r\n[Task2]\r\n", true, 2},
+        {"[Tasks]\r\nCount=2 ; two of three\r\n[Task0]\r\n[Task1]\r\n[Task2]\r\n", true, 3},
         {"[Tasks]\r\nCount=two\r\n[Task1]\r\nName=one\r\n[Task0]\r\nName=zero\r\n", true, 2},
         {"[Task2]\r\nName=two\r\n[Task0]\r\nName=zero\r\n", true, 2},
         {reversed, true, kMaxStoredTasks},
@@ -880,7 +886,12 @@ TEST_F(FileStoreTest, AFileThatCannotBeReadIsReadAnotherWayOrSetAside) {
         EXPECT_EQ(c.setAsideTo ? file + c.setAsideTo : L"", SetAsidePlace(saved));
         if (c.setAsideTo) {
             EXPECT_FALSE(saved);
-            EXPECT_FALSE(Exists(file));
+            // Empty in its place: still a portable copy, should it end now.
+            WIN32_FILE_ATTRIBUTE_DATA data = {};
+            EXPECT_TRUE(GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data));
+            EXPECT_EQ(0u, data.nFileSizeLow);
+            SetProgramFolder(folder.c_str());  // as the next start finds it
+            EXPECT_NE(nullptr, PortableStoreFile());
             // Said once.
             EXPECT_EQ(L"", SetAsidePlace(saved));
         }
@@ -933,6 +944,10 @@ TEST_F(StoreTest, AStoreThatFailedToLoadIsSetAsideOnlyWhenTheSettingsChange) {
                             nullptr, &earlier, nullptr);
             RegCloseKey(earlier);
         }
+        // Start-up took its language; the store the save makes goes on with it.
+        HKEY setting = test::CreateStoreKey(L"Setting");
+        WriteDword(setting, L"Language", 1033);
+        RegCloseKey(setting);
         refuseProgramKey = c.refused;
         g_registryReads.openKey = [](HKEY parent, LPCWSTR name, DWORD options, REGSAM access, PHKEY key) -> LSTATUS {
             if (refuseProgramKey && lstrcmpiW(name, L"Tessaly") == 0) {
@@ -947,7 +962,8 @@ TEST_F(StoreTest, AStoreThatFailedToLoadIsSetAsideOnlyWhenTheSettingsChange) {
         EXPECT_TRUE(SaveStore());
         EXPECT_EQ(L"", SetAsidePlace(saved));
         EXPECT_TRUE(harness::KeyExists(L"Software\\Norv\\Tessaly\\Tasks\\Task1"));
-        EXPECT_FALSE(harness::KeyExists(L"Software\\Norv\\Tessaly\\Setting"));
+        DWORD location = 0;
+        EXPECT_FALSE(harness::ReadDword(L"Software\\Norv\\Tessaly\\Setting", L"Location", location));
 
         g_taskList.Append(LetterTask('Z'));
         EXPECT_TRUE(SaveStore());
@@ -961,6 +977,9 @@ TEST_F(StoreTest, AStoreThatFailedToLoadIsSetAsideOnlyWhenTheSettingsChange) {
         RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Norv\\" + setAside + L"\\Tasks\\Task1").c_str(), L"Name",
                      RRF_RT_REG_SZ, nullptr, kept, &size);
         EXPECT_STREQ(L"b", kept);
+        DWORD language = 0;
+        EXPECT_EQ(!c.refused, harness::ReadDword(L"Software\\Norv\\Tessaly\\Setting", L"Language", language));
+        EXPECT_EQ(c.refused ? 0u : 1033u, language);
         g_taskList.Clear();
         ASSERT_NE(0, LoadStore());
         EXPECT_EQ((std::vector<std::wstring>{L"メモ帳", L"電卓", L"Z"}), Names());
