@@ -1062,6 +1062,9 @@ TEST_F(LauncherTest, TheFirstOpeningAfterThePreparationSearchesAndTakesNothing) 
     while (PrepareLauncherStep()) {
     }
     EXPECT_EQ(g_taskList.Count(), PreparedTasks());
+    // The pictures wait as icons: the common controls and their image list
+    // come with the first opening, not at rest.
+    EXPECT_EQ(nullptr, g_taskImageList.get());
     EXPECT_FALSE(g_searched.empty());
     for (const auto& file : files) {
         EXPECT_EQ(1u, g_taken.count(file)) << file;
