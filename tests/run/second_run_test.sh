@@ -10,6 +10,8 @@ fresh_prefix "$prefix"
 export TESSALY_WINEPREFIX=$prefix
 # A stored configuration, empty: no first start's settings hold the launcher back.
 WINEPREFIX=$prefix wine reg add 'HKCU\Software\Norv\Tessaly' /f >/dev/null 2>&1
+# Its Wine session ends first, as a newcomer's prefix has none running.
+WINEPREFIX=$prefix wineserver -w
 has_window() { WINEPREFIX=$prefix wine "$BUILD_DIR/bin/tessaly_window_waiter.exe" "$@" 2>/dev/null; }
 log=$WINE_DIR/run-test.log
 
