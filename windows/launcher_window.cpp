@@ -642,7 +642,9 @@ bool PrepareLauncherStep() {
         return true;
     }
     EndLauncherPreparation();
-    // What the work brought in besides the images goes back, as after a launcher.
+    // What the work brought in besides the images goes back, as after a
+    // launcher: the shell's COM and OLE, which the opening starts again.
+    tessaly::EndShellUse();
     tessaly::TrimWorkingSet();
     return false;
 }

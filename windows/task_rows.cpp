@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include <initializer_list>
+#include <utility>
 
 #include "common/dyn_calls.h"
 #include "common/file_stamp.h"
@@ -45,12 +46,18 @@ struct KeptImage {
     bool holds = false;
     // Shown by a task at this build.
     bool used = false;
+    // Its place in the image list; until there is a list (the idle
+    // preparation makes none, so the common controls wait for the first
+    // opening), the picture itself, handed to the list when it comes.
     int image = -1;
+    tessaly::unique_hicon icon;
 };
 
 struct KeptForRows {
     // The list the images are in; another one in g_taskImageList starts over.
     HIMAGELIST list = nullptr;
+    // The pictures' size: one size only, that of the last scale asked for.
+    int width = 0, height = 0;
     tessaly::GrowableArray<KeptImage> images;
 };
 
@@ -197,6 +204,10 @@ bool HasOwnPicture(const wchar_t* file) {
     return false;
 }
 
+bool IsProgram(const wchar_t* file) {
+    return CompareStringOrdinal(PathFindExtensionW(file), -1, L".exe", -1, TRUE) == CSTR_EQUAL;
+}
+
 bool ImageHolds(const KeptImage& kept) {
     if (kept.iconPath[0] != L'\0' && !StampHolds(kept.iconStamp, TakeFileStamp(kept.iconPath.get()))) {
         return false;
@@ -234,14 +245,27 @@ KeptImage TakeImage(const Task& task, const wchar_t* command) {
     if (!icon && command[0] != L'\0') {
         kept.commandStamp = TakeFileStamp(command);
         kept.ownPicture = HasOwnPicture(command);
-        icon.reset(ShellIcon(command));
+        // A program's picture is the first icon in its file, as the shell
+        // shows it; asking the shell would build its lists of every type's
+        // picture at two sizes, kept for the life of the process.
+        if (IsProgram(command)) {
+            icon.reset(ExtractOneIcon(command, 0, true));
+        }
+        if (!icon) {
+            icon.reset(ShellIcon(command));
+        }
     }
     kept.holds = true;
-    // The list keeps a copy of the icon.
-    if (icon && g_taskImageList) {
-        kept.image = g_dynCalls.imageListReplaceIcon(g_taskImageList.get(), -1, icon.get());
-    }
+    kept.icon = std::move(icon);
     return kept;
+}
+
+// The list keeps a copy of the picture, which is kept once: in the list.
+void HandToList(KeptImage& kept) {
+    if (kept.icon && g_taskImageList) {
+        kept.image = g_dynCalls.imageListReplaceIcon(g_taskImageList.get(), -1, kept.icon.get());
+        kept.icon.reset();
+    }
 }
 
 // Where the task's command is found now, "" when nowhere.
@@ -260,6 +284,7 @@ int ImageOf(const Task& task) {
         g_kept.images.push_back(TakeImage(task, command));
         kept = &g_kept.images[g_kept.images.size() - 1];
     }
+    HandToList(*kept);
     kept->used = true;
     return kept->image;
 }
@@ -297,25 +322,40 @@ bool DropUnusedImages() {
 
 namespace {
 
+// Pictures at `dpi` from now on: the kept ones while their size is right.
+void ReadyKeptSize(UINT dpi) {
+    // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
+    const int width = g_iconShell.metricFor(SM_CXICON, dpi);
+    const int height = g_iconShell.metricFor(SM_CYICON, dpi);
+    if (width != g_kept.width || height != g_kept.height) {
+        g_kept.images.clear();
+        g_taskImageList.reset();
+        g_kept.list = nullptr;
+        g_kept.width = width;
+        g_kept.height = height;
+    }
+}
+
 // The image list for icons at `dpi`: the kept one while its size is right,
-// else a new, empty one. False where the system has no image lists.
+// else a new one holding the pictures kept without a list. False where the
+// system has no image lists.
 bool ReadyImageList(UINT dpi) {
     tessaly::PrepareListsAndDialogs();
     const DynCalls& calls = BindDynCalls(SystemLibrary::Comctl32);
     if (!calls.imageListCreate) {
         return false;
     }
-    // The system's large-icon size: 32 pixels at 96 DPI, more on a denser screen.
-    const int width = g_iconShell.metricFor(SM_CXICON, dpi);
-    const int height = g_iconShell.metricFor(SM_CYICON, dpi);
-    int keptWidth = 0, keptHeight = 0;
-    if (!g_taskImageList || g_taskImageList.get() != g_kept.list ||
-        !g_dynCalls.imageListGetIconSize(g_taskImageList.get(), &keptWidth, &keptHeight) || keptWidth != width ||
-        keptHeight != height) {
-        g_kept.images.clear();
-        g_taskImageList.reset(
-            calls.imageListCreate(width, height, ILC_COLOR32 | ILC_MASK, static_cast<int>(g_taskList.Count()), 0));
+    ReadyKeptSize(dpi);
+    if (!g_taskImageList || g_taskImageList.get() != g_kept.list) {
+        if (g_kept.list) {
+            g_kept.images.clear();
+        }
+        g_taskImageList.reset(calls.imageListCreate(g_kept.width, g_kept.height, ILC_COLOR32 | ILC_MASK,
+                                                    static_cast<int>(g_taskList.Count()), 0));
         g_kept.list = g_taskImageList.get();
+        for (size_t i = 0; i < g_kept.images.size(); ++i) {
+            HandToList(g_kept.images[i]);
+        }
     }
     return true;
 }
@@ -323,9 +363,7 @@ bool ReadyImageList(UINT dpi) {
 }  // namespace
 
 void PrepareTaskImage(UINT dpi, Task* task) {
-    if (!ReadyImageList(dpi)) {
-        return;
-    }
+    ReadyKeptSize(dpi);
     // The shell calls that find a command and take a picture may let sent
     // messages run, and one of those may delete or change the task (the
     // settings, an exit): the picture is taken for a copy of what it rests

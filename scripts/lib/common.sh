@@ -110,7 +110,7 @@ make_prefix() {
     [ "$(cat "$prefix/.tessaly-ready" 2>/dev/null)" = "$PREFIX_VERSION" ] && return 0
     mkdir -p "$prefix"
     if [ ! -f "$prefix/system.reg" ]; then
-        say "Creating Wine prefix $prefix (takes a few seconds)"
+        say "Creating Wine prefix $prefix (once; about 15 s)"
         WINEPREFIX=$prefix wineboot -i >/dev/null 2>&1 </dev/null
     fi
     local reg=$WINE_DIR/settings.reg
@@ -177,10 +177,26 @@ stop_display() {
 # Keeps Wine's background services from inheriting the caller's pipes (ctest
 # would wait for them for ever) by starting them first with nothing attached.
 start_wine_session() {
-    wineserver -p
+    # One still running in the prefix (a wine command ended a moment ago) is
+    # taken as it is.
+    wineserver -p 2>/dev/null || true
     wine cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 stop_wine_session() {
     wineserver -k 2>/dev/null || true
+}
+
+# True while process $1 is a scripts/run.
+running_script() {
+    [ -n "$1" ] && tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -q 'scripts/run'
+}
+
+# Wine's own notices, which WINEDEBUG does not reach, leave a program's
+# error output. The one every start prints: Tessaly asks the drive of each
+# folder it searches what file system it has, to know whether the folder's
+# time can be trusted, and Wine cannot read the disk behind Z: (the Linux
+# root) for its label; the answer is all the same, and Tessaly needs no label.
+quiet_wine() {
+    grep --line-buffered -v '^wine: Read access denied for device' || true
 }

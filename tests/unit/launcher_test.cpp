@@ -785,6 +785,8 @@ TEST_F(LauncherTest, SettingsAskedForDuringTheShellMenuOpenOnceTheLauncherHasClo
 // What openings asked of the shell: the names searched for along the
 // folders, and the files icons were taken from.
 std::set<std::wstring> g_searched, g_taken;
+// The files whose picture was asked of the shell.
+std::set<std::wstring> g_askedShell;
 int g_iconSize = 0;  // 0: the system's
 
 DWORD WINAPI CountedSearchPath(LPCWSTR folders, LPCWSTR name, LPCWSTR extension, DWORD size, LPWSTR found,
@@ -800,6 +802,7 @@ UINT WINAPI CountedExtractIconEx(LPCWSTR file, int index, HICON* large, HICON* s
 
 DWORD_PTR WINAPI CountedFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags) {
     g_taken.insert(flags & SHGFI_PIDL ? L"(item)" : PathFindFileNameW(path));
+    g_askedShell.insert(flags & SHGFI_PIDL ? L"(item)" : PathFindFileNameW(path));
     return SHGetFileInfoW(path, attributes, info, size, flags);
 }
 
@@ -897,6 +900,30 @@ private:
     decltype(g_searchPath) m_search = g_searchPath;
     IconShell m_icons = g_iconShell;
 };
+
+// The shell's picture of a file builds its lists of every type's picture at
+// two sizes, which stay while the process runs: a program's picture is its
+// file's first icon, taken from the file; a document's is its type's.
+TEST_F(LauncherTest, AProgramsPictureComesFromItsFileAndADocumentsFromTheShell) {
+    CommandFolder folder;
+    folder.Copy(L"notepad.exe", L"ownpicture.exe");
+    CloseHandle(CreateFileW(folder.File(L"ownpicture.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                            nullptr));
+    AddTask(L"ownpicture", L"program");
+    AddTask(folder.File(L"ownpicture.txt").c_str(), L"document");
+    CountedShell counted;
+    g_askedShell.clear();
+    Open();
+    EXPECT_EQ(std::set<std::wstring>{L"ownpicture.txt"}, g_askedShell);
+    for (int row = 0; row < 2; ++row) {
+        LVITEMW item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        ListView_GetItem(list, &item);
+        EXPECT_GE(item.iImage, 0) << row;
+    }
+    DestroyWindow(launcher);
+}
 
 TEST_F(LauncherTest, AnOpeningTakesAgainOnlyWhatChangedAndShowsWhatAFreshOneWould) {
     CommandFolder folder;
@@ -1036,6 +1063,9 @@ TEST_F(LauncherTest, TheFirstOpeningAfterThePreparationSearchesAndTakesNothing) 
     while (PrepareLauncherStep()) {
     }
     EXPECT_EQ(g_taskList.Count(), PreparedTasks());
+    // The pictures wait as icons: the common controls and their image list
+    // come with the first opening, not at rest.
+    EXPECT_EQ(nullptr, g_taskImageList.get());
     EXPECT_FALSE(g_searched.empty());
     for (const auto& file : files) {
         EXPECT_EQ(1u, g_taken.count(file)) << file;
