@@ -1098,6 +1098,12 @@ DWORD_PTR WINAPI FileInfoLettingMessagesRun(LPCWSTR path, DWORD attributes, SHFI
     }
     return CountedFileInfo(path, attributes, info, size, flags);
 }
+UINT WINAPI ExtractLettingMessagesRun(LPCWSTR path, int index, HICON* large, HICON* small, UINT count) {
+    if (auto run = std::exchange(g_whileThePictureIsTaken, nullptr)) {
+        run();
+    }
+    return CountedExtractIconEx(path, index, large, small, count);
+}
 
 // An idle step gives the picture it took to the task it took it for, and to
 // no other: not to one made in a deleted one's place, nor to one whose
@@ -1123,10 +1129,14 @@ TEST_F(LauncherTest, AStepGivesItsPictureOnlyToItsTaskAsItStillIs) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         g_taskList.Clear();
+        CountedShell counted;
+        // A launcher opened before the preparation has made the list, so a
+        // step's picture has its place in it at once.
+        BuildTaskImageList(tessaly::DpiAt(POINT{0, 0}));
         Task* prepared = AddTask(L"notepad", L"prepared");
         AddTask(L"regedit", L"next");
-        CountedShell counted;
         g_iconShell.getFileInfo = FileInfoLettingMessagesRun;
+        g_iconShell.extractIconEx = ExtractLettingMessagesRun;
         g_whileThePictureIsTaken = [&] { c.change(prepared); };
         StartLauncherPreparation();
         ASSERT_TRUE(PrepareLauncherStep());
