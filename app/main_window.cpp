@@ -189,9 +189,6 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
                 g_settingsOpen = true;
                 RunSettingsDialog();
                 g_settingsOpen = false;
-                // A save refused before any system call failed has no reason
-                // to give, rather than an old one.
-                SetLastError(ERROR_SUCCESS);
                 if (IsWindow(window) && !SaveStore()) {
                     const DWORD error = GetLastError();
                     ReportSaveFailure(nullptr, StoreLocation(), error, IDS_SAVE_AGAIN);

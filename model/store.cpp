@@ -430,6 +430,9 @@ DWORD StoredSetting(const wchar_t* name, DWORD fallback) {
 DWORD StoredLanguage() { return StoredSetting(L"Language", 0); }
 
 bool SaveStore() {
+    // A save refused before any system call failed has no reason to give,
+    // rather than one left from before it.
+    SetLastError(ERROR_SUCCESS);
     const wchar_t* path = PortableStoreFile();
     if (g_unread) {
         // Nothing of the user's to keep, and the unread store may hold much.

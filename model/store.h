@@ -36,6 +36,7 @@ DWORD StoredSetting(const wchar_t* name, DWORD fallback);
 // that this version does not know stay; the rest of the old store goes. A
 // store the load could not read is left as it is while the settings are as
 // the load left them, and set aside before the first save that changes them.
+// A failed save leaves the system's reason as the last error, 0 for none.
 bool SaveStore();
 // Where the last store that could not be read was set aside: a file's path
 // or a key's; `saved` tells whether a save took its place (otherwise the
