@@ -114,6 +114,10 @@ std::unique_ptr<Task> LoadTask(const StorePart& section) {
     // Missing from stores of earlier versions: off, as they behaved.
     section.ReadInt(L"Activate", task->Activate);
     section.ReadInt(L"Toggle", task->Toggle);
+    section.ReadInt(L"Condition", task->Condition);
+    section.ReadText(L"Programs", task->Programs);
+    section.ReadUint(L"NextModifiers", task->NextModifiers);
+    section.ReadUint(L"NextVk", task->NextVk);
     task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
     return task;
 }
@@ -205,7 +209,10 @@ bool SaveTask(StorePart& section, const Task& task) {
            section.WriteNumber(L"IconIndex", static_cast<DWORD>(task.IconIndex)) &&
            section.WriteNumber(L"ShowLauncher", static_cast<DWORD>(task.ShowLauncher)) &&
            section.WriteNumber(L"Activate", task.Activate ? 1u : 0u) &&
-           section.WriteNumber(L"Toggle", task.Toggle ? 1u : 0u);
+           section.WriteNumber(L"Toggle", task.Toggle ? 1u : 0u) &&
+           section.WriteNumber(L"Condition", static_cast<DWORD>(task.Condition)) &&
+           section.WriteText(L"Programs", task.Programs) &&
+           section.WriteNumber(L"NextModifiers", task.NextModifiers) && section.WriteNumber(L"NextVk", task.NextVk);
 }
 
 bool SaveTasks(StorePart& tasks) {

@@ -42,6 +42,15 @@ struct Task {
     // Nonzero, with Activate: the switch hides the program again when it is
     // in front and its windows have all had their turn.
     int Toggle = 0;
+    // Where the hotkey applies: everywhere, or by the program in front
+    // (KeyCondition), and the programs that decides by, as the user wrote
+    // them: file names or app ids, separated by ';'.
+    int Condition = 0;
+    wchar_t Programs[kTextFieldLength] = {};
+    // A key that must follow the hotkey for the task to run; kNoKey when the
+    // hotkey runs it alone.
+    UINT NextModifiers = 0;
+    UINT NextVk = kNoKey;
     // Run-time only
     HWND NameWindow = nullptr;
     SwitchRound Round;

@@ -31,7 +31,8 @@ constexpr StoreField kTaskFields[] = {
     {L"Parameter", REG_SZ, 520},    {L"Task", REG_SZ, 520},       {L"Show", REG_DWORD, 4},
     {L"RunAs", REG_DWORD, 4},       {L"Name", REG_SZ, 520},       {L"Sound", REG_SZ, 520},
     {L"IconPath", REG_SZ, 520},     {L"IconIndex", REG_DWORD, 4}, {L"ShowLauncher", REG_DWORD, 4},
-    {L"Activate", REG_DWORD, 4},    {L"Toggle", REG_DWORD, 4}};
+    {L"Activate", REG_DWORD, 4},    {L"Toggle", REG_DWORD, 4},    {L"Condition", REG_DWORD, 4},
+    {L"Programs", REG_SZ, 520},     {L"NextModifiers", REG_DWORD, 4}, {L"NextVk", REG_DWORD, 4}};
 
 // A saved value's type and size, by its key below the store's.
 struct ValueShape {

@@ -96,7 +96,8 @@ void* FieldOf(Task& task, size_t field) {
     void* fields[] = {&task.fsModifiers,  &task.vk,      task.File,       task.Parameter,
                       task.WorkingFolder, &task.Show,    &task.RunAs,     task.Name,
                       task.Sound,         task.IconPath, &task.IconIndex, &task.ShowLauncher,
-                      &task.Activate,     &task.Toggle};
+                      &task.Activate,     &task.Toggle,   &task.Condition, task.Programs,
+                      &task.NextModifiers, &task.NextVk};
     return fields[field];
 }
 std::wstring FieldText(Task& task, size_t field) {

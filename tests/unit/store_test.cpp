@@ -60,10 +60,11 @@ std::wstring StoredState() {
     }
     for (const auto& t : g_taskList) {
         for (int v : {int(t->fsModifiers), int(t->vk), t->Show, t->RunAs, t->IconIndex, t->ShowLauncher,
-                      t->Activate, t->Toggle}) {
+                      t->Activate, t->Toggle, t->Condition, int(t->NextModifiers), int(t->NextVk)}) {
             state += L" " + std::to_wstring(v);
         }
-        for (const wchar_t* text : {t->File, t->Parameter, t->WorkingFolder, t->Name, t->Sound, t->IconPath}) {
+        for (const wchar_t* text : {t->File, t->Parameter, t->WorkingFolder, t->Name, t->Sound, t->IconPath,
+                                    t->Programs}) {
             state += L"|" + std::wstring(text);
         }
     }
@@ -87,6 +88,10 @@ std::unique_ptr<Task> LetterTask(wchar_t letter) {
     task->RunAs = task->ShowLauncher = letter % 2;
     task->Activate = 1 - letter % 2;
     task->Toggle = letter % 3 == 0;
+    task->Condition = letter % 3;
+    wsprintfW(task->Programs, L"%c.exe; %c!App", letter, letter);
+    task->NextModifiers = letter % 2 ? MOD_SHIFT : 0;
+    task->NextVk = letter % 2 ? L'N' : kNoKey;
     task->IconIndex = letter;
     return task;
 }
@@ -351,8 +356,11 @@ TEST_P(EitherStoreTest, MissingValuesTakeTheirDefaults) {
     EXPECT_EQ(1, task.ShowLauncher);
     // A store of an earlier version: programs are started, never switched to.
     EXPECT_EQ(0, task.Activate);
-    // Nor do they toggle.
+    // Nor do they toggle, nor heed the program in front, nor wait for a second key.
     EXPECT_EQ(0, task.Toggle);
+    EXPECT_EQ(0, task.Condition);
+    EXPECT_STREQ(L"", task.Programs);
+    EXPECT_EQ(kNoKey, task.NextVk);
     EXPECT_STREQ(L"", task.File);
     EXPECT_STREQ(L"", task.WorkingFolder);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/hotkey.h"
+#include "model/key_condition.h"
 #include "model/task.h"
 #include "tests/unit/test_support.h"
 
@@ -151,6 +152,87 @@ TEST_F(TaskListTest, FindByNameWindowTakesTheFirst) {
     EXPECT_EQ(b, g_taskList.FindByNameWindow(window));
     EXPECT_EQ(nullptr, g_taskList.FindByNameWindow(reinterpret_cast<HWND>(0x1234)));
     b->NameWindow = c->NameWindow = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+Task Conditioned(int condition, const wchar_t* programs) {
+    Task task;
+    task.Condition = condition;
+    lstrcpynW(task.Programs, programs, kTextFieldLength);
+    return task;
+}
+
+TEST(KeyCondition, HoldsByTheProgramInFront) {
+    const ProgramInFront code = {L"C:\\Apps\\VS Code\\Code.exe", L""};
+    const ProgramInFront store = {L"C:\\Windows\\System32\\ApplicationFrameHost.exe", L"Contoso.Notes_1!App"};
+    const ProgramInFront none = {L"", L""};
+    struct Row {
+        int condition;
+        const wchar_t* programs;
+        const ProgramInFront& program;
+        bool holds;
+    } rows[] = {
+        {kEverywhere, L"", code, true},
+        {kEverywhere, L"code.exe", none, true},
+        {kOnlyIn, L"code.exe; devenv.exe", code, true},
+        {kOnlyIn, L"  devenv.exe ;CODE.EXE  ", code, true},
+        {kOnlyIn, L"devenv.exe", code, false},
+        {kOnlyIn, L"code", code, false},
+        {kOnlyIn, L"de.exe", code, false},
+        {kOnlyIn, L"C:\\Apps\\VS Code\\code.exe", code, true},
+        {kOnlyIn, L"", code, false},
+        {kOnlyIn, L" ; ;", code, false},
+        {kOnlyIn, L"contoso.notes_1!app", store, true},
+        // A packaged app is named by its id, never by the frame that shows it.
+        {kOnlyIn, L"code.exe", store, false},
+        {kOnlyIn, L"code.exe", none, false},
+        {kExceptIn, L"code.exe", code, false},
+        {kExceptIn, L"code.exe", store, true},
+        {kExceptIn, L"", code, true},
+        {kExceptIn, L"Contoso.Notes_1!App;x.exe", store, false},
+        {kExceptIn, L"code.exe", none, true},
+        // A value a later version may write counts as everywhere.
+        {7, L"code.exe", store, true},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.holds, ConditionHolds(Conditioned(row.condition, row.programs), row.program))
+            << row.condition << " [" << testing::PrintToString(std::wstring(row.programs)) << "] "
+            << testing::PrintToString(std::wstring(row.program.path));
+    }
+}
+
+TEST(KeyCondition, TwoTasksMeetWhereSomeProgramHasBoth) {
+    struct Row {
+        int a;
+        const wchar_t* aPrograms;
+        int b;
+        const wchar_t* bPrograms;
+        bool meet;
+    } rows[] = {
+        {kEverywhere, L"", kEverywhere, L"", true},
+        {kEverywhere, L"", kOnlyIn, L"code.exe", true},
+        {kEverywhere, L"", kOnlyIn, L"", false},
+        {kEverywhere, L"", kExceptIn, L"code.exe", true},
+        {kOnlyIn, L"code.exe", kOnlyIn, L"devenv.exe", false},
+        {kOnlyIn, L"code.exe; a.exe", kOnlyIn, L"devenv.exe;A.EXE", true},
+        // One in an editor, the other everywhere else: the key is shared.
+        {kOnlyIn, L"code.exe", kExceptIn, L"code.exe", false},
+        {kOnlyIn, L"code.exe;b.exe", kExceptIn, L"code.exe", true},
+        {kOnlyIn, L"code.exe", kExceptIn, L"b.exe", true},
+        {kExceptIn, L"code.exe", kExceptIn, L"b.exe", true},
+        {kExceptIn, L"code.exe", kExceptIn, L"code.exe", true},
+    };
+    for (const Row& row : rows) {
+        const Task a = Conditioned(row.a, row.aPrograms);
+        const Task b = Conditioned(row.b, row.bPrograms);
+        EXPECT_EQ(row.meet, ConditionsMeet(a, b)) << row.a << " " << testing::PrintToString(std::wstring(row.aPrograms))
+                                                  << " / " << row.b << " "
+                                                  << testing::PrintToString(std::wstring(row.bPrograms));
+        EXPECT_EQ(row.meet, ConditionsMeet(b, a)) << "swapped";
+    }
 }
 
 }  // namespace
