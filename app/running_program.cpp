@@ -11,52 +11,13 @@
 #include "common/file_stamp.h"
 #include "common/unique_handles.h"
 #include "model/apps_folder.h"
+#include "model/window_program.h"
 #include "model/task.h"
-
-BOOL(WINAPI* g_processImageName)(HANDLE, DWORD, LPWSTR, PDWORD) = QueryFullProcessImageNameW;
 
 namespace {
 
 using tessaly::unique_handle;
 using tessaly::unique_hfile;
-
-// DWMWA_CLOAKED
-constexpr DWORD kCloaked = 14;
-// PKEY_AppUserModel_ID
-constexpr PROPERTYKEY kAppIdKey = {{0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
-
-bool ReadWindowAppId(HWND window, wchar_t (&id)[kAppIdLength]) {
-    id[0] = L'\0';
-    // Windows keeps the frames of suspended Store apps, cloaked though
-    // "visible", with their app's id: switching to one would show nothing.
-    DWORD cloaked = 0;
-    auto windowAttribute = BindDynCalls(SystemLibrary::Dwmapi).dwmGetWindowAttribute;
-    if (windowAttribute && SUCCEEDED(windowAttribute(window, kCloaked, &cloaked, sizeof(cloaked))) && cloaked) {
-        return false;
-    }
-    tessaly::com_ptr<IPropertyStore> store;
-    if (SUCCEEDED(SHGetPropertyStoreForWindow(window, __uuidof(IPropertyStore), store.put_void()))) {
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        if (SUCCEEDED(store->GetValue(kAppIdKey, &value)) && value.vt == VT_LPWSTR &&
-            lstrlenW(value.pwszVal) < static_cast<int>(kAppIdLength)) {
-            lstrcpyW(id, value.pwszVal);
-        }
-        PropVariantClear(&value);
-    }
-    if (id[0] != L'\0') {
-        return true;
-    }
-    // A packaged desktop program's windows carry no id of their own: the
-    // shell groups them under their process's.
-    auto processAppId = g_dynCalls.getApplicationUserModelId;
-    DWORD pid = 0;
-    UINT32 length = kAppIdLength;
-    unique_handle process(processAppId && GetWindowThreadProcessId(window, &pid)
-                              ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)
-                              : nullptr);
-    return process && processAppId(process.get(), &length, id) == ERROR_SUCCESS;
-}
 
 // Looked at only for a file that is a reparse point at all, so an ordinary
 // program costs one attribute read. Opened as the link itself, never
@@ -76,7 +37,6 @@ DWORD ReadReparsePoint(const wchar_t* path, void* buffer, DWORD size) {
 
 }  // namespace
 
-bool (*g_windowAppId)(HWND, wchar_t (&)[kAppIdLength]) = ReadWindowAppId;
 DWORD (*g_readReparsePoint)(const wchar_t*, void*, DWORD) = ReadReparsePoint;
 
 namespace {

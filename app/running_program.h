@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "model/window_program.h"
+
 struct SwitchRound;
 
 // When `program` (a full path) is an .exe with a visible top-level window
@@ -23,15 +25,6 @@ struct SwitchRound;
 // one window), its windows are minimised instead.
 bool SwitchToRunningProgram(const wchar_t* program, HWND foreground, SwitchRound* round = nullptr);
 
-// The system's query of a process's image, replaceable so a test can report
-// the path another drive letter or form gives the same file.
-extern BOOL(WINAPI* g_processImageName)(HANDLE process, DWORD flags, LPWSTR image, PDWORD length);
-
-// APPLICATION_USER_MODEL_ID_MAX_LENGTH, the terminator included.
-constexpr UINT kAppIdLength = 130;
-// The app id the shell groups a window under: the one the window was given,
-// else the one of its process's package. Replaceable: Wine knows neither.
-extern bool (*g_windowAppId)(HWND window, wchar_t (&id)[kAppIdLength]);
 // The reparse data of a file that is a reparse point, the bytes written; 0
 // for any other file. Replaceable: Wine makes no app execution aliases.
 extern DWORD (*g_readReparsePoint)(const wchar_t* path, void* buffer, DWORD size);
