@@ -41,7 +41,7 @@ constexpr char kFunctionNames[] =
     "SetDefaultDllDirectories\0GetApplicationUserModelId\0"
     // user32
     "SetLayeredWindowAttributes\0GetDpiForWindow\0GetSystemMetricsForDpi\0SystemParametersInfoForDpi\0"
-    "SetDialogDpiChangeBehavior\0"
+    "SetDialogDpiChangeBehavior\0GetCurrentInputMessageSource\0"
     // advapi32
     "RegRenameKey\0"
     // shell32, by ordinal: 162 and 62
@@ -61,7 +61,7 @@ constexpr char kFunctionNames[] =
     "CreateEnvironmentBlock\0DestroyEnvironmentBlock\0"
     // dwmapi
     "DwmGetWindowAttribute\0";
-constexpr unsigned char kFunctionCounts[] = {2, 5, 1, 2, 3, 1, 6, 1, 1, 2, 1};
+constexpr unsigned char kFunctionCounts[] = {2, 6, 1, 2, 3, 1, 6, 1, 1, 2, 1};
 static_assert(sizeof(kFunctionCounts) == static_cast<size_t>(SystemLibrary::Count), "a count for every library");
 
 constexpr size_t FunctionTotal() {

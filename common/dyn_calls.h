@@ -30,6 +30,9 @@ struct DynCalls {
     int(WINAPI* getSystemMetricsForDpi)(int index, UINT dpi);
     BOOL(WINAPI* systemParametersInfoForDpi)(UINT action, UINT param, void* value, UINT change, UINT dpi);
     BOOL(WINAPI* setDialogDpiChangeBehavior)(HWND dialog, int mask, int values);
+    // user32 of Windows 8 and later: whether the input being handled came
+    // from the keyboard or the mouse.
+    BOOL(WINAPI* getCurrentInputMessageSource)(INPUT_MESSAGE_SOURCE* source);
     // advapi32; exported since Vista, but not declared by every SDK's headers.
     LSTATUS(WINAPI* regRenameKey)(HKEY parent, LPCWSTR name, LPCWSTR newName);
     // shell32, by ordinal: older systems export these under no name. The

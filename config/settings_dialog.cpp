@@ -23,6 +23,7 @@
 #include "model/command_search.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
+#include "model/key_condition.h"
 #include "model/portable.h"
 #include "model/store.h"
 #include "model/task.h"
@@ -441,27 +442,45 @@ void SettingsOnDpiChanged(HWND dialog, WPARAM wParam, LPARAM lParam) {
     RebuildImages(dialog);
 }
 
+// Whether the task's key does not work: a task before it in the list has
+// keys that clash with its own where both apply, or no task of ours holds its
+// first step and another program does. A task whose key works only with some
+// programs in front holds it only then, so for it the key is tried. While the
+// hotkeys are paused none is registered, and none is taken.
+bool KeyTaken(HWND dialog, const Task& task) {
+    if (task.vk == kNoKey || HotKeysPaused()) {
+        return false;
+    }
+    bool earlier = true, ours = false;
+    for (const auto& other : g_taskList) {
+        if (other.get() == &task) {
+            earlier = false;
+        } else if (earlier && KeysClash(task, *other)) {
+            return true;
+        }
+        ours = ours || (other->Atom != 0 && other->vk == task.vk && other->fsModifiers == task.fsModifiers);
+    }
+    return !ours && (task.Condition == kEverywhere || !CanRegisterHotKey(dialog, task.fsModifiers, task.vk));
+}
+
 // Hotkey conflicts are not announced; the row of a task whose combination is
-// held elsewhere says so when the mouse rests on it. So does a grey link's
-// row, whose command looks right and still opens nothing.
+// held elsewhere says so when the mouse rests on it, after where the key
+// works. So does a grey link's row, whose command looks right and still opens
+// nothing.
 void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
     Task* task = GetRowTask(dialog, tip->iItem);
     if (!task || !tip->pszText || tip->cchTextMax <= 0) {
         return;
     }
-    wchar_t text[kGreyLinkReasonLength + 128] = {};
-    int length = 0;
-    if (ListView_GetItemState(ListOf(dialog), tip->iItem, LVIS_CUT) & LVIS_CUT) {
-        length = WhyLinkIsGrey(task->File, text);
-    }
-    // While the hotkeys are paused none is registered, and none is taken.
-    if (task->vk != kNoKey && task->Atom == 0 && !HotKeysPaused()) {
-        if (length > 0) {
-            lstrcpyW(text + length, L"\r\n");
-            length += 2;
+    wchar_t text[kGreyLinkReasonLength + kTextFieldLength + 256] = {}, part[kGreyLinkReasonLength + kTextFieldLength];
+    auto add = [&](int written) {
+        if (written > 0) {
+            lstrcatW(text[0] ? lstrcatW(text, L"\r\n") : text, part);
         }
-        tessaly::LoadUiString(g_instance, IDS_KEY_IN_USE, text + length, static_cast<int>(std::size(text)) - length);
-    }
+    };
+    add(ListView_GetItemState(ListOf(dialog), tip->iItem, LVIS_CUT) & LVIS_CUT ? WhyLinkIsGrey(task->File, part) : 0);
+    add(task->vk != kNoKey ? SayWhereKeyWorks(*task, part, kGreyLinkReasonLength + kTextFieldLength) : 0);
+    add(KeyTaken(dialog, *task) ? tessaly::LoadUiString(g_instance, IDS_KEY_IN_USE, part) : 0);
     if (text[0] != L'\0') {
         lstrcpynW(tip->pszText, text, tip->cchTextMax);
     }
@@ -679,6 +698,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 IDropTarget* SettingsDropTarget() { return g_dropTarget.get(); }
 
 INT_PTR RunSettingsDialog() {
+    RememberWindowInFront();
     tessaly::PrepareListsAndDialogs();
     return tessaly::UiDialogBox(g_instance, IDD_SETTINGS, nullptr, SettingsDialogProc, 0);
 }

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <utility>
+
 #include "common/program_state.h"
 #include "common/accessible_names.h"
 #include "common/dyn_calls.h"
@@ -15,21 +17,51 @@
 #include "model/command_search.h"
 #include "model/portable.h"
 #include "model/hotkey.h"
+#include "model/key_condition.h"
 #include "model/task.h"
+#include "model/window_program.h"
 #include "resources/resource.h"
 #include "windows/task_rows.h"
 
 KeyCaptureDialogs g_keyCaptureDialogs = {PirnelDialogBox, PirnelReferDialogBox};
+HWND g_windowBeforeSettings = nullptr;
+
+// The user's window is the first ordinary one from the top: activation
+// brings a window to the top, and the taskbar, which a click on the tray
+// activated, is always on top.
+void RememberWindowInFront() {
+    g_windowBeforeSettings = nullptr;
+    for (HWND window = GetTopWindow(nullptr); window && !g_windowBeforeSettings;
+         window = GetWindow(window, GW_HWNDNEXT)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (IsWindowVisible(window) && !IsIconic(window) && process != GetCurrentProcessId() &&
+            !(GetWindowLongW(window, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW))) {
+            g_windowBeforeSettings = window;
+        }
+    }
+}
+
+static bool PressedWithMouse() {
+    INPUT_MESSAGE_SOURCE source = {};
+    auto current = BindDynCalls(SystemLibrary::User32).getCurrentInputMessageSource;
+    return current && current(&source) && source.deviceType != IMDT_KEYBOARD &&
+           source.deviceType != IMDT_UNAVAILABLE;
+}
+bool (*g_pressedWithMouse)() = PressedWithMouse;
 
 namespace {
 
-constexpr int kShowEntryCount = 3;
+// The show states and the conditions alike.
+constexpr int kListEntryCount = 3;
 constexpr int kNormalEntry = 0;
 constexpr int kMinimizedEntry = 1;
 constexpr int kMaximizedEntry = 2;
 
 // The editor opens over the settings, which keep a scale of their own.
 tessaly::DialogScale g_scale;
+// Set while Pick waits for a click on a window, with the mouse captured.
+bool g_picking = false;
 
 // The edit boxes of the task's text fields. Each holds no more than its field
 // (MAX_PATH units with the terminator): OK would cut a longer text, into
@@ -69,8 +101,18 @@ void SetChecked(HWND dialog, int control, bool checked) {
 
 bool IsChecked(HWND dialog, int control) { return IsDlgButtonChecked(dialog, control) == BST_CHECKED; }
 
-// Only a switch can toggle; the choice is kept while it cannot.
-void EnableToggle(HWND dialog) { EnableWindow(GetDlgItem(dialog, IDC_TOGGLE), IsChecked(dialog, IDC_ACTIVATE)); }
+int Condition(HWND dialog) {
+    return static_cast<int>(SendDlgItemMessageW(dialog, IDC_CONDITION, CB_GETCURSEL, 0, 0));
+}
+
+// Only a switch can toggle, and only a condition other than everywhere
+// takes programs; a choice is kept while it cannot be made.
+void EnableDependents(HWND dialog) {
+    EnableWindow(GetDlgItem(dialog, IDC_TOGGLE), IsChecked(dialog, IDC_ACTIVATE));
+    const bool programs = Condition(dialog) != kEverywhere;
+    EnableWindow(GetDlgItem(dialog, IDC_PROGRAMS), programs);
+    EnableWindow(GetDlgItem(dialog, IDC_PICK), programs);
+}
 
 // Buttons whose captions ("...", ">") say nothing to a screen reader, and
 // the names it reads instead.
@@ -79,6 +121,9 @@ const struct {
     UINT name;
 } kUnnamedButtons[] = {
     {IDC_KEY_LIST, IDS_ACC_KEY_LIST},
+    {IDC_NEXT_KEY_LIST, IDS_ACC_KEY_LIST},
+    {IDC_CONDITION, IDS_ACC_CONDITION},
+    {IDC_PROGRAMS, IDS_ACC_PROGRAMS},
     {IDC_FILE_BROWSE, IDS_ACC_FILE_BROWSE},
     {IDC_FOLDER_BROWSE, IDS_ACC_FOLDER_BROWSE},
     {IDC_SOUND_BROWSE, IDS_ACC_SOUND_BROWSE},
@@ -97,9 +142,19 @@ void NameButtonsForScreenReaders(HWND dialog) {
 void ForgetScreenReaderNames(HWND dialog) {
     tessaly::AccessibleNames names;
     names.Clear(GetDlgItem(dialog, IDC_KEY));
+    names.Clear(GetDlgItem(dialog, IDC_NEXT_KEY));
     for (const auto& button : kUnnamedButtons) {
         names.Clear(GetDlgItem(dialog, button.control));
     }
+}
+
+// The caption is only the key: a screen reader says what the button is for.
+void CaptionKeyButton(HWND dialog, int control, UINT accessibleFormat, const wchar_t* name) {
+    SetDlgItemTextW(dialog, control, name);
+    wchar_t format[64], accessible[64 + PIRNEL_KEY_NAME_LENGTH];
+    tessaly::LoadUiString(g_instance, accessibleFormat, format);
+    wsprintfW(accessible, format, name);
+    tessaly::AccessibleNames().Set(GetDlgItem(dialog, control), accessible);
 }
 
 // The key's user data is -1 for no key, else the virtual-key code.
@@ -112,12 +167,21 @@ void ShowKey(HWND dialog, LONG_PTR vk) {
         PirnelGetVirtualKeyName(static_cast<UINT>(vk), name);
         name[PIRNEL_VIRTUAL_KEY_NAME_LENGTH - 1] = L'\0';
     }
-    SetDlgItemTextW(dialog, IDC_KEY, name);
-    // The caption is only the key: a screen reader says what the button is for.
-    wchar_t format[64], accessible[64 + PIRNEL_VIRTUAL_KEY_NAME_LENGTH];
-    tessaly::LoadUiString(g_instance, IDS_ACC_KEY, format);
-    wsprintfW(accessible, format, name);
-    tessaly::AccessibleNames().Set(GetDlgItem(dialog, IDC_KEY), accessible);
+    CaptionKeyButton(dialog, IDC_KEY, IDS_ACC_KEY, name);
+}
+
+// The key that follows keeps its modifiers with it, as the key library's
+// dialogs exchange them: its user data is their value, PIRNEL_NO_KEY for none.
+void ShowNextKey(HWND dialog, UINT value) {
+    const UINT vk = value & kKeyMask;
+    SetControlData(dialog, IDC_NEXT_KEY, vk == PIRNEL_NO_KEY ? PIRNEL_NO_KEY : value);
+    wchar_t name[PIRNEL_KEY_NAME_LENGTH] = {};
+    if (vk == PIRNEL_NO_KEY) {
+        tessaly::LoadUiString(g_instance, IDS_NONE, name);
+    } else {
+        PirnelGetKeyName(value >> kModifierShift, vk, name);
+    }
+    CaptionKeyButton(dialog, IDC_NEXT_KEY, IDS_ACC_NEXT_KEY, name);
 }
 
 UINT Modifiers(HWND dialog) {
@@ -134,6 +198,24 @@ void SetModifiers(HWND dialog, UINT modifiers) {
     for (const auto& box : kModifierBoxes) {
         SetChecked(dialog, box.control, (modifiers & box.flag) != 0);
     }
+}
+
+void ReadText(HWND dialog, int control, wchar_t (&text)[kTextFieldLength]) {
+    text[0] = L'\0';
+    GetDlgItemTextW(dialog, control, text, static_cast<int>(kTextFieldLength));
+}
+
+// The keys and where they work as OK stores them: the programs as typed,
+// without the blanks around them.
+void ReadKeys(HWND dialog, Task& task) {
+    task.vk = static_cast<UINT>(ControlData(dialog, IDC_KEY));
+    task.fsModifiers = Modifiers(dialog);
+    const UINT next = static_cast<UINT>(ControlData(dialog, IDC_NEXT_KEY));
+    task.NextVk = next == PIRNEL_NO_KEY ? kNoKey : next & kKeyMask;
+    task.NextModifiers = next == PIRNEL_NO_KEY ? 0 : next >> kModifierShift;
+    task.Condition = Condition(dialog);
+    ReadText(dialog, IDC_PROGRAMS, task.Programs);
+    StrTrimW(task.Programs, L" \t");
 }
 
 // Every minimised state reads as "Minimized": a shortcut set to "Minimized"
@@ -159,11 +241,6 @@ int SelectedShow(HWND dialog) {
     const int entry = static_cast<int>(SendDlgItemMessageW(dialog, IDC_SHOW, CB_GETCURSEL, 0, 0));
     const int opened = static_cast<int>(ControlData(dialog, IDC_SHOW));
     return entry == ShowEntry(opened) ? opened : entry + 1;
-}
-
-void ReadText(HWND dialog, int control, wchar_t (&text)[kTextFieldLength]) {
-    text[0] = L'\0';
-    GetDlgItemTextW(dialog, control, text, static_cast<int>(kTextFieldLength));
 }
 
 // Resolves the file edit's command; empty when it cannot be found.
@@ -198,32 +275,96 @@ void ShowFileNote(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_FILE_NOTE, note);
 }
 
-// Says in the dialog whether the combination will work: nothing for a free
-// key or none; else who holds it, another task of the list first. The
-// edited task's own registered key is ours to keep.
+// Says in the dialog whether the keys will work: nothing for free keys or
+// none; else the first reason they will not, another task of the list first,
+// one whose keys clash with these where both apply. A first step a task of
+// the list holds (the edited one's own, or one that shares it elsewhere) is
+// ours to keep.
 void ShowKeyWarning(HWND dialog) {
     const TaskEdit& edit = Edit(dialog);
-    const LONG_PTR key = ControlData(dialog, IDC_KEY);
-    const UINT vk = static_cast<UINT>(key), modifiers = Modifiers(dialog);
-    wchar_t warning[64 + kTextFieldLength] = {};
+    Task keys;
+    ReadKeys(dialog, keys);
     const Task* user = nullptr;
+    bool ours = false;
     for (const auto& task : g_taskList) {
-        if (!user && task.get() != edit.original && task->vk == vk && task->fsModifiers == modifiers) {
+        ours = ours || (task->Atom != 0 && task->vk == keys.vk && task->fsModifiers == keys.fsModifiers);
+        if (!user && task.get() != edit.original && KeysClash(keys, *task)) {
             user = task.get();
         }
     }
-    const bool ownKey = edit.original && edit.original->Atom != 0 && edit.original->vk == vk &&
-                        edit.original->fsModifiers == modifiers;
-    if (key == -1) {
+    UINT reason = 0;
+    if (keys.vk == kNoKey) {
         // No key, nothing to hold.
     } else if (user) {
-        wchar_t format[64];
-        tessaly::LoadUiString(g_instance, IDS_KEY_USED_BY_TASK, format);
-        wsprintfW(warning, format, user->Name[0] ? user->Name : user->File);
-    } else if (!ownKey && !CanRegisterHotKey(dialog, modifiers, vk)) {
-        tessaly::LoadUiString(g_instance, IDS_KEY_HELD, warning);
+        reason = IDS_KEY_USED_BY_TASK;
+    } else if (!ours && !CanRegisterHotKey(dialog, keys.fsModifiers, keys.vk)) {
+        reason = IDS_KEY_HELD;
     }
+    wchar_t format[64] = {}, warning[64 + kTextFieldLength];
+    if (reason) {
+        tessaly::LoadUiString(g_instance, reason, format);
+    }
+    wsprintfW(warning, format, user ? (user->Name[0] ? user->Name : user->File) : L"");
     SetDlgItemTextW(dialog, IDC_KEY_WARNING, warning);
+}
+
+// The program of `window`'s top-level window goes into the list, unless the
+// list names it already: by its file name, or a Store app, whose window the
+// frame's program shows, by its app id. The editor's own window adds nothing.
+void AddProgramOf(HWND dialog, HWND window) {
+    window = GetAncestor(window, GA_ROOT);
+    wchar_t path[MAX_PATH], appId[kAppIdLength], list[kTextFieldLength];
+    if (!window || window == dialog || !ReadWindowProgram(window, path, appId)) {
+        return;
+    }
+    const ProgramInFront program = {path, appId};
+    const wchar_t* entry = PathFindFileNameW(path);
+    if (appId[0] != L'\0' && CompareStringOrdinal(entry, -1, L"ApplicationFrameHost.exe", -1, TRUE) == CSTR_EQUAL) {
+        entry = appId;
+    }
+    ReadText(dialog, IDC_PROGRAMS, list);
+    if (AnyProgramEntry(list, [&](const wchar_t* named, size_t length) { return NamesProgram(named, length, program); })) {
+        return;
+    }
+    StrTrimW(list, L" \t;");
+    const int length = lstrlenW(list);
+    if (length + 2 + lstrlenW(entry) < static_cast<int>(kTextFieldLength)) {
+        wsprintfW(list + length, length ? L"; %s" : L"%s", entry);
+        SetDlgItemTextW(dialog, IDC_PROGRAMS, list);
+    }
+}
+
+// With the mouse, the next click on a window picks it: the dialog captures
+// the mouse until then, and the line under the keys says so. From the
+// keyboard, the window that was in front before the settings is picked.
+void EditorOnPick(HWND dialog) {
+    if (!g_pressedWithMouse()) {
+        AddProgramOf(dialog, g_windowBeforeSettings);
+        return;
+    }
+    g_picking = true;
+    SetCapture(dialog);
+    SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+    wchar_t hint[128];
+    tessaly::LoadUiString(g_instance, IDS_PICK_HINT, hint);
+    SetDlgItemTextW(dialog, IDC_KEY_WARNING, hint);
+}
+
+// A click on a window of ours reaches the dialog through the capture; one on
+// another program's window goes to that window, which Windows brings to the
+// front, and the capture ends while the button is still down. Either way the
+// window under the cursor is the one clicked. Esc, or the capture ending
+// otherwise, picks nothing.
+void EndPick(HWND dialog, bool clicked) {
+    if (!std::exchange(g_picking, false)) {
+        return;
+    }
+    ReleaseCapture();
+    POINT point;
+    if (clicked && GetCursorPos(&point)) {
+        AddProgramOf(dialog, WindowFromPoint(point));
+    }
+    ShowKeyWarning(dialog);
 }
 
 void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
@@ -233,13 +374,21 @@ void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
     for (int box : kTextBoxes) {
         SendDlgItemMessageW(dialog, box, EM_LIMITTEXT, kTextFieldLength - 1, 0);
     }
-    for (int entry = 0; entry < kShowEntryCount; ++entry) {
-        wchar_t text[32];
-        tessaly::LoadUiString(g_instance, IDS_SHOW_FIRST + entry, text);
-        SendDlgItemMessageW(dialog, IDC_SHOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    for (const auto& list : {std::make_pair(IDC_SHOW, IDS_SHOW_FIRST), std::make_pair(IDC_CONDITION, IDS_CONDITION_FIRST)}) {
+        for (int entry = 0; entry < kListEntryCount; ++entry) {
+            wchar_t text[32];
+            tessaly::LoadUiString(g_instance, list.second + entry, text);
+            SendDlgItemMessageW(dialog, list.first, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        }
     }
     ShowKey(dialog, task->vk == kNoKey ? -1 : static_cast<LONG_PTR>(task->vk));
     SetModifiers(dialog, task->fsModifiers);
+    ShowNextKey(dialog, task->NextVk == kNoKey ? PIRNEL_NO_KEY : task->NextModifiers << kModifierShift | task->NextVk);
+    // A condition of a later version counts as everywhere, as it works here.
+    SendDlgItemMessageW(dialog, IDC_CONDITION, CB_SETCURSEL,
+                        static_cast<UINT>(task->Condition) < kListEntryCount ? task->Condition : kEverywhere, 0);
+    SendDlgItemMessageW(dialog, IDC_PROGRAMS, EM_LIMITTEXT, kTextFieldLength - 1, 0);
+    SetDlgItemTextW(dialog, IDC_PROGRAMS, task->Programs);
     SetDlgItemTextW(dialog, IDC_FILE, task->File);
     SetDlgItemTextW(dialog, IDC_PARAMETER, task->Parameter);
     SetDlgItemTextW(dialog, IDC_FOLDER, task->WorkingFolder);
@@ -262,16 +411,22 @@ void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
     SetChecked(dialog, IDC_SHOW_LAUNCHER, task->ShowLauncher != 0);
     SetChecked(dialog, IDC_ACTIVATE, task->Activate != 0);
     SetChecked(dialog, IDC_TOGGLE, task->Toggle != 0);
-    EnableToggle(dialog);
+    EnableDependents(dialog);
     RefreshIcon(dialog);
     ShowFileNote(dialog);
     ShowKeyWarning(dialog);
 }
 
-void EditorOnCaptureKey(HWND dialog, bool fromList) {
-    UINT value = (static_cast<UINT>(ControlData(dialog, IDC_KEY)) & kKeyMask) | (Modifiers(dialog) << kModifierShift);
+// The key that follows may be a key alone: the key library's dialogs take it
+// as they take the task's key, and clear it the same way.
+void EditorOnCaptureKey(HWND dialog, bool next, bool fromList) {
+    UINT value = next ? static_cast<UINT>(ControlData(dialog, IDC_NEXT_KEY))
+                      : (static_cast<UINT>(ControlData(dialog, IDC_KEY)) & kKeyMask) |
+                            (Modifiers(dialog) << kModifierShift);
     UINT result = fromList ? g_keyCaptureDialogs.list(dialog, value) : g_keyCaptureDialogs.capture(dialog, value);
-    if ((result & kKeyMask) == PIRNEL_NO_KEY) {
+    if (next) {
+        ShowNextKey(dialog, result);
+    } else if ((result & kKeyMask) == PIRNEL_NO_KEY) {
         ShowKey(dialog, -1);
         SetModifiers(dialog, 0);
     } else {
@@ -367,8 +522,7 @@ void EditorOnDefaultIcon(HWND dialog) {
 
 void EditorOnOk(HWND dialog) {
     Task* task = WorkingCopy(dialog);
-    task->vk = static_cast<UINT>(ControlData(dialog, IDC_KEY));
-    task->fsModifiers = Modifiers(dialog);
+    ReadKeys(dialog, *task);
     ReadText(dialog, IDC_FILE, task->File);
     ReadText(dialog, IDC_PARAMETER, task->Parameter);
     ReadText(dialog, IDC_FOLDER, task->WorkingFolder);
@@ -387,10 +541,11 @@ void EditorOnOk(HWND dialog) {
 BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDC_KEY:
-        EditorOnCaptureKey(dialog, false);
-        return TRUE;
     case IDC_KEY_LIST:
-        EditorOnCaptureKey(dialog, true);
+    case IDC_NEXT_KEY:
+    case IDC_NEXT_KEY_LIST:
+        EditorOnCaptureKey(dialog, LOWORD(wParam) >= IDC_NEXT_KEY,
+                           LOWORD(wParam) == IDC_KEY_LIST || LOWORD(wParam) == IDC_NEXT_KEY_LIST);
         return TRUE;
     case IDC_ALT:
     case IDC_CTRL:
@@ -400,7 +555,19 @@ BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
         ShowKeyWarning(dialog);
         return TRUE;
     case IDC_ACTIVATE:
-        EnableToggle(dialog);
+        EnableDependents(dialog);
+        return TRUE;
+    case IDC_CONDITION:
+    case IDC_PROGRAMS:
+        // Where the key works decides which tasks it may clash with.
+        if (HIWORD(wParam) == CBN_SELCHANGE || HIWORD(wParam) == EN_CHANGE) {
+            EnableDependents(dialog);
+            ShowKeyWarning(dialog);
+            return TRUE;
+        }
+        return FALSE;
+    case IDC_PICK:
+        EditorOnPick(dialog);
         return TRUE;
     case IDC_FILE:
         if (HIWORD(wParam) == EN_KILLFOCUS) {
@@ -431,7 +598,12 @@ BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
         EditorOnOk(dialog);
         return TRUE;
     case IDCANCEL:
-        EndDialog(dialog, IDCANCEL);
+        // Esc while picking ends the pick, not the editor.
+        if (g_picking) {
+            EndPick(dialog, false);
+        } else {
+            EndDialog(dialog, IDCANCEL);
+        }
         return TRUE;
     default:
         return FALSE;
@@ -451,12 +623,17 @@ INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_COMMAND:
         return EditorOnCommand(dialog, wParam);
+    case WM_LBUTTONDOWN:
+    case WM_CAPTURECHANGED:
+        EndPick(dialog, message == WM_LBUTTONDOWN || (GetAsyncKeyState(VK_LBUTTON) | GetAsyncKeyState(VK_RBUTTON)) < 0);
+        return TRUE;
     case WM_CLOSE:
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     case WM_DESTROY:
         tessaly::ShowControlIcon(GetDlgItem(dialog, IDC_TASK_ICON), nullptr);
         ForgetScreenReaderNames(dialog);
+        g_picking = false;
         g_scale.End();
         return FALSE;
     default:

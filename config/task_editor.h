@@ -1,5 +1,6 @@
-// The task editor: one task's hotkey, command, display and icon, edited on a
-// working copy that is written back only on OK.
+// The task editor: one task's hotkey (with a key that may follow it, and
+// where it works), command, display and icon, edited on a working copy that
+// is written back only on OK.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,17 @@ struct TaskEdit {
     Task* copy;
     const Task* original;
 };
+
+// The window in front before the settings opened (the tray's click or menu
+// put the taskbar and our own window in front of it since): what Pick takes
+// when it is pressed from the keyboard. Null when there was none.
+extern HWND g_windowBeforeSettings;
+void RememberWindowInFront();
+
+// Whether the button being pressed is pressed with a mouse, a pen or a
+// finger, not from the keyboard or by a screen reader; replaceable so a test
+// can press either way. Where the system cannot tell, it is the keyboard.
+extern bool (*g_pressedWithMouse)();
 
 INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

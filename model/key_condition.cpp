@@ -76,3 +76,10 @@ bool ConditionsMeet(const Task& a, const Task& b) {
     // hold for any program neither names.
     return true;
 }
+
+bool KeysClash(const Task& a, const Task& b) {
+    const bool aWaits = a.NextVk != kNoKey;
+    return a.vk != kNoKey && a.vk == b.vk && a.fsModifiers == b.fsModifiers &&
+           (aWaits != (b.NextVk != kNoKey) || (a.NextVk == b.NextVk && a.NextModifiers == b.NextModifiers)) &&
+           ConditionsMeet(a, b);
+}

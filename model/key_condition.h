@@ -30,6 +30,12 @@ bool ConditionHolds(const Task& task, const ProgramInFront& program);
 // nowhere.
 bool ConditionsMeet(const Task& a, const Task& b);
 
+// Whether two tasks' keys cannot both work: both have a key, where some
+// program has them both, on the same first step, and either one of them runs
+// on that step alone (the other's wait would never start, or its step would
+// never end) or both wait for the same second key.
+bool KeysClash(const Task& a, const Task& b);
+
 // Calls `visit(entry, length)` for each entry of a list, blanks around it
 // trimmed and empty entries skipped; stops and returns true when it does.
 template <typename Visit>

@@ -61,6 +61,14 @@
 // The line above the file: what it takes, or why the link in it will not open
 #define IDC_FILE_NOTE 403
 #define IDC_TOGGLE 1100
+// The key that must follow the task's key, and the key library's list of it
+#define IDC_NEXT_KEY 1110
+#define IDC_NEXT_KEY_LIST 1111
+// Where the key works (KeyCondition), the programs that decides by, and the
+// button that takes a program from a window
+#define IDC_CONDITION 1112
+#define IDC_PROGRAMS 1113
+#define IDC_PICK 1114
 
 // Strings
 #define IDS_PAUSED_TIP 200
@@ -99,6 +107,17 @@
 #define IDS_NO_SCHEME_HANDLER 400
 #define IDS_NO_SHELL_LOCATION 401
 #define IDS_FILE_HINT 402
+// The entries of the editor's condition, in the order of KeyCondition; what
+// a row's tip says of the two that name programs (an only-in first); the
+// names screen readers read for the condition, the programs and the key that
+// follows; and the line that tells how to pick a window
+#define IDS_CONDITION_FIRST 500
+#define IDS_ONLY_IN_TIP 503
+#define IDS_EXCEPT_IN_TIP 504
+#define IDS_ACC_CONDITION 505
+#define IDS_ACC_PROGRAMS 506
+#define IDS_ACC_NEXT_KEY 507
+#define IDS_PICK_HINT 508
 
 // Texts of the string table. The eight locations and the three show states
 // run in the order of their settings' values.

@@ -16,6 +16,7 @@
 #include "common/ui_libraries.h"
 #include "libs/pirnel/pirnel.h"
 #include "model/command_search.h"
+#include "model/key_condition.h"
 #include "model/portable.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -436,6 +437,15 @@ LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw, const tessaly::Palette&
     }
 }
 
+// A text of the string table with `argument` in its place, cut to `size`.
+static int FormatUiText(UINT formatId, const wchar_t* argument, wchar_t* text, int size) {
+    wchar_t format[64], whole[1025];
+    tessaly::LoadUiString(g_instance, formatId, format);
+    wsprintfW(whole, format, argument);
+    lstrcpynW(text, whole, size);
+    return lstrlenW(text);
+}
+
 int WhyLinkIsGrey(const wchar_t* command, wchar_t* text, int size) {
     const CommandLink link = LinkKind(command);
     if (link == kShellLocation) {
@@ -445,11 +455,7 @@ int WhyLinkIsGrey(const wchar_t* command, wchar_t* text, int size) {
     if (link != kSchemeLink || !LinkScheme(command, scheme)) {
         return 0;
     }
-    wchar_t format[64], reason[kGreyLinkReasonLength];
-    tessaly::LoadUiString(g_instance, IDS_NO_SCHEME_HANDLER, format);
-    wsprintfW(reason, format, scheme);
-    lstrcpynW(text, reason, size);
-    return lstrlenW(text);
+    return FormatUiText(IDS_NO_SCHEME_HANDLER, scheme, text, size);
 }
 
 void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowTextLength]) {
@@ -474,6 +480,27 @@ void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowT
     }
 }
 
+static_assert(kKeyTextLength == 2 * PIRNEL_KEY_NAME_LENGTH + 2, "two names and the comma between them");
+
+void FormatTaskKey(const Task& task, wchar_t (&text)[kKeyTextLength]) {
+    if (task.vk == kNoKey) {
+        tessaly::LoadUiString(g_instance, IDS_NONE, text);
+        return;
+    }
+    int length = PirnelGetKeyName(task.fsModifiers, task.vk, text);
+    if (task.NextVk != kNoKey) {
+        lstrcpyW(text + length, L", ");
+        PirnelGetKeyName(task.NextModifiers, task.NextVk, text + length + 2);
+    }
+}
+
+int SayWhereKeyWorks(const Task& task, wchar_t* text, int size) {
+    if (task.Condition != kOnlyIn && task.Condition != kExceptIn) {
+        return 0;
+    }
+    return FormatUiText(IDS_ONLY_IN_TIP + task.Condition - kOnlyIn, task.Programs, text, size);
+}
+
 int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row, int found) {
     HWND list = ListOf(window);
     if (found < 0) {
@@ -496,14 +523,8 @@ int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row,
     item.state = (select ? LVIS_FOCUSED | LVIS_SELECTED : 0) | (found ? 0 : LVIS_CUT);
     int index = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 
-    wchar_t keyText[PIRNEL_KEY_NAME_LENGTH];
-    if (task->vk == kNoKey) {
-        tessaly::LoadUiString(g_instance, IDS_NONE, keyText);
-    } else {
-        keyText[0] = L'\0';
-        PirnelGetKeyName(task->fsModifiers, task->vk, keyText);
-        keyText[PIRNEL_KEY_NAME_LENGTH - 1] = L'\0';
-    }
+    wchar_t keyText[kKeyTextLength];
+    FormatTaskKey(*task, keyText);
     LVITEMW key = {};
     key.mask = LVIF_TEXT;
     key.iItem = index;

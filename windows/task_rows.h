@@ -79,6 +79,15 @@ constexpr int kGreyLinkReasonLength = static_cast<int>(kSchemeLength) + 128;
 // has no name.
 void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowTextLength]);
 
+// The text of a task's key: its combination, then the key that must follow
+// it after a comma ("Ctrl+K, N"); "None" without a key.
+constexpr size_t kKeyTextLength = 2 * 780 + 2;
+void FormatTaskKey(const Task& task, wchar_t (&text)[kKeyTextLength]);
+
+// Where a task's key works, for its row's tip ("Only in code.exe"); writes
+// nothing and returns 0 for a key that works everywhere, else the length.
+int SayWhereKeyWorks(const Task& task, wchar_t* text, int size);
+
 // Inserts a task's row at `row` (-1 appends); the row's index, or -1. The row
 // is grey when `found` is 0; -1 looks for the command now.
 int InsertTaskRow(HWND window, Task* task, int select, int showCommand, int row, int found = -1);

@@ -26,9 +26,11 @@
 #include "model/display_settings.h"
 #include "model/apps_folder.h"
 #include "model/hotkey.h"
+#include "model/key_condition.h"
 #include "model/portable.h"
 #include "model/settings_file.h"
 #include "model/task.h"
+#include "model/window_program.h"
 #include "resources/resource.h"
 #include "tests/unit/test_support.h"
 #include "windows/task_rows.h"
@@ -94,6 +96,10 @@ protected:
         lstrcpyW(copy.IconPath, L"shell32.dll");
         copy.IconIndex = 3;
         copy.ShowLauncher = 0;
+        copy.Condition = kOnlyIn;
+        lstrcpyW(copy.Programs, L"code.exe; devenv.exe");
+        copy.NextModifiers = MOD_SHIFT;
+        copy.NextVk = 'N';
         copy.Atom = 77;
         copy.ImageIndex = 5;
     }
@@ -120,10 +126,16 @@ TEST_F(EditorTest, OpensFromTheCopyAndOkWritesEveryField) {
     EXPECT_TRUE(Checked(dialog, IDC_CTRL) && Checked(dialog, IDC_ALT));
     EXPECT_FALSE(Checked(dialog, IDC_SHIFT) || Checked(dialog, IDC_WIN) || Checked(dialog, IDC_SHOW_LAUNCHER));
     EXPECT_EQ(L"K", Text(dialog, IDC_KEY));
+    EXPECT_EQ(L"Shift+N", Text(dialog, IDC_NEXT_KEY));
+    EXPECT_EQ(L"次でのみ", Text(dialog, IDC_CONDITION));
+    EXPECT_EQ(L"code.exe; devenv.exe", Text(dialog, IDC_PROGRAMS));
     EXPECT_EQ(L"管理者として実行(&R)", Text(dialog, IDC_RUNAS));
     EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_GETICON, 0, 0)));
 
     SetDlgItemTextW(dialog, IDC_NAME, L"新しい名前");
+    // Stored as typed, without the blanks around.
+    SetDlgItemTextW(dialog, IDC_PROGRAMS, L"  code.exe ;devenv.exe\t ");
+    SendDlgItemMessageW(dialog, IDC_CONDITION, CB_SETCURSEL, kExceptIn, 0);
     SendDlgItemMessageW(dialog, IDC_SHOW, CB_SETCURSEL, 2, 0);
     CheckDlgButton(dialog, IDC_WIN, BST_CHECKED);
     Click(dialog, IDC_ICON_DEFAULT);
@@ -140,6 +152,10 @@ TEST_F(EditorTest, OpensFromTheCopyAndOkWritesEveryField) {
     EXPECT_STREQ(L"", copy.IconPath);
     EXPECT_EQ(0, copy.IconIndex);
     EXPECT_EQ(0, copy.ShowLauncher);
+    EXPECT_EQ(kExceptIn, copy.Condition);
+    EXPECT_STREQ(L"code.exe ;devenv.exe", copy.Programs);
+    EXPECT_EQ(UINT(MOD_SHIFT), copy.NextModifiers);
+    EXPECT_EQ(UINT('N'), copy.NextVk);
     // The run-time fields are the settings dialog's business.
     EXPECT_EQ(77, copy.Atom);
     EXPECT_EQ(5, copy.ImageIndex);
@@ -231,6 +247,154 @@ TEST_F(EditorTest, KeyCaptureAppliesTheWholeValue) {
     EXPECT_EQ(UINT(MOD_ALT), copy.fsModifiers);
 }
 
+// The key that follows is captured whole, modifiers or none, and cleared
+// as the task's key is; OK stores what the button shows.
+TEST_F(EditorTest, TheKeyThatFollowsRoundTripsIntoTheTask) {
+    const struct {
+        int button;
+        UINT result;
+        const wchar_t* caption;
+        UINT modifiers, vk;
+    } cases[] = {
+        {IDC_NEXT_KEY, 'M', L"M", 0, 'M'},
+        {IDC_NEXT_KEY_LIST, (MOD_CONTROL | MOD_SHIFT) << 16 | VK_F5, L"Ctrl+Shift+F5", MOD_CONTROL | MOD_SHIFT, VK_F5},
+        {IDC_NEXT_KEY, MOD_ALT << 16 | PIRNEL_NO_KEY, L"なし", 0, kNoKey},
+        {IDC_NEXT_KEY_LIST, 'N', L"N", 0, 'N'},
+    };
+    copy.NextModifiers = MOD_SHIFT;
+    copy.NextVk = 'N';
+    UINT offered = MOD_SHIFT << 16 | 'N';
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.caption)));
+        Open();
+        g_capturedValue = c.result;
+        Click(dialog, c.button);
+        EXPECT_EQ(offered, g_valueOffered);
+        EXPECT_EQ(c.caption, Text(dialog, IDC_NEXT_KEY));
+        // The task's own key stays as it was.
+        EXPECT_EQ(L"K", Text(dialog, IDC_KEY));
+        Click(dialog, IDOK);
+        EXPECT_EQ(c.modifiers, copy.NextModifiers);
+        EXPECT_EQ(c.vk, copy.NextVk);
+        EXPECT_EQ(UINT('K'), copy.vk);
+        offered = c.vk == kNoKey ? PIRNEL_NO_KEY : c.result;
+        DestroyWindow(std::exchange(dialog, nullptr));
+    }
+}
+
+// The list and Pick take part only where the condition names programs; a
+// condition of a later version shows as everywhere, as it works.
+TEST_F(EditorTest, OnlyAConditionThatNamesProgramsTakesThem) {
+    const struct {
+        int opened, chosen;
+        bool programs;
+    } cases[] = {{kEverywhere, kEverywhere, false}, {kOnlyIn, kOnlyIn, true}, {kExceptIn, kExceptIn, true},
+                 {7, kEverywhere, false}, {kEverywhere, kOnlyIn, true}, {kOnlyIn, kEverywhere, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.opened << " " << c.chosen);
+        copy.Condition = c.opened;
+        Open();
+        if (c.chosen != c.opened) {
+            SendDlgItemMessageW(dialog, IDC_CONDITION, CB_SETCURSEL, c.chosen, 0);
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONDITION, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CONDITION)));
+        }
+        EXPECT_EQ(c.programs, IsWindowEnabled(GetDlgItem(dialog, IDC_PROGRAMS)) != FALSE);
+        EXPECT_EQ(c.programs, IsWindowEnabled(GetDlgItem(dialog, IDC_PICK)) != FALSE);
+        Click(dialog, IDOK);
+        EXPECT_EQ(c.chosen, copy.Condition);
+        DestroyWindow(std::exchange(dialog, nullptr));
+    }
+}
+
+std::wstring g_pickedImage, g_pickedAppId;
+BOOL WINAPI PickedImage(HANDLE, DWORD, LPWSTR image, PDWORD length) {
+    lstrcpynW(image, g_pickedImage.c_str(), int(*length));
+    *length = DWORD(g_pickedImage.size());
+    return TRUE;
+}
+bool PickedAppId(HWND, wchar_t (&id)[kAppIdLength]) {
+    lstrcpynW(id, g_pickedAppId.c_str(), kAppIdLength);
+    return !g_pickedAppId.empty();
+}
+bool g_withMouse = false;
+bool PressedWithMouseHere() { return g_withMouse; }
+
+// Pick takes the program of a window: with the mouse, of the one clicked
+// next (the editor's own adds nothing, Esc ends the wait); from the keyboard,
+// of the one that was in front before the settings. A program the list names
+// already is not added again.
+TEST_F(EditorTest, PickAddsTheProgramOfAWindowOnce) {
+    // Clear of the editor, which opens in the middle of the screen; not a
+    // static control, which the mouse goes through.
+    HWND program = CreateWindowExW(0, L"BUTTON", L"", WS_POPUP | WS_VISIBLE, 20, 20, 80, 60, nullptr, nullptr,
+                                   nullptr, nullptr);
+    const std::wstring hint = L"プログラムのウィンドウをクリックしてください (Esc で取り消し)";
+    const std::wstring calculator = L"Contoso.Calc_8wekyb3d8bbwe!App";
+    enum How { kKeyboard, kClick, kClickOnTheEditor, kEsc };
+    const struct {
+        const char* what;
+        How how;
+        const wchar_t* image;
+        std::wstring appId;
+        const wchar_t* before;
+        std::wstring after;
+    } cases[] = {
+        {"from the keyboard", kKeyboard, L"C:\\Programs\\Code\\Code.exe", L"", L"", L"Code.exe"},
+        {"by a click", kClick, L"C:\\Programs\\devenv.exe", L"", L"code.exe ; ", L"code.exe; devenv.exe"},
+        {"named by another case", kClick, L"C:\\Programs\\Code\\CODE.EXE", L"", L"code.exe", L"code.exe"},
+        {"named by its path", kKeyboard, L"C:\\Programs\\devenv.exe", L"", L"C:\\Programs\\devenv.exe",
+         L"C:\\Programs\\devenv.exe"},
+        {"a program with an app id of its own", kKeyboard, L"C:\\Programs\\Code\\Code.exe", L"Contoso.Code",
+         L"a.exe", L"a.exe; Code.exe"},
+        {"a Store app in its frame", kClick, L"C:\\Windows\\System32\\ApplicationFrameHost.exe", calculator,
+         L"a.exe", L"a.exe; " + calculator},
+        {"a Store app named already", kKeyboard, L"C:\\Windows\\System32\\ApplicationFrameHost.exe", calculator,
+         calculator.c_str(), calculator},
+        {"the editor clicked", kClickOnTheEditor, L"C:\\Programs\\devenv.exe", L"", L"a.exe", L"a.exe"},
+        {"Esc", kEsc, L"C:\\Programs\\devenv.exe", L"", L"a.exe", L"a.exe"},
+    };
+    const auto systemAppId = std::exchange(g_windowAppId, PickedAppId);
+    const auto systemImage = std::exchange(g_processImageName, PickedImage);
+    const auto systemMouse = std::exchange(g_pressedWithMouse, PressedWithMouseHere);
+    const HWND systemBefore = std::exchange(g_windowBeforeSettings, program);
+    copy.Condition = kOnlyIn;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_pickedImage = c.image;
+        g_pickedAppId = c.appId;
+        lstrcpyW(copy.Programs, c.before);
+        Open();
+        g_withMouse = c.how != kKeyboard;
+        Click(dialog, IDC_PICK);
+        if (g_withMouse) {
+            EXPECT_EQ(dialog, GetCapture());
+            EXPECT_EQ(hint, Text(dialog, IDC_KEY_WARNING));
+            if (c.how == kClickOnTheEditor) {
+                ShowWindow(dialog, SW_SHOWNA);
+            }
+            RECT target;
+            GetWindowRect(c.how == kClickOnTheEditor ? dialog : program, &target);
+            SetCursorPos(target.left + 10, target.top + 10);
+            if (c.how == kEsc) {
+                Click(dialog, IDCANCEL);
+                EXPECT_TRUE(IsWindow(dialog));
+            } else {
+                SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+            }
+            EXPECT_EQ(nullptr, GetCapture());
+            EXPECT_EQ(L"", Text(dialog, IDC_KEY_WARNING));
+        }
+        EXPECT_EQ(c.after, Text(dialog, IDC_PROGRAMS));
+        DestroyWindow(std::exchange(dialog, nullptr));
+    }
+    g_windowBeforeSettings = systemBefore;
+    g_pressedWithMouse = systemMouse;
+    g_processImageName = systemImage;
+    g_windowAppId = systemAppId;
+    DestroyWindow(program);
+}
+
 // The reason a grey link gives, by the kind of link; a shell location of no
 // known folder (which Wine's shell parses, where Windows' fails) says so
 // whatever the shell answers here.
@@ -302,6 +466,19 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
     // Unnamed, it goes by its command.
     Task* unnamed = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'U', L""));
     lstrcpyW(unnamed->File, L"calc");
+    // One key for two tasks that never apply together, the first registered
+    // (the program in front is not code.exe); and a key that waits for N.
+    auto conditioned = [](UINT vk, const wchar_t* name, int condition, const wchar_t* programs, UINT next = kNoKey) {
+        Task* task = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, vk, name));
+        task->Condition = condition;
+        lstrcpyW(task->Programs, programs);
+        task->NextVk = next;
+        return task;
+    };
+    Task* elsewhere = conditioned('E', L"ほか", kExceptIn, L"code.exe");
+    elsewhere->Atom = RegisterTaskHotKey(elsewhere->fsModifiers, elsewhere->vk);
+    Task* inCode = conditioned('E', L"コード", kOnlyIn, L"code.exe");
+    conditioned('T', L"二段", kEverywhere, L"", 'N');
     HWND program = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(RegisterHotKey(program, 1, MOD_CONTROL | MOD_ALT, 'H'));
     const std::wstring held = L"ほかのプログラムか Windows が使用しています";
@@ -310,6 +487,9 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
         const Task* original;
         UINT vk;
         const wchar_t* warning;
+        int condition = kEverywhere;
+        const wchar_t* programs = L"";
+        UINT next = kNoKey;
     } cases[] = {
         {"its own key", own, 'K', L""},
         {"another task's key", own, 'O', L"タスク「メモ帳」が使用しています"},
@@ -318,11 +498,26 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
         {"a key held by another program", own, 'H', held.c_str()},
         {"a free key", own, 'F', L""},
         {"no key", own, kNoKey, L""},
+        {"a key shared where the two never apply together", inCode, 'E', L"", kOnlyIn, L"code.exe"},
+        {"the same, the registered one edited", elsewhere, 'E', L"", kExceptIn, L" code.exe "},
+        {"a key shared where both apply", inCode, 'E', L"タスク「ほか」が使用しています", kOnlyIn, L"devenv.exe"},
+        {"a new task in the same program", nullptr, 'E', L"タスク「コード」が使用しています", kOnlyIn, L"CODE.EXE"},
+        {"only in no program", nullptr, 'E', L"", kOnlyIn, L" ; "},
+        {"a whole key that is another's first step", nullptr, 'T', L"タスク「二段」が使用しています"},
+        {"the same two steps", nullptr, 'T', L"タスク「二段」が使用しています", kEverywhere, L"", 'N'},
+        {"another second step", nullptr, 'T', L"", kEverywhere, L"", 'M'},
+        {"a first step that is another's whole key", nullptr, 'K', L"タスク「自分」が使用しています", kEverywhere,
+         L"", 'N'},
+        {"a first step another program holds", own, 'H', held.c_str(), kEverywhere, L"", 'N'},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         copy.vk = c.vk;
         copy.fsModifiers = MOD_CONTROL | MOD_ALT;
+        copy.Condition = c.condition;
+        lstrcpyW(copy.Programs, c.programs);
+        copy.NextVk = c.next;
+        copy.NextModifiers = 0;
         edit.original = c.original;
         Open();
         EXPECT_EQ(c.warning, Text(dialog, IDC_KEY_WARNING));
@@ -333,6 +528,8 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
     // and still no conflict.
     edit.original = own;
     copy.vk = 'K';
+    copy.Condition = kEverywhere;
+    copy.NextVk = kNoKey;
     Open();
     g_capturedValue = (MOD_CONTROL | MOD_ALT) << 16 | 'H';
     Click(dialog, IDC_KEY);
@@ -490,9 +687,9 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
 // such a monitor): the suggested rectangle, the controls, their font, the
 // list's icons and columns all follow, and come back with the move back.
 // A grey row whose command is a link says why when the mouse rests on it,
-// before what its hotkey does; a row that opens, or a missing file's, which
-// its own text shows, says nothing of it.
-TEST_F(SettingsTest, AGreyLinksTipSaysWhy) {
+// before where its hotkey works and whether it is taken; a row that opens,
+// or a missing file's, which its own text shows, says nothing of it.
+TEST_F(SettingsTest, ARowsTipSaysWhyItsLinkOrKeyWillNotWork) {
     test::RegisteredSchemes schemes;
     const std::wstring noHandler = L"kitnone: を開くプログラムがありません";
     const std::wstring keyInUse = L"このキーはほかのプログラムかタスクが使用しているため、働きません。";
@@ -500,16 +697,31 @@ TEST_F(SettingsTest, AGreyLinksTipSaysWhy) {
         const wchar_t* file;
         UINT vk;
         std::wstring tip;
+        int condition = kEverywhere;
+        const wchar_t* programs = L"";
     } cases[] = {
         {L"kittessa:open/this", kNoKey, L""},
         {L"kitnone:x", kNoKey, noHandler},
         {L"C:\\nowhere\\missing.exe", kNoKey, L""},
         {L"kitnone:x", 'Q', noHandler + L"\r\n" + keyInUse},
         {L"kittessa:open/this", 'Q', keyInUse},
+        // Where the key works; one key for two tasks that never apply
+        // together is free for both while nobody else holds it.
+        {L"kittessa:open/this", 'S', L"code.exe; devenv.exe でのみ有効", kOnlyIn, L"code.exe; devenv.exe"},
+        {L"kittessa:open/this", 'S', L"code.exe; devenv.exe 以外で有効", kExceptIn, L"code.exe; devenv.exe"},
+        {L"kitnone:x", 'S', noHandler + L"\r\ndevenv.exe でのみ有効\r\n" + keyInUse, kOnlyIn, L"devenv.exe"},
+        {L"kittessa:open/this", 'H', L"code.exe でのみ有効\r\n" + keyInUse, kOnlyIn, L"code.exe"},
+        {L"kittessa:open/this", kNoKey, L"", kOnlyIn, L"code.exe"},
     };
+    HWND program = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(RegisterHotKey(program, 1, MOD_CONTROL | MOD_ALT, 'H'));
     for (const auto& c : cases) {
-        // Never registered: a hotkey held elsewhere.
-        lstrcpyW(g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, c.vk))->File, c.file);
+        // Never registered: a hotkey held elsewhere, or by a task whose
+        // program is not in front.
+        Task* task = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, c.vk));
+        lstrcpyW(task->File, c.file);
+        task->Condition = c.condition;
+        lstrcpyW(task->Programs, c.programs);
     }
     Open();
     for (int row = 0; row < static_cast<int>(std::size(cases)); ++row) {
@@ -519,7 +731,10 @@ TEST_F(SettingsTest, AGreyLinksTipSaysWhy) {
     const LANGID language = tessaly::UiLanguage();
     tessaly::SetUiLanguage(tessaly::kEnglishUi);
     EXPECT_EQ(L"Nothing on this computer opens kitnone: links", InfoTip(1));
+    EXPECT_EQ(L"Everywhere except code.exe; devenv.exe", InfoTip(6));
     tessaly::SetUiLanguage(language);
+    UnregisterHotKey(program, 1);
+    DestroyWindow(program);
 }
 
 TEST_F(SettingsTest, MovedToAMonitorOfAnotherScaleItRescales) {

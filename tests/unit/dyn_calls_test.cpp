@@ -27,6 +27,7 @@ const BoundCase kBoundCases[] = {
     TESSALY_BOUND(User32, L"user32.dll", getSystemMetricsForDpi, "GetSystemMetricsForDpi"),
     TESSALY_BOUND(User32, L"user32.dll", systemParametersInfoForDpi, "SystemParametersInfoForDpi"),
     TESSALY_BOUND(User32, L"user32.dll", setDialogDpiChangeBehavior, "SetDialogDpiChangeBehavior"),
+    TESSALY_BOUND(User32, L"user32.dll", getCurrentInputMessageSource, "GetCurrentInputMessageSource"),
     TESSALY_BOUND(Advapi32, L"advapi32.dll", regRenameKey, "RegRenameKey"),
     TESSALY_BOUND(Shell32, L"shell32.dll", simpleIdListFromPath, MAKEINTRESOURCEA(162)),
     TESSALY_BOUND(Shell32, L"shell32.dll", pickIconDlg, MAKEINTRESOURCEA(62)),

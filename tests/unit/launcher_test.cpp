@@ -100,6 +100,28 @@ TEST(TaskRows, RowTextTable) {
     }
 }
 
+// The key column: the combination, then the key that must follow it.
+TEST(TaskRows, KeyColumnTable) {
+    const struct {
+        UINT modifiers, vk, nextModifiers, next;
+        const wchar_t* text;
+    } cases[] = {
+        {MOD_CONTROL, 'K', 0, kNoKey, L"Ctrl+K"},
+        {MOD_CONTROL, 'K', 0, 'N', L"Ctrl+K, N"},
+        {MOD_CONTROL | MOD_ALT, VK_F5, MOD_SHIFT, 'N', L"Ctrl+Alt+F5, Shift+N"},
+        {0, kNoKey, 0, 'N', L"なし"},
+    };
+    RowHost host;
+    for (const auto& c : cases) {
+        Task* task = AddTask(L"notepad");
+        task->fsModifiers = c.modifiers;
+        task->vk = c.vk;
+        task->NextModifiers = c.nextModifiers;
+        task->NextVk = c.next;
+        EXPECT_EQ(c.text, host.Text(InsertTaskRow(host.window(), task, 0, 1, -1, 1), 1));
+    }
+}
+
 TEST(TaskRows, IconsComeFromTheIconFileThenTheCommandElseNone) {
     test::HotKeyOwner owner;
     wchar_t temp[MAX_PATH];
