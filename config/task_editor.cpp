@@ -206,7 +206,7 @@ void ReadText(HWND dialog, int control, wchar_t (&text)[kTextFieldLength]) {
 }
 
 // The keys and where they work as OK stores them: the programs as typed,
-// without the blanks around them.
+// without the blanks and separators around them.
 void ReadKeys(HWND dialog, Task& task) {
     task.vk = static_cast<UINT>(ControlData(dialog, IDC_KEY));
     task.fsModifiers = Modifiers(dialog);
@@ -215,7 +215,7 @@ void ReadKeys(HWND dialog, Task& task) {
     task.NextModifiers = next == PIRNEL_NO_KEY ? 0 : next >> kModifierShift;
     task.Condition = Condition(dialog);
     ReadText(dialog, IDC_PROGRAMS, task.Programs);
-    StrTrimW(task.Programs, L" \t");
+    StrTrimW(task.Programs, L" \t;");
 }
 
 // Every minimised state reads as "Minimized": a shortcut set to "Minimized"
@@ -313,24 +313,22 @@ void ShowKeyWarning(HWND dialog) {
 // frame's program shows, by its app id. The editor's own window adds nothing.
 void AddProgramOf(HWND dialog, HWND window) {
     window = GetAncestor(window, GA_ROOT);
-    wchar_t path[MAX_PATH], appId[kAppIdLength], list[kTextFieldLength];
-    if (!window || window == dialog || !ReadWindowProgram(window, path, appId)) {
+    wchar_t path[MAX_PATH], appId[kAppIdLength];
+    Task listed;
+    ReadKeys(dialog, listed);
+    listed.Condition = kOnlyIn;
+    if (!window || window == dialog || !ReadWindowProgram(window, path, appId) ||
+        ConditionHolds(listed, {path, appId})) {
         return;
     }
-    const ProgramInFront program = {path, appId};
     const wchar_t* entry = PathFindFileNameW(path);
     if (appId[0] != L'\0' && CompareStringOrdinal(entry, -1, L"ApplicationFrameHost.exe", -1, TRUE) == CSTR_EQUAL) {
         entry = appId;
     }
-    ReadText(dialog, IDC_PROGRAMS, list);
-    if (AnyProgramEntry(list, [&](const wchar_t* named, size_t length) { return NamesProgram(named, length, program); })) {
-        return;
-    }
-    StrTrimW(list, L" \t;");
-    const int length = lstrlenW(list);
+    const int length = lstrlenW(listed.Programs);
     if (length + 2 + lstrlenW(entry) < static_cast<int>(kTextFieldLength)) {
-        wsprintfW(list + length, length ? L"; %s" : L"%s", entry);
-        SetDlgItemTextW(dialog, IDC_PROGRAMS, list);
+        wsprintfW(listed.Programs + length, length ? L"; %s" : L"%s", entry);
+        SetDlgItemTextW(dialog, IDC_PROGRAMS, listed.Programs);
     }
 }
 
@@ -394,16 +392,6 @@ void EditorOnInitDialog(HWND dialog, const TaskEdit* edit) {
     SetDlgItemTextW(dialog, IDC_FOLDER, task->WorkingFolder);
     SelectShow(dialog, task->Show);
     SetChecked(dialog, IDC_RUNAS, task->RunAs != 0);
-    OSVERSIONINFOW version = {sizeof(version)};
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    // Before elevation existed, the same choice ran the command as another user.
-    if (GetVersionExW(&version) && version.dwMajorVersion <= 5) {
-        wchar_t caption[64];
-        tessaly::LoadUiString(g_instance, IDS_RUN_AS_USER, caption);
-        SetDlgItemTextW(dialog, IDC_RUNAS, caption);
-    }
-#pragma GCC diagnostic pop
     SetDlgItemTextW(dialog, IDC_NAME, task->Name);
     SetDlgItemTextW(dialog, IDC_SOUND, task->Sound);
     SetDlgItemTextW(dialog, IDC_ICON_PATH, task->IconPath);

@@ -133,7 +133,6 @@
 #define IDS_SET_KEY 274
 #define IDS_BROWSE_COMMAND 275
 #define IDS_BROWSE_FOLDER 276
-#define IDS_RUN_AS_USER 277
 // Pairs of a name and its patterns, each part ended by '|'
 #define IDS_SOUND_FILTER 278
 #define IDS_NOTEPAD 279

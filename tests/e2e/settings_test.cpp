@@ -86,18 +86,23 @@ TEST_F(TessalyTest, CommonControlsLoadWithTheFirstDialogInTheManifestsVersion) {
 }
 
 // Opened on a task whose keys another task holds, the editor says so at
-// once; switching to the running program, and its toggle, are kept with the
-// task.
-TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
+// once, and still when the key becomes the first step of two in some
+// programs only (where the other task's key works too); switching to the
+// running program and its toggle, where the key works and the key that
+// follows are kept with the task.
+TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
     const struct {
         const wchar_t* locale;
         const wchar_t* first;
         const wchar_t* title;
+        const wchar_t* keyTitle;
         const wchar_t* warning;
         const wchar_t* picture;
     } cases[] = {
-        {L"ja_JP.UTF-8", L"メモ帳", kEditorTitle, L"タスク「メモ帳」が使用しています", L"task-editor-switch-ja"},
-        {L"en_US.UTF-8", L"Notepad", L"Task properties", L"Used by the task \"Notepad\"", L"task-editor-switch-en"},
+        {L"ja_JP.UTF-8", L"メモ帳", kEditorTitle, L"キーの設定", L"タスク「メモ帳」が使用しています",
+         L"task-editor-switch-ja"},
+        {L"en_US.UTF-8", L"Notepad", L"Task properties", L"Set key", L"Used by the task \"Notepad\"",
+         L"task-editor-switch-en"},
     };
     for (const auto& c : cases) {
         e2e::DeleteStore();
@@ -122,6 +127,19 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
                      reinterpret_cast<LPARAM>(GetDlgItem(editor, IDC_ACTIVATE)));
         EXPECT_TRUE(IsWindowEnabled(toggle));
         SendMessageW(toggle, BM_SETCHECK, BST_CHECKED, 0);
+        HWND condition = GetDlgItem(editor, IDC_CONDITION);
+        SendMessageW(condition, CB_SETCURSEL, 1, 0);
+        SendMessageW(editor, WM_COMMAND, MAKEWPARAM(IDC_CONDITION, CBN_SELCHANGE), reinterpret_cast<LPARAM>(condition));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(editor, IDC_PROGRAMS)));
+        SetDlgItemTextW(editor, IDC_PROGRAMS, L"code.exe; devenv.exe");
+        PressButton(editor, IDC_NEXT_KEY);
+        HWND keys = WaitForDialog(c.keyTitle);
+        ASSERT_NE(nullptr, keys);
+        e2e::PressKeys({'N'});
+        PressButton(keys, IDOK);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(keys); }));
+        EXPECT_EQ(L"N", e2e::WindowText(GetDlgItem(editor, IDC_NEXT_KEY)));
+        EXPECT_EQ(c.warning, e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
         e2e::Screenshot(c.picture, editor);
         PressButton(editor, IDOK);
         ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
@@ -135,6 +153,16 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
         EXPECT_EQ(0u, activate);
         ASSERT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task0", L"Toggle", toggles));
         EXPECT_EQ(0u, toggles);
+        DWORD where = 0, next = 0, nextModifiers = 1;
+        std::wstring programs;
+        EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task1", L"Condition", where));
+        EXPECT_EQ(1u, where);
+        EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task1", L"Programs", programs));
+        EXPECT_EQ(L"code.exe; devenv.exe", programs);
+        EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task1", L"NextVk", next));
+        EXPECT_EQ(DWORD('N'), next);
+        EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task1", L"NextModifiers", nextModifiers));
+        EXPECT_EQ(0u, nextModifiers);
         EXPECT_EQ(0u, Exit());
     }
 }

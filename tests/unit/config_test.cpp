@@ -329,7 +329,7 @@ TEST_F(EditorTest, PickAddsTheProgramOfAWindowOnce) {
     // static control, which the mouse goes through.
     HWND program = CreateWindowExW(0, L"BUTTON", L"", WS_POPUP | WS_VISIBLE, 20, 20, 80, 60, nullptr, nullptr,
                                    nullptr, nullptr);
-    const std::wstring hint = L"プログラムのウィンドウをクリックしてください (Esc で取り消し)";
+    const std::wstring hint = L"ウィンドウをクリックしてください (Esc で取り消し)";
     const std::wstring calculator = L"Contoso.Calc_8wekyb3d8bbwe!App";
     enum How { kKeyboard, kClick, kClickOnTheEditor, kEsc };
     const struct {
