@@ -109,6 +109,11 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
         e2e::WriteStore({{MOD_CONTROL | MOD_ALT, 'K', L"notepad", c.first}, {MOD_CONTROL | MOD_ALT, 'K', L"regedit", L"regedit"}},
                         2);
         ASSERT_NO_FATAL_FAILURE(Start(L"", c.locale));
+        // The user's window in front before the settings: Pick, pressed from
+        // the keyboard, takes its program.
+        HWND front = CreateWindowExW(0, L"BUTTON", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 200, 120,
+                                     nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(front);
         PostCommand(main, IDM_SETTINGS);
         HWND settings = WaitForDialog(L"Tessaly");
         ASSERT_NE(nullptr, settings);
@@ -141,6 +146,11 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
         EXPECT_EQ(L"N", e2e::WindowText(GetDlgItem(editor, IDC_NEXT_KEY)));
         EXPECT_EQ(c.warning, e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
         e2e::Screenshot(c.picture, editor);
+        PressButton(editor, IDC_PICK);
+        const std::wstring picked = L"code.exe; devenv.exe; tessaly_e2e_tests.exe";
+        EXPECT_TRUE(PumpUntil([&] { return e2e::WindowText(GetDlgItem(editor, IDC_PROGRAMS)) == picked; }))
+            << e2e::WindowText(GetDlgItem(editor, IDC_PROGRAMS));
+        DestroyWindow(front);
         PressButton(editor, IDOK);
         ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
         CloseWithCloseBox(settings);
@@ -158,7 +168,7 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
         EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task1", L"Condition", where));
         EXPECT_EQ(1u, where);
         EXPECT_TRUE(e2e::ReadStoreString(L"Tasks\\Task1", L"Programs", programs));
-        EXPECT_EQ(L"code.exe; devenv.exe", programs);
+        EXPECT_EQ(picked, programs);
         EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task1", L"NextVk", next));
         EXPECT_EQ(DWORD('N'), next);
         EXPECT_TRUE(e2e::ReadStoreDword(L"Tasks\\Task1", L"NextModifiers", nextModifiers));
