@@ -200,7 +200,11 @@ void ShowFileNote(HWND dialog) {
 
 // Says in the dialog whether the combination will work: nothing for a free
 // key or none; else who holds it, another task of the list first. The
-// edited task's own registered key is ours to keep.
+// edited task's own registered key is ours to keep. A key that works, but
+// without Ctrl, Alt or Windows, gets a note: Windows keeps what is typed
+// into an elevated window from programs that are not, and Shift only types,
+// so such a key reaches us only while no elevated window is in front. Who
+// holds the key goes first: that key never works at all.
 void ShowKeyWarning(HWND dialog) {
     const TaskEdit& edit = Edit(dialog);
     const LONG_PTR key = ControlData(dialog, IDC_KEY);
@@ -222,6 +226,8 @@ void ShowKeyWarning(HWND dialog) {
         wsprintfW(warning, format, user->Name[0] ? user->Name : user->File);
     } else if (!ownKey && !CanRegisterHotKey(dialog, modifiers, vk)) {
         tessaly::LoadUiString(g_instance, IDS_KEY_HELD, warning);
+    } else if ((modifiers & ~MOD_SHIFT) == 0) {
+        tessaly::LoadUiString(g_instance, IDS_KEY_ELEVATED, warning);
     }
     SetDlgItemTextW(dialog, IDC_KEY_WARNING, warning);
 }

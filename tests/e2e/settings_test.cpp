@@ -86,8 +86,8 @@ TEST_F(TessalyTest, CommonControlsLoadWithTheFirstDialogInTheManifestsVersion) {
 }
 
 // Opened on a task whose keys another task holds, the editor says so at
-// once; switching to the running program, and its toggle, are kept with the
-// task.
+// once, and that the key alone is free but misses elevated windows;
+// switching to the running program, and its toggle, are kept with the task.
 TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
     const struct {
         const wchar_t* locale;
@@ -95,9 +95,13 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
         const wchar_t* title;
         const wchar_t* warning;
         const wchar_t* picture;
+        const wchar_t* elevated;
+        const wchar_t* elevatedPicture;
     } cases[] = {
-        {L"ja_JP.UTF-8", L"メモ帳", kEditorTitle, L"タスク「メモ帳」が使用しています", L"task-editor-switch-ja"},
-        {L"en_US.UTF-8", L"Notepad", L"Task properties", L"Used by the task \"Notepad\"", L"task-editor-switch-en"},
+        {L"ja_JP.UTF-8", L"メモ帳", kEditorTitle, L"タスク「メモ帳」が使用しています", L"task-editor-switch-ja",
+         L"管理者権限のウィンドウが前面だと届きません", L"task-editor-elevated-ja"},
+        {L"en_US.UTF-8", L"Notepad", L"Task properties", L"Used by the task \"Notepad\"", L"task-editor-switch-en",
+         L"Not received while an elevated window is in front", L"task-editor-elevated-en"},
     };
     for (const auto& c : cases) {
         e2e::DeleteStore();
@@ -123,6 +127,12 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitch) {
         EXPECT_TRUE(IsWindowEnabled(toggle));
         SendMessageW(toggle, BM_SETCHECK, BST_CHECKED, 0);
         e2e::Screenshot(c.picture, editor);
+        for (int box : {IDC_CTRL, IDC_ALT}) {
+            SendMessageW(GetDlgItem(editor, box), BM_SETCHECK, BST_UNCHECKED, 0);
+            SendMessageW(editor, WM_COMMAND, MAKEWPARAM(box, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(editor, box)));
+        }
+        EXPECT_EQ(c.elevated, e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
+        e2e::Screenshot(c.elevatedPicture, editor);
         PressButton(editor, IDOK);
         ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
         CloseWithCloseBox(settings);
