@@ -279,7 +279,11 @@ void ShowFileNote(HWND dialog) {
 // none; else the first reason they will not, another task of the list first,
 // one whose keys clash with these where both apply. A first step a task of
 // the list holds (the edited one's own, or one that shares it elsewhere) is
-// ours to keep.
+// ours to keep. A key that works, but without Ctrl, Alt or Windows, gets a
+// note: Windows keeps what is typed into an elevated window from programs
+// that are not, and Shift only types, so such a key reaches us only while no
+// elevated window is in front. Who holds the key goes first: that key never
+// works at all.
 void ShowKeyWarning(HWND dialog) {
     const TaskEdit& edit = Edit(dialog);
     Task keys;
@@ -299,6 +303,8 @@ void ShowKeyWarning(HWND dialog) {
         reason = IDS_KEY_USED_BY_TASK;
     } else if (!ours && !CanRegisterHotKey(dialog, keys.fsModifiers, keys.vk)) {
         reason = IDS_KEY_HELD;
+    } else if ((keys.fsModifiers & ~MOD_SHIFT) == 0) {
+        reason = IDS_KEY_ELEVATED;
     }
     wchar_t format[64] = {}, warning[64 + kTextFieldLength];
     if (reason) {

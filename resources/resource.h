@@ -88,6 +88,8 @@
 #define IDS_IMPORT_QUESTION 211
 #define IDS_IMPORT_REFUSED 212
 #define IDS_SETTINGS_FILTER 213
+// The editor's warning for a key pressed without Ctrl, Alt or Windows.
+#define IDS_KEY_ELEVATED 214
 // A store that could not be read, set aside: at start-up, or for a save.
 #define IDS_STORE_SET_ASIDE 300
 #define IDS_STORE_SET_ASIDE_SAVED 301

@@ -483,7 +483,7 @@ void TraySpy::Clear() {
     m_calls.clear();
 }
 
-void PressKeys(std::initializer_list<WORD> keys) {
+void PressKeys(const std::vector<WORD>& keys) {
     std::vector<INPUT> inputs;
     for (WORD key : keys) {
         INPUT input = {};

@@ -148,7 +148,7 @@ private:
 };
 
 // Sends key presses as a user would (modifiers held around the key).
-void PressKeys(std::initializer_list<WORD> keys);
+void PressKeys(const std::vector<WORD>& keys);
 
 // Moves the mouse to a screen point as a user would, so the windows under it
 // see the move.

@@ -75,7 +75,7 @@ protected:
     }
 
     // Presses the keys and waits for the recorder's record.
-    bool PressAndRecord(std::initializer_list<WORD> keys, Record& record) {
+    bool PressAndRecord(const std::vector<WORD>& keys, Record& record) {
         DeleteFileW(output.c_str());
         e2e::PressKeys(keys);
         return PumpUntil([&] { return ReadRecord(output, record); });
@@ -96,22 +96,28 @@ protected:
 TEST_F(RunTaskTest, HotKeyRunsTheCommandWithItsArgumentsFolderAndShowState) {
     const std::wstring parameters = L"--flag %TESSALY_MARK% \"two words\"";
     const struct {
-        WORD key;
+        UINT modifiers;
+        std::vector<WORD> keys;  // as pressed, the key last
         const wchar_t* name;
         std::wstring folder;
         int show;
         std::wstring expectedFolder;
     } cases[] = {
-        {'1', L"normal", L"%TESSALY_WORKDIR%", SW_SHOWNORMAL, workFolder},
-        {'2', L"minimised", L"%TESSALY_WORKDIR%", SW_SHOWMINIMIZED, workFolder},
-        {'3', L"maximised", L"%TESSALY_WORKDIR%", SW_SHOWMAXIMIZED, workFolder},
+        {MOD_CONTROL | MOD_ALT, {VK_CONTROL, VK_MENU, '1'}, L"normal", L"%TESSALY_WORKDIR%", SW_SHOWNORMAL, workFolder},
+        {MOD_CONTROL | MOD_ALT, {VK_CONTROL, VK_MENU, '2'}, L"minimised", L"%TESSALY_WORKDIR%", SW_SHOWMINIMIZED,
+         workFolder},
+        {MOD_CONTROL | MOD_ALT, {VK_CONTROL, VK_MENU, '3'}, L"maximised", L"%TESSALY_WORKDIR%", SW_SHOWMAXIMIZED,
+         workFolder},
         // Without a folder of its own the command starts in Tessaly's.
-        {'4', L"no folder", L"", SW_SHOWNORMAL, e2e::BinDir()},
+        {MOD_CONTROL | MOD_ALT, {VK_CONTROL, VK_MENU, '4'}, L"no folder", L"", SW_SHOWNORMAL, e2e::BinDir()},
+        // Keys beyond the usual: what one key of some new keyboards sends, and a launch key alone.
+        {MOD_WIN | MOD_SHIFT, {VK_LWIN, VK_LSHIFT, VK_F23}, L"Win+Shift+F23", L"%TESSALY_WORKDIR%", SW_SHOWNORMAL,
+         workFolder},
+        {0, {VK_LAUNCH_APP1}, L"Launch App 1", L"%TESSALY_WORKDIR%", SW_SHOWNORMAL, workFolder},
     };
     std::vector<e2e::StoredTask> tasks;
     for (const auto& c : cases) {
-        tasks.push_back({MOD_CONTROL | MOD_ALT, c.key, L"tessaly_recorder", c.name, parameters,
-                         c.folder, c.show});
+        tasks.push_back({c.modifiers, c.keys.back(), L"tessaly_recorder", c.name, parameters, c.folder, c.show});
     }
     e2e::WriteStore(tasks, static_cast<int>(tasks.size()));
     Start();
@@ -119,7 +125,7 @@ TEST_F(RunTaskTest, HotKeyRunsTheCommandWithItsArgumentsFolderAndShowState) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
         Record record;
-        ASSERT_TRUE(PressAndRecord({VK_CONTROL, VK_MENU, c.key}, record));
+        ASSERT_TRUE(PressAndRecord(c.keys, record));
         // The shell got the resolved full path, and the parameters as stored.
         EXPECT_TRUE(SameText(recorder, record.commandLine.substr(0, recorder.size())) ||
                     SameText(L"\"" + recorder + L"\"", record.commandLine.substr(0, recorder.size() + 2)))

@@ -86,10 +86,11 @@ TEST_F(TessalyTest, CommonControlsLoadWithTheFirstDialogInTheManifestsVersion) {
 }
 
 // Opened on a task whose keys another task holds, the editor says so at
-// once, and still when the key becomes the first step of two in some
-// programs only (where the other task's key works too); switching to the
-// running program and its toggle, where the key works and the key that
-// follows are kept with the task.
+// once, that the key alone is free but misses elevated windows, and that it
+// is still taken when it becomes the first step of two in some programs only
+// (where the other task's key works too); switching to the running program
+// and its toggle, where the key works and the key that follows are kept with
+// the task.
 TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
     const struct {
         const wchar_t* locale;
@@ -98,11 +99,13 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
         const wchar_t* keyTitle;
         const wchar_t* warning;
         const wchar_t* picture;
+        const wchar_t* elevated;
+        const wchar_t* elevatedPicture;
     } cases[] = {
         {L"ja_JP.UTF-8", L"メモ帳", kEditorTitle, L"キーの設定", L"タスク「メモ帳」が使用しています",
-         L"task-editor-switch-ja"},
+         L"task-editor-switch-ja", L"管理者権限のウィンドウが前面だと届きません", L"task-editor-elevated-ja"},
         {L"en_US.UTF-8", L"Notepad", L"Task properties", L"Set key", L"Used by the task \"Notepad\"",
-         L"task-editor-switch-en"},
+         L"task-editor-switch-en", L"Not received while an elevated window is in front", L"task-editor-elevated-en"},
     };
     for (const auto& c : cases) {
         e2e::DeleteStore();
@@ -151,6 +154,12 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
         EXPECT_TRUE(PumpUntil([&] { return e2e::WindowText(GetDlgItem(editor, IDC_PROGRAMS)) == picked; }))
             << e2e::WindowText(GetDlgItem(editor, IDC_PROGRAMS));
         DestroyWindow(front);
+        for (int box : {IDC_CTRL, IDC_ALT}) {
+            SendMessageW(GetDlgItem(editor, box), BM_SETCHECK, BST_UNCHECKED, 0);
+            SendMessageW(editor, WM_COMMAND, MAKEWPARAM(box, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(editor, box)));
+        }
+        EXPECT_EQ(c.elevated, e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
+        e2e::Screenshot(c.elevatedPicture, editor);
         PressButton(editor, IDOK);
         ASSERT_TRUE(PumpUntil([&] { return !IsWindow(editor); }));
         CloseWithCloseBox(settings);

@@ -481,39 +481,54 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
     conditioned('T', L"二段", kEverywhere, L"", 'N');
     HWND program = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(RegisterHotKey(program, 1, MOD_CONTROL | MOD_ALT, 'H'));
+    g_taskList.Append(test::MakeTask(0, VK_LAUNCH_APP1, L"電卓"));
+    ASSERT_TRUE(RegisterHotKey(program, 2, 0, VK_F14));
     const std::wstring held = L"ほかのプログラムか Windows が使用しています";
+    // Windows keeps keys typed into an elevated window from programs that are not.
+    const std::wstring elevated = L"管理者権限のウィンドウが前面だと届きません";
+    constexpr UINT kCtrlAlt = MOD_CONTROL | MOD_ALT;
     const struct {
         const char* what;
         const Task* original;
-        UINT vk;
+        UINT modifiers, vk;
         const wchar_t* warning;
         int condition = kEverywhere;
         const wchar_t* programs = L"";
         UINT next = kNoKey;
     } cases[] = {
-        {"its own key", own, 'K', L""},
-        {"another task's key", own, 'O', L"タスク「メモ帳」が使用しています"},
-        {"an unnamed task's key", nullptr, 'U', L"タスク「calc」が使用しています"},
-        {"a new task on a listed task's key", nullptr, 'K', L"タスク「自分」が使用しています"},
-        {"a key held by another program", own, 'H', held.c_str()},
-        {"a free key", own, 'F', L""},
-        {"no key", own, kNoKey, L""},
-        {"a key shared where the two never apply together", inCode, 'E', L"", kOnlyIn, L"code.exe"},
-        {"the same, the registered one edited", elsewhere, 'E', L"", kExceptIn, L" code.exe "},
-        {"a key shared where both apply", inCode, 'E', L"タスク「ほか」が使用しています", kOnlyIn, L"devenv.exe"},
-        {"a new task in the same program", nullptr, 'E', L"タスク「コード」が使用しています", kOnlyIn, L"CODE.EXE"},
-        {"only in no program", nullptr, 'E', L"", kOnlyIn, L" ; "},
-        {"a whole key that is another's first step", nullptr, 'T', L"タスク「二段」が使用しています"},
-        {"the same two steps", nullptr, 'T', L"タスク「二段」が使用しています", kEverywhere, L"", 'N'},
-        {"another second step", nullptr, 'T', L"", kEverywhere, L"", 'M'},
-        {"a first step that is another's whole key", nullptr, 'K', L"タスク「自分」が使用しています", kEverywhere,
-         L"", 'N'},
-        {"a first step another program holds", own, 'H', held.c_str(), kEverywhere, L"", 'N'},
+        {"its own key", own, kCtrlAlt, 'K', L""},
+        {"another task's key", own, kCtrlAlt, 'O', L"タスク「メモ帳」が使用しています"},
+        {"an unnamed task's key", nullptr, kCtrlAlt, 'U', L"タスク「calc」が使用しています"},
+        {"a new task on a listed task's key", nullptr, kCtrlAlt, 'K', L"タスク「自分」が使用しています"},
+        {"a key held by another program", own, kCtrlAlt, 'H', held.c_str()},
+        {"a free key", own, kCtrlAlt, 'F', L""},
+        {"no key", own, kCtrlAlt, kNoKey, L""},
+        {"a key alone", own, 0, VK_F13, elevated.c_str()},
+        {"Shift and a key", own, MOD_SHIFT, VK_VOLUME_UP, elevated.c_str()},
+        {"the Win+Shift+F23 key", own, MOD_WIN | MOD_SHIFT, VK_F23, L""},
+        {"Ctrl and a key", own, MOD_CONTROL, VK_MEDIA_PLAY_PAUSE, L""},
+        {"a key alone another task uses", own, 0, VK_LAUNCH_APP1, L"タスク「電卓」が使用しています"},
+        {"a key alone another program holds", own, 0, VK_F14, held.c_str()},
+        {"no key and no modifiers", own, 0, kNoKey, L""},
+        {"a key shared where the two never apply together", inCode, kCtrlAlt, 'E', L"", kOnlyIn, L"code.exe"},
+        {"the same, the registered one edited", elsewhere, kCtrlAlt, 'E', L"", kExceptIn, L" code.exe "},
+        {"a key shared where both apply", inCode, kCtrlAlt, 'E', L"タスク「ほか」が使用しています", kOnlyIn,
+         L"devenv.exe"},
+        {"a new task in the same program", nullptr, kCtrlAlt, 'E', L"タスク「コード」が使用しています", kOnlyIn,
+         L"CODE.EXE"},
+        {"only in no program", nullptr, kCtrlAlt, 'E', L"", kOnlyIn, L" ; "},
+        {"a whole key that is another's first step", nullptr, kCtrlAlt, 'T', L"タスク「二段」が使用しています"},
+        {"the same two steps", nullptr, kCtrlAlt, 'T', L"タスク「二段」が使用しています", kEverywhere, L"", 'N'},
+        {"another second step", nullptr, kCtrlAlt, 'T', L"", kEverywhere, L"", 'M'},
+        {"a first step that is another's whole key", nullptr, kCtrlAlt, 'K', L"タスク「自分」が使用しています",
+         kEverywhere, L"", 'N'},
+        {"a first step another program holds", own, kCtrlAlt, 'H', held.c_str(), kEverywhere, L"", 'N'},
+        {"a first step alone, only in one program", own, 0, VK_F13, elevated.c_str(), kOnlyIn, L"code.exe", 'N'},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         copy.vk = c.vk;
-        copy.fsModifiers = MOD_CONTROL | MOD_ALT;
+        copy.fsModifiers = c.modifiers;
         copy.Condition = c.condition;
         lstrcpyW(copy.Programs, c.programs);
         copy.NextVk = c.next;
@@ -530,6 +545,7 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
     copy.vk = 'K';
     copy.Condition = kEverywhere;
     copy.NextVk = kNoKey;
+    copy.fsModifiers = kCtrlAlt;
     Open();
     g_capturedValue = (MOD_CONTROL | MOD_ALT) << 16 | 'H';
     Click(dialog, IDC_KEY);
@@ -537,12 +553,18 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
     CheckDlgButton(dialog, IDC_SHIFT, BST_CHECKED);
     Click(dialog, IDC_SHIFT);
     EXPECT_EQ(L"", Text(dialog, IDC_KEY_WARNING));
+    for (int box : {IDC_CTRL, IDC_ALT}) {
+        CheckDlgButton(dialog, box, BST_UNCHECKED);
+        Click(dialog, box);
+    }
+    EXPECT_EQ(elevated, Text(dialog, IDC_KEY_WARNING));
     DestroyWindow(std::exchange(dialog, nullptr));
     SetHotKeysPaused(true);
     Open();
     EXPECT_EQ(L"", Text(dialog, IDC_KEY_WARNING));
     SetHotKeysPaused(false);
     UnregisterHotKey(program, 1);
+    UnregisterHotKey(program, 2);
     DestroyWindow(program);
 }
 

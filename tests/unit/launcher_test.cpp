@@ -157,6 +157,27 @@ TEST(TaskRows, IconsComeFromTheIconFileThenTheCommandElseNone) {
     DeleteFileW(noIcons.c_str());
 }
 
+// The key column names every key a keyboard has, as the capture dialog does.
+TEST(TaskRows, KeyColumnNamesEveryKey) {
+    RowHost host;
+    const struct {
+        UINT modifiers, vk;
+        const wchar_t* text;
+    } cases[] = {
+        {MOD_WIN | MOD_SHIFT, VK_F23, L"Shift+Win+F23"},
+        {0, VK_F13, L"F13"},
+        {MOD_CONTROL, VK_LAUNCH_APP1, L"Ctrl+Launch App 1"},
+        {MOD_ALT, VK_VOLUME_UP, L"Alt+Volume Up"},
+        {0, VK_MEDIA_PLAY_PAUSE, L"Media Play/Pause"},
+    };
+    for (const auto& c : cases) {
+        Task* task = AddTask(L"notepad", L"メモ帳");
+        task->fsModifiers = c.modifiers;
+        task->vk = c.vk;
+        EXPECT_EQ(c.text, host.Text(InsertTaskRow(host.window(), task, 0, 0, -1), 1));
+    }
+}
+
 TEST(TaskRows, RowsFollowTheCommandAndItsItemIDList) {
     RowHost host;
     Task* task = AddTask(L"notepad", L"メモ帳");

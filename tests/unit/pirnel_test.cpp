@@ -55,15 +55,23 @@ TEST(PirnelKeyName, RightCtrlAndAltAreNotTheLeftOnes) {
     EXPECT_NE(KeyName(VK_LMENU), KeyName(VK_RMENU));
 }
 
+// Names as keyboards print them, the same whichever language the dialogs speak.
 TEST(PirnelKeyName, KeysNoLayoutNamesRightAndNonKeys) {
     const struct { UINT vk; const wchar_t* name; } cases[] = {
-        {VK_VOLUME_UP, L"Volume Up"}, {VK_VOLUME_MUTE, L"Volume Mute"},
-        {VK_MEDIA_PLAY_PAUSE, L"Media Play/Pause"}, {VK_BROWSER_BACK, L"Browser Back"},
-        {VK_LAUNCH_APP2, L"Launch App 2"}, {VK_CANCEL, L"Break"}, {VK_SLEEP, L"Sleep"}, {VK_SNAPSHOT, L"Print Screen"},
+        {VK_VOLUME_UP, L"Volume Up"}, {VK_VOLUME_MUTE, L"Volume Mute"}, {VK_VOLUME_DOWN, L"Volume Down"},
+        {VK_MEDIA_PLAY_PAUSE, L"Media Play/Pause"}, {VK_MEDIA_PREV_TRACK, L"Media Previous Track"},
+        {VK_BROWSER_BACK, L"Browser Back"}, {VK_BROWSER_HOME, L"Browser Home"},
+        {VK_LAUNCH_MAIL, L"Launch Mail"}, {VK_LAUNCH_MEDIA_SELECT, L"Launch Media Select"},
+        {VK_LAUNCH_APP1, L"Launch App 1"}, {VK_LAUNCH_APP2, L"Launch App 2"}, {VK_F13, L"F13"}, {VK_F23, L"F23"},
+        {VK_CANCEL, L"Break"}, {VK_SLEEP, L"Sleep"}, {VK_SNAPSHOT, L"Print Screen"},
         {0xE8, L"0xE8"}, {VK_LBUTTON, L"0x01"}, {0xFF, L"0xFF"},
         {0, L"None"}, {0x100, L"None"}, {0xFFFF, L"None"}, {0xFFFFFFFF, L"None"},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.name, KeyName(c.vk)) << c.vk;
+    for (LANGID language : {LANGID(0x0409), LANGID(0x0411)}) {
+        PirnelSetLanguage(language);
+        for (const auto& c : cases) EXPECT_EQ(c.name, KeyName(c.vk)) << c.vk << " " << language;
+    }
+    PirnelSetLanguage(0);
 }
 
 TEST(PirnelKeyName, ModifiersInConventionalOrderOtherBitsIgnored) {
@@ -80,6 +88,9 @@ TEST(PirnelKeyName, ModifiersInConventionalOrderOtherBitsIgnored) {
     }
     PirnelGetKeyName(MOD_WIN, 0xFFFFFFFF, buffer);
     EXPECT_STREQ(L"Win+None", buffer);
+    // What some new keyboards send for a key of their own: Windows documents no name for it.
+    PirnelGetKeyName(MOD_WIN | MOD_SHIFT, VK_F23, buffer);
+    EXPECT_STREQ(L"Shift+Win+F23", buffer);
 }
 
 // Every key and non-key, with every modifier: terminated inside the caller's
@@ -305,6 +316,15 @@ TEST_F(PirnelDialog, CapturesWhatIsPressedAndReturnsItOnlyOnOk) {
         {"OK drops the other bits", kGiven, {ok}, Value(MOD_ALT, VK_F1)},
         {"modifiers without a key", Value(MOD_CONTROL, 0), {Shows(L"なし"), ok}, kNone},
         {"hook ended as the session ends", kGiven, {Press({'K'}), endCapture, Press({'J'}), ok}, 'K', {'J'}},
+        {"F13 to F24", kNone, {Press({VK_F13}), Shows(L"F13"), Press({VK_CONTROL, VK_F24}), ok},
+         Value(MOD_CONTROL, VK_F24)},
+        {"browser, volume, media and launch keys", kNone,
+         {Press({VK_BROWSER_BACK}), Shows(L"Browser Back"), Press({VK_VOLUME_UP}), Shows(L"Volume Up"),
+          Press({VK_MEDIA_PLAY_PAUSE}), Shows(L"Media Play/Pause"), Press({VK_LAUNCH_MAIL}), Shows(L"Launch Mail"),
+          Press({VK_LAUNCH_MEDIA_SELECT}), Press({VK_LAUNCH_APP2}), Press({VK_LAUNCH_APP1}), ok}, VK_LAUNCH_APP1},
+        // One key of some new keyboards, sent as these three.
+        {"Win+Shift+F23", kNone, {Press({VK_LWIN, VK_LSHIFT, VK_F23}), Shows(L"Shift+Win+F23"), ok},
+         Value(MOD_WIN | MOD_SHIFT, VK_F23)},
     };
     for (const auto& c : cases) Run(PirnelDialogBox, c);
 }
@@ -414,7 +434,9 @@ void ListsNamedKeysOnce(HWND dialog) {
     }
     for (UINT vk : {VK_LBUTTON, VK_XBUTTON2, VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN, VK_RWIN, VK_LSHIFT, VK_RMENU})
         EXPECT_EQ(0u, keys.count(vk)) << vk;
-    for (UINT vk : {kNone, UINT('A'), UINT('0'), UINT(VK_F24), UINT(VK_SPACE), UINT(VK_DELETE), UINT(VK_VOLUME_UP)})
+    for (UINT vk : {kNone, UINT('A'), UINT('0'), UINT(VK_F13), UINT(VK_F24), UINT(VK_SPACE), UINT(VK_DELETE),
+                    UINT(VK_VOLUME_UP), UINT(VK_BROWSER_BACK), UINT(VK_MEDIA_NEXT_TRACK), UINT(VK_LAUNCH_MAIL),
+                    UINT(VK_LAUNCH_APP1), UINT(VK_LAUNCH_APP2)})
         EXPECT_EQ(1u, keys.count(vk)) << vk;
 }
 
@@ -426,6 +448,10 @@ TEST_F(PirnelDialog, KeyListPreselectsAndReturnsTheChoice) {
         {"key and boxes chosen", given, {Select(VK_DELETE), Click(IDC_PIRNEL_CTRL), Click(IDC_PIRNEL_WIN), Click(IDOK)},
          Value(MOD_SHIFT | MOD_WIN, VK_DELETE)},
         {"no key chosen", given, {Select(kNone), Click(IDOK)}, Value(MOD_CONTROL | MOD_SHIFT, kNone)},
+        {"a launch key chosen", given, {Select(VK_LAUNCH_APP1), Shows(L"Ctrl+Shift+Launch App 1", IDC_PIRNEL_COMBINATION),
+                                        Click(IDOK)}, Value(MOD_CONTROL | MOD_SHIFT, VK_LAUNCH_APP1)},
+        {"Win+Shift+F23 preselected", Value(MOD_WIN | MOD_SHIFT, VK_F23),
+         {Shows(L"Shift+Win+F23", IDC_PIRNEL_COMBINATION), Click(IDOK)}, Value(MOD_WIN | MOD_SHIFT, VK_F23)},
         {"a key not listed", Value(MOD_ALT, 0xE8), {Shows(L"なし", IDC_PIRNEL_COMBINATION), Click(IDOK)}, Value(MOD_ALT, kNone)},
         {"Cancel", given, {Select('A'), Click(IDCANCEL)}, given},
         {"Esc", given, {Select('A'), Press({VK_ESCAPE})}, given, {VK_ESCAPE}},
