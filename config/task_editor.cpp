@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <windowsx.h>
 
 #include <utility>
 
@@ -354,18 +355,22 @@ void EditorOnPick(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_KEY_WARNING, hint);
 }
 
-// A click on a window of ours reaches the dialog through the capture; one on
-// another program's window goes to that window, which Windows brings to the
-// front, and the capture ends while the button is still down. Either way the
-// window under the cursor is the one clicked. Esc, or the capture ending
+// A click reaches the dialog through the capture, where Windows lets it (on
+// a window of ours); one on another program's window goes to that window,
+// which Windows brings to the front, and the capture ends while the button is
+// still down, the cursor on the window clicked. Esc, or the capture ending
 // otherwise, picks nothing.
-void EndPick(HWND dialog, bool clicked) {
+void EndPick(HWND dialog, UINT message, LPARAM lParam) {
     if (!std::exchange(g_picking, false)) {
         return;
     }
     ReleaseCapture();
-    POINT point;
-    if (clicked && GetCursorPos(&point)) {
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (message == WM_LBUTTONDOWN) {
+        ClientToScreen(dialog, &point);
+        AddProgramOf(dialog, WindowFromPoint(point));
+    } else if (message == WM_CAPTURECHANGED && (GetAsyncKeyState(VK_LBUTTON) | GetAsyncKeyState(VK_RBUTTON)) < 0 &&
+               GetCursorPos(&point)) {
         AddProgramOf(dialog, WindowFromPoint(point));
     }
     ShowKeyWarning(dialog);
@@ -594,7 +599,7 @@ BOOL EditorOnCommand(HWND dialog, WPARAM wParam) {
     case IDCANCEL:
         // Esc while picking ends the pick, not the editor.
         if (g_picking) {
-            EndPick(dialog, false);
+            EndPick(dialog, IDCANCEL, 0);
         } else {
             EndDialog(dialog, IDCANCEL);
         }
@@ -619,7 +624,7 @@ INT_PTR CALLBACK TaskEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return EditorOnCommand(dialog, wParam);
     case WM_LBUTTONDOWN:
     case WM_CAPTURECHANGED:
-        EndPick(dialog, message == WM_LBUTTONDOWN || (GetAsyncKeyState(VK_LBUTTON) | GetAsyncKeyState(VK_RBUTTON)) < 0);
+        EndPick(dialog, message, lParam);
         return TRUE;
     case WM_CLOSE:
         EndDialog(dialog, IDCANCEL);

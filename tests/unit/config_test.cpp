@@ -370,17 +370,19 @@ TEST_F(EditorTest, PickAddsTheProgramOfAWindowOnce) {
         if (g_withMouse) {
             EXPECT_EQ(dialog, GetCapture());
             EXPECT_EQ(hint, Text(dialog, IDC_KEY_WARNING));
+            // In the middle of the window clicked, as the dialog sees it.
+            RECT target;
+            GetWindowRect(c.how == kClickOnTheEditor ? dialog : program, &target);
             if (c.how == kClickOnTheEditor) {
                 ShowWindow(dialog, SW_SHOWNA);
             }
-            RECT target;
-            GetWindowRect(c.how == kClickOnTheEditor ? dialog : program, &target);
-            SetCursorPos(target.left + 10, target.top + 10);
+            POINT middle = {(target.left + target.right) / 2, (target.top + target.bottom) / 2};
+            ScreenToClient(dialog, &middle);
             if (c.how == kEsc) {
                 Click(dialog, IDCANCEL);
                 EXPECT_TRUE(IsWindow(dialog));
             } else {
-                SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+                SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(middle.x, middle.y));
             }
             EXPECT_EQ(nullptr, GetCapture());
             EXPECT_EQ(L"", Text(dialog, IDC_KEY_WARNING));
