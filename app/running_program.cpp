@@ -42,7 +42,7 @@ bool ReadWindowAppId(HWND window, wchar_t (&id)[kAppIdLength]) {
             lstrlenW(value.pwszVal) < static_cast<int>(kAppIdLength)) {
             lstrcpyW(id, value.pwszVal);
         }
-        PropVariantClear(&value);
+        BindDynCalls(SystemLibrary::Ole32).propVariantClear(&value);
     }
     if (id[0] != L'\0') {
         return true;
@@ -278,7 +278,7 @@ bool AppsFolderProgram(const wchar_t* appId, wchar_t (&program)[MAX_PATH]) {
     }
     lstrcpynW(guid, appId, kGuidLength + 1);
     KNOWNFOLDERID folderId;
-    if (FAILED(IIDFromString(guid, &folderId))) {
+    if (FAILED(BindDynCalls(SystemLibrary::Ole32).iidFromString(guid, &folderId))) {
         return false;
     }
     // Freed whether the call succeeds or not.

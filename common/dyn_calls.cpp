@@ -25,9 +25,9 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 
 namespace {
 
-const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll",
-                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll", L"shcore.dll",
-                                        L"userenv.dll", L"dwmapi.dll"};
+const wchar_t* const kLibraryNames[] = {
+    L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll", L"comdlg32.dll", L"winmm.dll",   L"comctl32.dll",
+    L"oleacc.dll",   L"shcore.dll", L"userenv.dll",  L"dwmapi.dll",  L"ole32.dll",    L"oleaut32.dll"};
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
@@ -60,8 +60,13 @@ constexpr char kFunctionNames[] =
     // userenv
     "CreateEnvironmentBlock\0DestroyEnvironmentBlock\0"
     // dwmapi
-    "DwmGetWindowAttribute\0";
-constexpr unsigned char kFunctionCounts[] = {2, 5, 1, 2, 3, 1, 6, 1, 1, 2, 1};
+    "DwmGetWindowAttribute\0"
+    // ole32
+    "CoCreateInstance\0CoTaskMemAlloc\0CoTaskMemFree\0IIDFromString\0OleDuplicateData\0OleInitialize\0"
+    "OleUninitialize\0PropVariantClear\0RegisterDragDrop\0ReleaseStgMedium\0RevokeDragDrop\0"
+    // oleaut32
+    "SysAllocString\0SysFreeString\0";
+constexpr unsigned char kFunctionCounts[] = {2, 5, 1, 2, 3, 1, 6, 1, 1, 2, 1, 11, 2};
 static_assert(sizeof(kFunctionCounts) == static_cast<size_t>(SystemLibrary::Count), "a count for every library");
 
 constexpr size_t FunctionTotal() {

@@ -45,6 +45,19 @@ const BoundCase kBoundCases[] = {
     TESSALY_BOUND(Userenv, L"userenv.dll", createEnvironmentBlock, "CreateEnvironmentBlock"),
     TESSALY_BOUND(Userenv, L"userenv.dll", destroyEnvironmentBlock, "DestroyEnvironmentBlock"),
     TESSALY_BOUND(Dwmapi, L"dwmapi.dll", dwmGetWindowAttribute, "DwmGetWindowAttribute"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", coCreateInstance, "CoCreateInstance"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", coTaskMemAlloc, "CoTaskMemAlloc"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", coTaskMemFree, "CoTaskMemFree"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", iidFromString, "IIDFromString"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", oleDuplicateData, "OleDuplicateData"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", oleInitialize, "OleInitialize"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", oleUninitialize, "OleUninitialize"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", propVariantClear, "PropVariantClear"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", registerDragDrop, "RegisterDragDrop"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", releaseStgMedium, "ReleaseStgMedium"),
+    TESSALY_BOUND(Ole32, L"ole32.dll", revokeDragDrop, "RevokeDragDrop"),
+    TESSALY_BOUND(Oleaut32, L"oleaut32.dll", sysAllocString, "SysAllocString"),
+    TESSALY_BOUND(Oleaut32, L"oleaut32.dll", sysFreeString, "SysFreeString"),
 };
 
 #undef TESSALY_BOUND
