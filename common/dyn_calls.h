@@ -55,6 +55,7 @@ struct DynCalls {
     int(WINAPI* imageListReplaceIcon)(HIMAGELIST list, int index, HICON icon);
     BOOL(WINAPI* imageListRemove)(HIMAGELIST list, int index);
     BOOL(WINAPI* imageListGetIconSize)(HIMAGELIST list, int* width, int* height);
+    HICON(WINAPI* imageListGetIcon)(HIMAGELIST list, int index, UINT flags);
     // oleacc: only once a screen reader asks a window of ours
     LRESULT(WINAPI* lresultFromObject)(REFIID iid, WPARAM wParam, LPUNKNOWN object);
     // shcore, Windows 8.1 and later: only once a window opens off the
@@ -87,9 +88,13 @@ struct DynCalls {
 extern DynCalls g_dynCalls;
 
 // Binds the functions of `library` once and returns the table. The library
-// is never freed: what it gives may go on running after the call (a sound
-// playing), and most of them are loaded by import anyway.
+// stays until UnbindDynCalls: what it gives may go on running after the call
+// (a sound playing), and most of them are loaded by import anyway.
 const DynCalls& BindDynCalls(SystemLibrary library);
+// Frees a library that served a while (the common controls, COM) once
+// nothing of it is left, and clears its members; the next BindDynCalls loads
+// it again. The system unmaps it only when no other library holds it.
+void UnbindDynCalls(SystemLibrary library);
 
 // A library of the system folder by name, or null.
 HMODULE LoadSystemLibrary(const wchar_t* name);

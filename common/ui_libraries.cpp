@@ -27,7 +27,6 @@ void PrepareShellUse() {
 }
 
 void PrepareListsAndDialogs() {
-    PrepareShellUse();
     if (g_controlsLoaded) {
         return;
     }
@@ -43,6 +42,16 @@ void EndShellUse() {
         g_dynCalls.oleUninitialize();
     }
     g_shellTried = g_oleStarted = false;
+}
+
+bool ShellOrListsStarted() { return g_shellTried || g_controlsLoaded; }
+
+void EndListsAndDialogs() {
+    EndShellUse();
+    UnbindDynCalls(SystemLibrary::Ole32);
+    UnbindDynCalls(SystemLibrary::Oleaut32);
+    UnbindDynCalls(SystemLibrary::Comctl32);
+    g_controlsLoaded = false;
 }
 
 }  // namespace tessaly

@@ -679,6 +679,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 IDropTarget* SettingsDropTarget() { return g_dropTarget.get(); }
 
 INT_PTR RunSettingsDialog() {
+    // Its drag and drop, pickers and shortcuts need COM and OLE.
+    tessaly::PrepareShellUse();
     tessaly::PrepareListsAndDialogs();
     return tessaly::UiDialogBox(g_instance, IDD_SETTINGS, nullptr, SettingsDialogProc, 0);
 }

@@ -40,6 +40,7 @@ const BoundCase kBoundCases[] = {
     TESSALY_BOUND(Comctl32, L"comctl32.dll", imageListReplaceIcon, "ImageList_ReplaceIcon"),
     TESSALY_BOUND(Comctl32, L"comctl32.dll", imageListRemove, "ImageList_Remove"),
     TESSALY_BOUND(Comctl32, L"comctl32.dll", imageListGetIconSize, "ImageList_GetIconSize"),
+    TESSALY_BOUND(Comctl32, L"comctl32.dll", imageListGetIcon, "ImageList_GetIcon"),
     TESSALY_BOUND(Oleacc, L"oleacc.dll", lresultFromObject, "LresultFromObject"),
     TESSALY_BOUND(Shcore, L"shcore.dll", getDpiForMonitor, "GetDpiForMonitor"),
     TESSALY_BOUND(Userenv, L"userenv.dll", createEnvironmentBlock, "CreateEnvironmentBlock"),
