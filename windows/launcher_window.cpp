@@ -650,8 +650,10 @@ bool PrepareLauncherStep() {
         return true;
     }
     // What the work brought in besides the images (the shell's COM and OLE)
-    // goes back at the message loop's top, as after a launcher.
+    // goes back at the message loop's top, as after a launcher; the pages it
+    // touched go now, as after start-up.
     EndLauncherPreparation();
+    tessaly::TrimWorkingSet();
     return false;
 }
 
