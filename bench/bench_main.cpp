@@ -455,8 +455,8 @@ struct MemoryGoal {
 const MemoryGoal kWineMemoryCosts[kRestingStates] = {
     {0, nullptr},
     {0, nullptr},
-    {1.18, L"Wine's imm32 starts COM for the focused list, and its ole32 and combase, importing each other, stay"},
-    {1.50, L"the open dialog's common controls, COM and OLE, oleacc, fonts and drawing surface"},
+    {1.20, L"Wine's imm32 starts COM for the focused launcher, and its ole32 and combase, importing each other, stay"},
+    {1.52, L"the open dialog's common controls, COM and OLE, oleacc, fonts and drawing surface"},
     {1.40, L"Wine keeps COM's libraries, its X11 driver's image of the dialog and the heap the dialog freed"},
 };
 
