@@ -5,6 +5,7 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
+#include "common/dyn_calls.h"
 #include "common/unique_handles.h"
 
 namespace {
@@ -94,8 +95,9 @@ bool ExecuteAsDesktop(const wchar_t* file, const wchar_t* parameters, const wcha
                           &shell);
     VARIANT location = Number(CSIDL_DESKTOP), root = {};
     long window = 0;
-    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                reinterpret_cast<void**>(&windows))) ||
+    if (FAILED(BindDynCalls(SystemLibrary::Ole32)
+                   .coCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                     reinterpret_cast<void**>(&windows))) ||
         windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, &desktop) != S_OK ||
         FAILED(desktop->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&provider))) ||
         FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, reinterpret_cast<void**>(&browser))) ||
@@ -106,8 +108,8 @@ bool ExecuteAsDesktop(const wchar_t* file, const wchar_t* parameters, const wcha
         FAILED(application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(&shell)))) {
         return false;
     }
-    unique_bstr name(SysAllocString(file)), arguments(SysAllocString(parameters)),
-        folder(SysAllocString(directory));
+    auto allocate = BindDynCalls(SystemLibrary::Oleaut32).sysAllocString;
+    unique_bstr name(allocate(file)), arguments(allocate(parameters)), folder(allocate(directory));
     const VARIANT none = {};
     // Once the desktop has it, its answer stands: a refusal or a cancel
     // there must not be followed by the same start elevated.

@@ -10,6 +10,7 @@
 #include "common/look.h"
 #include "common/program_state.h"
 #include "common/ui_text.h"
+#include "common/ui_libraries.h"
 #include "common/working_set.h"
 #include "config/about_dialog.h"
 #include "config/settings_dialog.h"
@@ -351,6 +352,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+// Called at the loop's top, where no dialog, menu or shell call of ours is on
+// the stack. Under Wine, whose working-set trim trims nothing, only unmapping
+// a library gives its pages back; the next opening, dialog or run starts
+// them again.
+void ReleaseRestingLibraries() {
+    if (tessaly::ShellOrListsStarted() && LauncherAtRest()) {
+        ReleaseTaskImageList();
+        tessaly::EndListsAndDialogs();
+        tessaly::TrimWorkingSet();
+    }
+}
+
 int RunMessageLoop() {
     MSG message;
     for (;;) {
@@ -358,6 +371,7 @@ int RunMessageLoop() {
         // message waits: a hotkey pressed meanwhile waits one step at most.
         while (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) && PrepareLauncherStep()) {
         }
+        ReleaseRestingLibraries();
         const BOOL result = GetMessageW(&message, nullptr, 0, 0);
         if (result == 0) {
             return static_cast<int>(message.wParam);

@@ -17,3 +17,6 @@ bool RegisterMainWindowClass(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance);
 // The program's message loop, until the main window quits; its exit code.
 int RunMessageLoop();
+// What the message loop does at its top once the launcher is closed and its
+// preparation done: the image list, COM and the common controls go.
+void ReleaseRestingLibraries();

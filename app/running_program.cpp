@@ -238,7 +238,7 @@ bool AppsFolderProgram(const wchar_t* appId, wchar_t (&program)[MAX_PATH]) {
     }
     lstrcpynW(guid, appId, kGuidLength + 1);
     KNOWNFOLDERID folderId;
-    if (FAILED(IIDFromString(guid, &folderId))) {
+    if (FAILED(BindDynCalls(SystemLibrary::Ole32).iidFromString(guid, &folderId))) {
         return false;
     }
     // Freed whether the call succeeds or not.

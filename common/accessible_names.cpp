@@ -10,8 +10,9 @@ constexpr GUID kNameProperty = {0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0
 }  // namespace
 
 AccessibleNames::AccessibleNames() {
-    CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
-                     m_services.put_void());
+    BindDynCalls(SystemLibrary::Ole32)
+        .coCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                          m_services.put_void());
 }
 
 void AccessibleNames::Set(HWND control, const wchar_t* name) {

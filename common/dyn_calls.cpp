@@ -25,9 +25,9 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 
 namespace {
 
-const wchar_t* const kLibraryNames[] = {L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll",
-                                        L"comdlg32.dll", L"winmm.dll",  L"comctl32.dll", L"oleacc.dll", L"shcore.dll",
-                                        L"userenv.dll", L"dwmapi.dll"};
+const wchar_t* const kLibraryNames[] = {
+    L"kernel32.dll", L"user32.dll", L"advapi32.dll", L"shell32.dll", L"comdlg32.dll", L"winmm.dll",   L"comctl32.dll",
+    L"oleacc.dll",   L"shcore.dll", L"userenv.dll",  L"dwmapi.dll",  L"ole32.dll",    L"oleaut32.dll"};
 static_assert(sizeof(kLibraryNames) / sizeof(kLibraryNames[0]) == static_cast<size_t>(SystemLibrary::Count),
               "a name for every library");
 
@@ -52,7 +52,7 @@ constexpr char kFunctionNames[] =
     "PlaySoundW\0"
     // comctl32
     "InitCommonControlsEx\0ImageList_Create\0ImageList_Destroy\0ImageList_ReplaceIcon\0ImageList_Remove\0"
-    "ImageList_GetIconSize\0"
+    "ImageList_GetIconSize\0ImageList_GetIcon\0"
     // oleacc
     "LresultFromObject\0"
     // shcore
@@ -60,8 +60,13 @@ constexpr char kFunctionNames[] =
     // userenv
     "CreateEnvironmentBlock\0DestroyEnvironmentBlock\0"
     // dwmapi
-    "DwmGetWindowAttribute\0";
-constexpr unsigned char kFunctionCounts[] = {2, 6, 1, 2, 3, 1, 6, 1, 1, 2, 1};
+    "DwmGetWindowAttribute\0"
+    // ole32
+    "CoCreateInstance\0CoTaskMemAlloc\0CoTaskMemFree\0IIDFromString\0OleDuplicateData\0OleInitialize\0"
+    "OleUninitialize\0PropVariantClear\0RegisterDragDrop\0ReleaseStgMedium\0RevokeDragDrop\0"
+    // oleaut32
+    "SysAllocString\0SysFreeString\0";
+constexpr unsigned char kFunctionCounts[] = {2, 6, 1, 2, 3, 1, 7, 1, 1, 2, 1, 11, 2};
 static_assert(sizeof(kFunctionCounts) == static_cast<size_t>(SystemLibrary::Count), "a count for every library");
 
 constexpr size_t FunctionTotal() {
@@ -79,29 +84,38 @@ const char* NextName(const char* name) {
     return name;
 }
 
-}  // namespace
+bool g_bound[static_cast<size_t>(SystemLibrary::Count)];
+HMODULE g_modules[static_cast<size_t>(SystemLibrary::Count)];
 
-const DynCalls& BindDynCalls(SystemLibrary library) {
-    static bool bound[static_cast<size_t>(SystemLibrary::Count)];
-    const auto index = static_cast<size_t>(library);
-    if (bound[index]) {
-        return g_dynCalls;
-    }
-    bound[index] = true;
-    HMODULE module = LoadSystemLibrary(kLibraryNames[index]);
-    if (!module) {
-        return g_dynCalls;
-    }
+// The first member of `index`'s run in DynCalls, and its first name.
+size_t FirstMember(size_t index, const char** name) {
     // Every member is a function pointer, the size of FARPROC: the library's
     // run of them starts after those of the libraries before it.
-    const char* name = kFunctionNames;
+    *name = kFunctionNames;
     size_t member = 0;
     for (size_t before = 0; before < index; ++before) {
         for (unsigned char count = kFunctionCounts[before]; count > 0; --count) {
-            name = NextName(name);
+            *name = NextName(*name);
             ++member;
         }
     }
+    return member;
+}
+
+}  // namespace
+
+const DynCalls& BindDynCalls(SystemLibrary library) {
+    const auto index = static_cast<size_t>(library);
+    if (g_bound[index]) {
+        return g_dynCalls;
+    }
+    g_bound[index] = true;
+    HMODULE module = g_modules[index] = LoadSystemLibrary(kLibraryNames[index]);
+    if (!module) {
+        return g_dynCalls;
+    }
+    const char* name;
+    size_t member = FirstMember(index, &name);
     for (unsigned char count = kFunctionCounts[index]; count > 0; --count, ++member) {
         const char* asked = name[1] == '\0' ? MAKEINTRESOURCEA(static_cast<unsigned char>(name[0])) : name;
         FARPROC function = GetProcAddress(module, asked);
@@ -109,4 +123,19 @@ const DynCalls& BindDynCalls(SystemLibrary library) {
         name = NextName(name);
     }
     return g_dynCalls;
+}
+
+void UnbindDynCalls(SystemLibrary library) {
+    const auto index = static_cast<size_t>(library);
+    if (!g_bound[index]) {
+        return;
+    }
+    g_bound[index] = false;
+    const char* name;
+    std::memset(reinterpret_cast<char*>(&g_dynCalls) + FirstMember(index, &name) * sizeof(FARPROC), 0,
+                kFunctionCounts[index] * sizeof(FARPROC));
+    if (g_modules[index]) {
+        FreeLibrary(g_modules[index]);
+        g_modules[index] = nullptr;
+    }
 }

@@ -10,9 +10,13 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <propidl.h>
 #include <shlobj.h>
 
-enum class SystemLibrary { Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Shcore, Userenv, Dwmapi, Count };
+enum class SystemLibrary {
+    Kernel32, User32, Advapi32, Shell32, Comdlg32, Winmm, Comctl32, Oleacc, Shcore, Userenv, Dwmapi, Ole32, Oleaut32,
+    Count
+};
 
 // Null where the system lacks the function or its library. Bound by a list of
 // names in the order of the members (common/dyn_calls.cpp): a new member goes
@@ -54,6 +58,7 @@ struct DynCalls {
     int(WINAPI* imageListReplaceIcon)(HIMAGELIST list, int index, HICON icon);
     BOOL(WINAPI* imageListRemove)(HIMAGELIST list, int index);
     BOOL(WINAPI* imageListGetIconSize)(HIMAGELIST list, int* width, int* height);
+    HICON(WINAPI* imageListGetIcon)(HIMAGELIST list, int index, UINT flags);
     // oleacc: only once a screen reader asks a window of ours
     LRESULT(WINAPI* lresultFromObject)(REFIID iid, WPARAM wParam, LPUNKNOWN object);
     // shcore, Windows 8.1 and later: only once a window opens off the
@@ -64,15 +69,35 @@ struct DynCalls {
     BOOL(WINAPI* destroyEnvironmentBlock)(void* environment);
     // dwmapi: only once a Store app is looked for.
     HRESULT(WINAPI* dwmGetWindowAttribute)(HWND window, DWORD attribute, void* value, DWORD size);
+    // ole32 and oleaut32, with combase and rpcrt4 behind them: only the
+    // shell's calls, its allocations and the settings' drag and drop use them,
+    // so a plain start maps none of them.
+    HRESULT(WINAPI* coCreateInstance)(REFCLSID id, LPUNKNOWN outer, DWORD context, REFIID iid, void** object);
+    void*(WINAPI* coTaskMemAlloc)(SIZE_T size);
+    void(WINAPI* coTaskMemFree)(void* memory);
+    HRESULT(WINAPI* iidFromString)(LPCOLESTR text, IID* iid);
+    HANDLE(WINAPI* oleDuplicateData)(HANDLE source, CLIPFORMAT format, UINT flags);
+    HRESULT(WINAPI* oleInitialize)(void* reserved);
+    void(WINAPI* oleUninitialize)();
+    HRESULT(WINAPI* propVariantClear)(PROPVARIANT* value);
+    HRESULT(WINAPI* registerDragDrop)(HWND window, IDropTarget* target);
+    void(WINAPI* releaseStgMedium)(STGMEDIUM* medium);
+    HRESULT(WINAPI* revokeDragDrop)(HWND window);
+    BSTR(WINAPI* sysAllocString)(const OLECHAR* text);
+    void(WINAPI* sysFreeString)(BSTR text);
 };
 
 // Read as it stands by code that runs only after its library was bound.
 extern DynCalls g_dynCalls;
 
 // Binds the functions of `library` once and returns the table. The library
-// is never freed: what it gives may go on running after the call (a sound
-// playing), and most of them are loaded by import anyway.
+// stays until UnbindDynCalls: what it gives may go on running after the call
+// (a sound playing), and most of them are loaded by import anyway.
 const DynCalls& BindDynCalls(SystemLibrary library);
+// Frees a library that served a while (the common controls, COM) once
+// nothing of it is left, and clears its members; the next BindDynCalls loads
+// it again. The system unmaps it only when no other library holds it.
+void UnbindDynCalls(SystemLibrary library);
 
 // A library of the system folder by name, or null.
 HMODULE LoadSystemLibrary(const wchar_t* name);

@@ -28,7 +28,7 @@ LPITEMIDLIST CItemIDList::Clone(LPCITEMIDLIST pidl) {
     if (size == 0) {
         return nullptr;
     }
-    auto copy = static_cast<LPITEMIDLIST>(CoTaskMemAlloc(size));
+    auto copy = static_cast<LPITEMIDLIST>(BindDynCalls(SystemLibrary::Ole32).coTaskMemAlloc(size));
     if (copy) {
         memcpy(copy, pidl, size);
     }
@@ -49,7 +49,7 @@ CItemIDList::~CItemIDList() { Free(); }
 
 int CItemIDList::Free() {
     if (m_pidl) {
-        CoTaskMemFree(m_pidl);
+        BindDynCalls(SystemLibrary::Ole32).coTaskMemFree(m_pidl);
         m_pidl = nullptr;
     }
     return 1;
@@ -72,7 +72,7 @@ CItemIDList& CItemIDList::SetPath(const wchar_t* path) {
         if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, const_cast<LPWSTR>(path), nullptr,
                                              &parsed, nullptr))) {
             // A failed parse may still leave a partial list behind.
-            CoTaskMemFree(parsed);
+            BindDynCalls(SystemLibrary::Ole32).coTaskMemFree(parsed);
             parsed = nullptr;
         }
         m_pidl = parsed;
@@ -97,7 +97,7 @@ CItemIDList CItemIDList::GetParent() const {
         return parent;
     }
     size_t prefix = static_cast<size_t>(last - start);
-    auto copy = static_cast<BYTE*>(CoTaskMemAlloc(prefix + sizeof(USHORT)));
+    auto copy = static_cast<BYTE*>(BindDynCalls(SystemLibrary::Ole32).coTaskMemAlloc(prefix + sizeof(USHORT)));
     if (copy) {
         memcpy(copy, start, prefix);
         copy[prefix] = 0;

@@ -12,7 +12,6 @@ namespace {
 
 // Each is tried once; what did not start is not ended.
 bool g_shellTried = false;
-bool g_comStarted = false;
 bool g_oleStarted = false;
 bool g_controlsLoaded = false;
 
@@ -23,12 +22,11 @@ void PrepareShellUse() {
         return;
     }
     g_shellTried = true;
-    g_comStarted = SUCCEEDED(CoInitialize(nullptr));
-    g_oleStarted = SUCCEEDED(OleInitialize(nullptr));
+    // OLE starts COM on this thread itself, and ends it with its own end.
+    g_oleStarted = SUCCEEDED(BindDynCalls(SystemLibrary::Ole32).oleInitialize(nullptr));
 }
 
 void PrepareListsAndDialogs() {
-    PrepareShellUse();
     if (g_controlsLoaded) {
         return;
     }
@@ -41,12 +39,19 @@ void PrepareListsAndDialogs() {
 
 void EndShellUse() {
     if (g_oleStarted) {
-        OleUninitialize();
+        g_dynCalls.oleUninitialize();
     }
-    if (g_comStarted) {
-        CoUninitialize();
-    }
-    g_shellTried = g_comStarted = g_oleStarted = false;
+    g_shellTried = g_oleStarted = false;
+}
+
+bool ShellOrListsStarted() { return g_shellTried || g_controlsLoaded; }
+
+void EndListsAndDialogs() {
+    EndShellUse();
+    UnbindDynCalls(SystemLibrary::Ole32);
+    UnbindDynCalls(SystemLibrary::Oleaut32);
+    UnbindDynCalls(SystemLibrary::Comctl32);
+    g_controlsLoaded = false;
 }
 
 }  // namespace tessaly

@@ -8,10 +8,19 @@ namespace tessaly {
 // COM and OLE on this thread: the shell's icons, menus, links and dialogs
 // need them, and so may ShellExecuteW, whose handlers can be COM objects.
 void PrepareShellUse();
-// The common controls (list views, trackbars, image lists), and the shell.
+// The common controls (list views, trackbars, image lists). Without the
+// shell: under Wine ole32 and combase import each other, so once COM has
+// started they stay mapped for good, and a launcher needs COM only for the
+// shell's menu of a row or a document's picture.
 void PrepareListsAndDialogs();
-// OLE, then COM, as far as they were started: only once the message loop
-// has ended, when no shell dialog can still be running on this thread.
+// OLE, then COM, as far as they were started: only where no shell dialog,
+// menu or call can still be running on this thread.
 void EndShellUse();
+// True while COM or the common controls are started.
+bool ShellOrListsStarted();
+// EndShellUse, then the libraries of COM and the common controls go: a tray
+// program at rest maps none of them. Only once no window, image list or
+// object of theirs is left, where EndShellUse may run.
+void EndListsAndDialogs();
 
 }  // namespace tessaly

@@ -102,8 +102,8 @@ inline void ReleaseWindowDC(HWND window, HDC dc) { ReleaseDC(window, dc); }
 inline void SelectPrevious(HDC dc, HGDIOBJ previous) { SelectObject(dc, previous); }
 inline void EndPaintCall(HWND window, PAINTSTRUCT* paint) { EndPaint(window, paint); }
 inline void DeleteGlobalAtom(ATOM atom) { GlobalDeleteAtom(atom); }
-inline void FreeTaskMemory(void* memory) { CoTaskMemFree(memory); }
-inline void FreeBstr(BSTR text) { SysFreeString(text); }
+inline void FreeTaskMemory(void* memory) { BindDynCalls(SystemLibrary::Ole32).coTaskMemFree(memory); }
+inline void FreeBstr(BSTR text) { BindDynCalls(SystemLibrary::Oleaut32).sysFreeString(text); }
 // Only blocks made through the bound userenv exist.
 inline void DestroyEnvironment(void* block) { g_dynCalls.destroyEnvironmentBlock(block); }
 inline void FreeGlobalMemory(HGLOBAL memory) { GlobalFree(memory); }

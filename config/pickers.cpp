@@ -137,8 +137,9 @@ int ReadShortcut(const wchar_t* path, wchar_t* file, wchar_t* parameters, wchar_
     }
 
     tessaly::com_ptr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                link.put_void()))) {
+    if (FAILED(BindDynCalls(SystemLibrary::Ole32)
+                   .coCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
+                                     link.put_void()))) {
         return 1;
     }
     {

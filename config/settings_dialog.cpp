@@ -699,6 +699,8 @@ IDropTarget* SettingsDropTarget() { return g_dropTarget.get(); }
 
 INT_PTR RunSettingsDialog() {
     RememberWindowInFront();
+    // Its drag and drop, pickers and shortcuts need COM and OLE.
+    tessaly::PrepareShellUse();
     tessaly::PrepareListsAndDialogs();
     return tessaly::UiDialogBox(g_instance, IDD_SETTINGS, nullptr, SettingsDialogProc, 0);
 }

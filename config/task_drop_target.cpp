@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "common/dyn_calls.h"
 #include "common/unique_handles.h"
 #include "model/apps_folder.h"
 #include "model/task.h"
@@ -14,7 +15,7 @@ using tessaly::unique_cotaskmem;
 // owner goes (a zeroed one holds nothing).
 struct unique_stg_medium : STGMEDIUM {
     unique_stg_medium() : STGMEDIUM() {}
-    ~unique_stg_medium() { ReleaseStgMedium(this); }
+    ~unique_stg_medium() { BindDynCalls(SystemLibrary::Ole32).releaseStgMedium(this); }
     unique_stg_medium(const unique_stg_medium&) = delete;
     unique_stg_medium& operator=(const unique_stg_medium&) = delete;
 };
@@ -146,7 +147,8 @@ public:
         }
         // The medium goes back to the source with the drop: the dialog gets
         // a copy of its own.
-        HANDLE copy = OleDuplicateData(medium.hGlobal, static_cast<CLIPFORMAT>(m_format), 0);
+        HANDLE copy =
+            BindDynCalls(SystemLibrary::Ole32).oleDuplicateData(medium.hGlobal, static_cast<CLIPFORMAT>(m_format), 0);
         if (!copy || !PostMessageW(m_dialog, m_format == CF_HDROP ? WM_DROPFILES : WM_ITEMS_DROPPED,
                                    reinterpret_cast<WPARAM>(copy), 0)) {
             // Nothing was taken: the source must not think otherwise.
@@ -172,7 +174,7 @@ private:
 bool unique_task_drop_target::Register(HWND dialog) {
     reset();
     auto target = new TaskDropTarget(dialog);
-    if (FAILED(RegisterDragDrop(dialog, target))) {
+    if (FAILED(BindDynCalls(SystemLibrary::Ole32).registerDragDrop(dialog, target))) {
         target->Release();
         return false;
     }
@@ -183,7 +185,7 @@ bool unique_task_drop_target::Register(HWND dialog) {
 
 void unique_task_drop_target::reset() {
     if (m_target) {
-        RevokeDragDrop(m_dialog);
+        BindDynCalls(SystemLibrary::Ole32).revokeDragDrop(m_dialog);
         std::exchange(m_target, nullptr)->Release();
     }
 }

@@ -34,7 +34,7 @@ bool ReadWindowAppId(HWND window, wchar_t (&id)[kAppIdLength]) {
             lstrlenW(value.pwszVal) < static_cast<int>(kAppIdLength)) {
             lstrcpyW(id, value.pwszVal);
         }
-        PropVariantClear(&value);
+        BindDynCalls(SystemLibrary::Ole32).propVariantClear(&value);
     }
     if (id[0] != L'\0') {
         return true;

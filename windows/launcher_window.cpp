@@ -57,6 +57,8 @@ UINT g_heldCommand = 0;
 // holds it are listed.
 wchar_t g_search[kTextFieldLength];
 size_t g_searchLength = 0;
+// The list carries the typed text as its accessible name.
+bool g_listNamed = false;
 // Every row of this opening, found or grey as the opening saw it: the rows a
 // search leaves are put back from here, not looked for again.
 struct ListedRow {
@@ -166,12 +168,16 @@ void ListMatchingRows(HWND window) {
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     FitToRows(window, listed);
-    // Screen readers hear the text as the list's name.
-    tessaly::AccessibleNames names;
+    // Screen readers hear the text as the list's name. The annotation
+    // service needs COM, which starts only once there is a name to give: a
+    // launcher opened and closed untyped maps none of it.
     if (g_searchLength > 0) {
-        names.Set(list, g_search);
-    } else {
-        names.Clear(list);
+        tessaly::PrepareShellUse();
+        tessaly::AccessibleNames().Set(list, g_search);
+        g_listNamed = true;
+    } else if (g_listNamed) {
+        tessaly::AccessibleNames().Clear(list);
+        g_listNamed = false;
     }
     NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, list, OBJID_CLIENT, CHILDID_SELF);
 }
@@ -298,6 +304,7 @@ LRESULT LauncherOnNotify(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void LauncherOnContextMenu(HWND window, LPARAM lParam) {
+    tessaly::PrepareShellUse();
     HWND list = ListOf(window);
     int row = FindSelectedRow(list, -1);
     Task* task = GetRowTask(window, row);
@@ -440,8 +447,9 @@ void LauncherOnDestroy(HWND window) {
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
     SendMessageW(list, WM_SETFONT, 0, FALSE);
     g_listFont.reset();
-    if (g_searchLength > 0) {
+    if (g_listNamed) {
         tessaly::AccessibleNames().Clear(list);
+        g_listNamed = false;
     }
     g_rows.clear();
     if (g_listProc) {
@@ -641,13 +649,15 @@ bool PrepareLauncherStep() {
         PrepareTaskImage(g_preparedDpi, g_taskList.At(g_preparedTasks++));
         return true;
     }
+    // What the work brought in besides the images (the shell's COM and OLE)
+    // goes back at the message loop's top, as after a launcher; the pages it
+    // touched go now, as after start-up.
     EndLauncherPreparation();
-    // What the work brought in besides the images goes back, as after a
-    // launcher: the shell's COM and OLE, which the opening starts again.
-    tessaly::EndShellUse();
     tessaly::TrimWorkingSet();
     return false;
 }
+
+bool LauncherAtRest() { return !g_launcher && g_preparation != kRunning; }
 
 void EndLauncherPreparation() {
     if (g_preparation == kRunning) {

@@ -27,6 +27,9 @@ bool PrepareLauncherStep();
 void EndLauncherPreparation();
 // How many tasks the preparation has taken so far.
 size_t PreparedTasks();
+// Neither the launcher open nor its preparation under way: nothing of theirs
+// needs the image list, the common controls or COM.
+bool LauncherAtRest();
 
 // True while the shell's menu of a launcher row, or a dialog the shell opened
 // from it, runs its own message loop above the launcher's handler.

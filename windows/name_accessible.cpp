@@ -66,7 +66,7 @@ public:
         }
         wchar_t text[MAX_PATH];
         GetWindowTextW(m_window, text, MAX_PATH);
-        *name = SysAllocString(text);
+        *name = BindDynCalls(SystemLibrary::Oleaut32).sysAllocString(text);
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT, BSTR* value) override { return Nothing(value); }

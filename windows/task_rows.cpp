@@ -164,6 +164,8 @@ static HICON SchemeIcon(const wchar_t* link) {
 // The shell's large icon of a found command's file, folder or program, or of
 // the item a shell location names.
 static HICON ShellIcon(const wchar_t* resolved) {
+    // Its icon handlers may be COM objects.
+    tessaly::PrepareShellUse();
     SHFILEINFOW info = {};
     switch (LinkKind(resolved)) {
     case kSchemeLink:
@@ -409,6 +411,21 @@ void DestroyTaskImageList() {
     g_taskImageList.reset();
     g_kept = KeptForRows();
     ForgetCommandSearches();
+}
+
+void ReleaseTaskImageList() {
+    if (!g_taskImageList) {
+        return;
+    }
+    for (size_t i = 0; i < g_kept.images.size(); ++i) {
+        KeptImage& kept = g_kept.images[i];
+        if (kept.image >= 0) {
+            kept.icon.reset(g_dynCalls.imageListGetIcon(g_taskImageList.get(), kept.image, ILD_NORMAL));
+            kept.image = -1;
+        }
+    }
+    g_taskImageList.reset();
+    g_kept.list = nullptr;
 }
 
 LRESULT DrawCutRowsGrey(HWND list, NMLVCUSTOMDRAW* draw, const tessaly::Palette& palette) {

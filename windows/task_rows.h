@@ -49,6 +49,10 @@ constexpr size_t kRowTextLength = 3 * (MAX_PATH - 1) + 5;
 void BuildTaskImageList(UINT dpi);
 // Also forgets the kept command searches.
 void DestroyTaskImageList();
+// The pictures back out of the image list, kept as at the preparation, and
+// the list gone: the common controls can then go too. The next
+// BuildTaskImageList makes a list of them again.
+void ReleaseTaskImageList();
 // Takes one task's image (and finds its command) ahead of the next
 // BuildTaskImageList at `dpi`, which then finds it kept.
 void PrepareTaskImage(UINT dpi, Task* task);

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "common/dyn_calls.h"
 #include "common/file_stamp.h"
 #include "common/look.h"
 #include "common/program_state.h"
+#include "common/ui_libraries.h"
 #include "model/command_search.h"
 #include "model/task.h"
 #include "resources/resource.h"
@@ -1079,6 +1081,54 @@ BOOL WINAPI RecordRunDuringPreparation(DWORD) {
     return TRUE;
 }
 HINSTANCE WINAPI ExecuteNothing(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) { return reinterpret_cast<HINSTANCE>(42); }
+
+// A closed launcher leaves nothing of the common controls, COM or the image
+// list at the loop's top; its pictures stay, and the next opening shows them
+// without taking any again. An open launcher or a preparation under way
+// keeps them all.
+TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
+    const struct {
+        const char* what;
+        std::function<void(HWND launcher)> leave;
+        bool released;
+    } cases[] = {
+        {"closed", [](HWND launcher) { DestroyWindow(launcher); }, true},
+        {"still open", [](HWND) {}, false},
+        {"closed, the preparation under way",
+         [](HWND launcher) {
+             DestroyWindow(launcher);
+             StartLauncherPreparation();
+             PrepareLauncherStep();
+         },
+         false},
+    };
+    AddTask(L"notepad");
+    AddTask(L"regedit");
+    CountedShell counted;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open();
+        ASSERT_NE(nullptr, g_taskImageList.get());
+        c.leave(launcher);
+        g_taken.clear();
+        ReleaseRestingLibraries();
+        EXPECT_EQ(!c.released, tessaly::ShellOrListsStarted());
+        EXPECT_EQ(!c.released, g_taskImageList.get() != nullptr);
+        EXPECT_EQ(!c.released, g_dynCalls.imageListCreate != nullptr);
+        if (c.released) {
+            EXPECT_EQ(nullptr, g_dynCalls.coTaskMemFree);
+        }
+        while (PrepareLauncherStep()) {
+        }
+        Open();
+        EXPECT_EQ(std::set<std::wstring>{}, g_taken);
+        EXPECT_EQ(2, ImageList_GetImageCount(g_taskImageList.get()));
+        for (int row = 0; row < 2; ++row) {
+            EXPECT_GE(GetRowTask(launcher, row)->ImageIndex, 0) << row;
+        }
+        DestroyWindow(launcher);
+    }
+}
 
 // Prepared at idle, the first opening finds every command and picture kept;
 // a hotkey pressed meanwhile waits for no more than the step under way.
