@@ -99,7 +99,7 @@ void RebuildImages(HWND dialog) {
 // when the combination is taken: kept all the same, without a word).
 std::unique_ptr<Task> TaskFromCopy(const Task& copy) {
     auto task = std::make_unique<Task>(copy);
-    task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
+    task->Atom = RegisterTaskKey(*task);
     return task;
 }
 
@@ -455,7 +455,7 @@ void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
         length = WhyLinkIsGrey(task->File, text);
     }
     // While the hotkeys are paused none is registered, and none is taken.
-    if (task->vk != kNoKey && task->Atom == 0 && !HotKeysPaused()) {
+    if (TaskKeyTaken(*task)) {
         if (length > 0) {
             lstrcpyW(text + length, L"\r\n");
             length += 2;
