@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/run_task.h"
+#include "app/second_key.h"
 #include "app/tray_icon.h"
 #include "common/dark_parts.h"
 #include "common/environment.h"
@@ -21,6 +22,7 @@
 #include "model/store.h"
 #include "model/task.h"
 #include "resources/resource.h"
+#include "windows/hint_window.h"
 #include "windows/launcher_window.h"
 #include "windows/name_window.h"
 #include "windows/task_rows.h"
@@ -80,7 +82,8 @@ LRESULT MainOnCreate(HWND window) {
         return -1;
     }
     if (!RegisterPlainClass(g_instance, kLauncherWindowClass, LauncherWindowProc, arrow,
-                            reinterpret_cast<HBRUSH>(COLOR_BTNSHADOW + 1))) {
+                            reinterpret_cast<HBRUSH>(COLOR_BTNSHADOW + 1)) ||
+        !RegisterPlainClass(g_instance, kHintWindowClass, HintWindowProc, arrow, nullptr)) {
         return -1;
     }
     QuilletInitialize();
@@ -112,7 +115,9 @@ void MainOnDestroy() {
     }
     EndLauncherPreparation();
     DestroyTaskImageList();
+    EndSecondKeyWait();
     g_taskList.Clear();
+    RenewTaskKeys();
     g_trayIcon.Destroy();
     DestroySpareNameWindow();
     DeleteDisplayFont();
@@ -190,6 +195,8 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
                 g_settingsOpen = true;
                 RunSettingsDialog();
                 g_settingsOpen = false;
+                // Tasks with conditions may have come or gone.
+                RenewTaskKeys();
                 if (IsWindow(window) && !SaveStore()) {
                     const DWORD error = GetLastError();
                     ReportSaveFailure(nullptr, StoreLocation(), error, IDS_SAVE_AGAIN);
@@ -250,15 +257,39 @@ LRESULT MainOnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainOnHotKey(HWND window, LPARAM lParam) {
+    const UINT modifiers = LOWORD(lParam), vk = HIWORD(lParam);
+    // A foreground change reported late, or never, is caught up with here,
+    // before anything of ours comes to the front. The key is not sent on
+    // to the program it was meant for even so: a key sent again has left
+    // modifiers stuck.
+    if (KeysFollowForeground()) {
+        FollowWindowInFront(g_windowInFront());
+    }
+    if (SecondKeyWaiting() && (TakeSecondKey(modifiers, vk) || (vk == VK_ESCAPE && modifiers == 0))) {
+        return 1;
+    }
     // Matched by combination, not by identifier: a task that lost the
     // registration to an earlier task with the same keys still runs.
-    size_t matched = g_taskList.ForEachWithKey(LOWORD(lParam), HIWORD(lParam), [window](Task* task) {
-        PostMessageW(window, WM_RUNTASK, 0, reinterpret_cast<LPARAM>(task));
+    bool matched = false, followed = false;
+    g_taskList.ForEachWithKey(modifiers, vk, [&](Task* task) {
+        if (!ConditionHolds(*task, KeysRegisteredFor())) {
+            return;
+        }
+        if (task->NextVk != kNoKey) {
+            followed = true;
+        } else {
+            PostMessageW(window, WM_RUNTASK, 0, reinterpret_cast<LPARAM>(task));
+            matched = true;
+        }
     });
-    return matched ? 1 : 0;
+    return (followed && BeginSecondKeyWait(modifiers, vk)) || matched ? 1 : 0;
 }
 
 LRESULT MainOnTimer(HWND window, WPARAM timerId) {
+    if (timerId == kSecondKeyTimer) {
+        EndSecondKeyWait();
+        return 1;
+    }
     auto nameWindow = reinterpret_cast<HWND>(timerId);
     Task* task = g_taskList.FindByNameWindow(nameWindow);
     if (task) {
@@ -325,6 +356,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return MainOnTimer(window, wParam);
     case WM_HOTKEY:
         return MainOnHotKey(window, lParam);
+    case WM_INPUT:
+        SecondKeyOnInput(reinterpret_cast<HRAWINPUT>(lParam));
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_TRAYNOTIFY:
         return MainOnTrayNotify(window, wParam, lParam);
     case WM_RUNTASK:

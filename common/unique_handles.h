@@ -98,6 +98,7 @@ inline void DeleteBitmapHandle(HBITMAP bitmap) { DeleteObject(bitmap); }
 // Only lists made through the bound comctl32 exist.
 inline void DestroyImageListHandle(HIMAGELIST list) { g_dynCalls.imageListDestroy(list); }
 inline void UnhookHandle(HHOOK hook) { UnhookWindowsHookEx(hook); }
+inline void UnhookEventHandle(HWINEVENTHOOK hook) { UnhookWinEvent(hook); }
 inline void ReleaseWindowDC(HWND window, HDC dc) { ReleaseDC(window, dc); }
 inline void SelectPrevious(HDC dc, HGDIOBJ previous) { SelectObject(dc, previous); }
 inline void EndPaintCall(HWND window, PAINTSTRUCT* paint) { EndPaint(window, paint); }
@@ -124,6 +125,7 @@ using unique_hfont = unique_any<HFONT, detail::DeleteFontHandle>;
 using unique_hbitmap = unique_any<HBITMAP, detail::DeleteBitmapHandle>;
 using unique_himagelist = unique_any<HIMAGELIST, detail::DestroyImageListHandle>;
 using unique_hhook = unique_any<HHOOK, detail::UnhookHandle>;
+using unique_hwineventhook = unique_any<HWINEVENTHOOK, detail::UnhookEventHandle>;
 using unique_global_atom = unique_any<ATOM, detail::DeleteGlobalAtom>;
 using unique_cotaskmem = unique_any<void*, detail::FreeTaskMemory>;
 using unique_bstr = unique_any<BSTR, detail::FreeBstr>;

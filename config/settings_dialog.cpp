@@ -100,7 +100,7 @@ void RebuildImages(HWND dialog) {
 // when the combination is taken: kept all the same, without a word).
 std::unique_ptr<Task> TaskFromCopy(const Task& copy) {
     auto task = std::make_unique<Task>(copy);
-    task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
+    task->Atom = RegisterTaskKey(*task);
     return task;
 }
 
@@ -447,20 +447,19 @@ void SettingsOnDpiChanged(HWND dialog, WPARAM wParam, LPARAM lParam) {
 // first step and another program does. A task whose key works only with some
 // programs in front holds it only then, so for it the key is tried. While the
 // hotkeys are paused none is registered, and none is taken.
-bool KeyTaken(HWND dialog, const Task& task) {
+bool KeyTaken(const Task& task) {
     if (task.vk == kNoKey || HotKeysPaused()) {
         return false;
     }
-    bool earlier = true, ours = false;
     for (const auto& other : g_taskList) {
         if (other.get() == &task) {
-            earlier = false;
-        } else if (earlier && KeysClash(task, *other)) {
+            break;
+        }
+        if (KeysClash(task, *other)) {
             return true;
         }
-        ours = ours || (other->Atom != 0 && other->vk == task.vk && other->fsModifiers == task.fsModifiers);
     }
-    return !ours && (task.Condition == kEverywhere || !CanRegisterHotKey(dialog, task.fsModifiers, task.vk));
+    return TaskKeyTaken(task);
 }
 
 // Hotkey conflicts are not announced; the row of a task whose combination is
@@ -480,7 +479,7 @@ void SettingsOnInfoTip(HWND dialog, NMLVGETINFOTIPW* tip) {
     };
     add(ListView_GetItemState(ListOf(dialog), tip->iItem, LVIS_CUT) & LVIS_CUT ? WhyLinkIsGrey(task->File, part) : 0);
     add(task->vk != kNoKey ? SayWhereKeyWorks(*task, part, kGreyLinkReasonLength + kTextFieldLength) : 0);
-    add(KeyTaken(dialog, *task) ? tessaly::LoadUiString(g_instance, IDS_KEY_IN_USE, part) : 0);
+    add(KeyTaken(*task) ? tessaly::LoadUiString(g_instance, IDS_KEY_IN_USE, part) : 0);
     if (text[0] != L'\0') {
         lstrcpynW(tip->pszText, text, tip->cchTextMax);
     }

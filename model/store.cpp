@@ -118,7 +118,6 @@ std::unique_ptr<Task> LoadTask(const StorePart& section) {
     section.ReadText(L"Programs", task->Programs);
     section.ReadUint(L"NextModifiers", task->NextModifiers);
     section.ReadUint(L"NextVk", task->NextVk);
-    task->Atom = RegisterTaskHotKey(task->fsModifiers, task->vk);
     return task;
 }
 
@@ -161,7 +160,10 @@ void LoadTasks(const StorePart& tasksSection, bool inFile) {
         }
     }
     if (count != 0 || !tasks.empty()) {
+        // Registered once all are in: a key goes to the tasks that apply to
+        // the program in front, whichever of them comes first.
         g_taskList.Assign(std::move(tasks));
+        RenewTaskKeys();
     }
 }
 

@@ -234,6 +234,14 @@ void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon) {
         if (tasks[i].activate) {
             SetDword(key, L"Activate", static_cast<DWORD>(tasks[i].activate));
         }
+        if (tasks[i].condition) {
+            SetDword(key, L"Condition", static_cast<DWORD>(tasks[i].condition));
+            SetString(key, L"Programs", tasks[i].programs);
+        }
+        if (tasks[i].nextVk) {
+            SetDword(key, L"NextModifiers", 0);
+            SetDword(key, L"NextVk", tasks[i].nextVk);
+        }
         RegCloseKey(key);
     }
     if (count >= 0) {

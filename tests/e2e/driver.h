@@ -87,6 +87,10 @@ struct StoredTask {
     int show = SW_SHOWNORMAL;
     // Written only when set: a store of an earlier version has no "Activate".
     int activate = 0;
+    // Written only when set, as the editor writes them.
+    int condition = 0;
+    std::wstring programs = L"";
+    UINT nextVk = 0;
 };
 // Writes tasks as Task0.. and Count (when count >= 0), and settings if given.
 void WriteStore(const std::vector<StoredTask>& tasks, int count, int showIcon = -1);

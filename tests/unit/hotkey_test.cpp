@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "model/hotkey.h"
+#include "model/task.h"
 #include "tests/unit/test_support.h"
 
 namespace {
@@ -75,6 +76,88 @@ TEST_F(HotKeyTest, TakenByAnotherWindowGivesZeroAndNoLeftoverAtom) {
     EXPECT_EQ(0, GlobalFindAtomW(L"Tessaly0006004a"));
     UnregisterHotKey(other, 7);
     DestroyWindow(other);
+}
+
+HWND WINAPI NoWindowInFront() { return nullptr; }
+
+// Tasks with conditions, and the program in front through the seam a
+// foreground change calls: which keys are held (seen from another window, as
+// another program sees them) and which task of a shared key holds it.
+class KeysFollowTheProgramTest : public HotKeyTest {
+protected:
+    ~KeysFollowTheProgramTest() override {
+        g_taskList.Clear();
+        RenewTaskKeys();
+        FollowProgramInFront({});
+        DestroyWindow(other);
+        g_windowInFront = GetForegroundWindow;
+    }
+    Task* Add(UINT vk, int condition, const wchar_t* programs, const wchar_t* name) {
+        auto task = test::MakeTask(MOD_CONTROL | MOD_ALT, vk, name);
+        task->Condition = condition;
+        lstrcpyW(task->Programs, programs);
+        return g_taskList.Append(std::move(task));
+    }
+    bool Held(UINT vk) { return !CanRegisterHotKey(other, MOD_CONTROL | MOD_ALT, vk); }
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+};
+
+TEST_F(KeysFollowTheProgramTest, AKeyIsHeldWhileSomeTaskWithItAppliesToTheProgramInFront) {
+    g_taskList.Clear();
+    Add('E', kOnlyIn, L"code.exe; devenv.exe", L"editor");
+    Add('G', kExceptIn, L"game.exe", L"not in the game");
+    Add('S', kOnlyIn, L"Norv.Store_8wekyb3d8bbwe!App", L"store app");
+    Task* inCode = Add('D', kOnlyIn, L"code.exe", L"D in code");
+    Task* elsewhere = Add('D', kExceptIn, L"code.exe", L"D elsewhere");
+    Add('W', kEverywhere, L"", L"everywhere");
+    Add('O', kOnlyIn, L"", L"only in nothing");
+    // Two tasks with second steps share their first, and neither is marked.
+    Add('T', kEverywhere, L"", L"T then 1")->NextVk = '1';
+    Add('T', kEverywhere, L"", L"T then 2")->NextVk = '2';
+    // The window in front is read when the watch begins: none here.
+    g_windowInFront = NoWindowInFront;
+    RenewTaskKeys();
+    EXPECT_TRUE(KeysFollowForeground());
+
+    const struct {
+        const wchar_t* path;
+        const wchar_t* appId;
+        const char* held;  // of E, G, S, D, W, O, T
+        const Task* holder;
+    } cases[] = {
+        {L"C:\\Tools\\Code.EXE", L"", "EG_DW_T", inCode},
+        {L"D:\\Games\\game.exe", L"", "___DW_T", elsewhere},
+        // A Store app shows its frame's program; its id names it.
+        {L"C:\\Windows\\System32\\ApplicationFrameHost.exe", L"norv.store_8wekyb3d8bbwe!app", "_GSDW_T", elsewhere},
+        {L"C:\\Program Files\\Dev\\devenv.exe", L"", "EG_DW_T", elsewhere},
+        // A program that could not be read is none any list names.
+        {L"", L"", "_G_DW_T", elsewhere},
+        {L"C:\\Tools\\code.exe", L"", "EG_DW_T", inCode},
+    };
+    const UINT keys[] = {'E', 'G', 'S', 'D', 'W', 'O', 'T'};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.path) + L" " + c.appId));
+        FollowProgramInFront({c.path, c.appId});
+        EXPECT_STREQ(c.path, KeysRegisteredFor().path);
+        for (int i = 0; i < 7; ++i) {
+            EXPECT_EQ(c.held[i] != '_', Held(keys[i])) << static_cast<char>(keys[i]);
+        }
+        EXPECT_NE(0, c.holder->Atom);
+        EXPECT_EQ(0, (c.holder == inCode ? elsewhere : inCode)->Atom);
+        for (const auto& task : g_taskList) {
+            EXPECT_FALSE(TaskKeyTaken(*task)) << testing::PrintToString(std::wstring(task->Name));
+        }
+    }
+
+    // A key another program holds is marked whether its task applies now or
+    // not; once free, the task that does not apply is not.
+    ASSERT_TRUE(RegisterHotKey(other, 9, MOD_CONTROL | MOD_ALT, 'S'));
+    FollowProgramInFront({L"C:\\Windows\\System32\\ApplicationFrameHost.exe", L"Norv.Store_8wekyb3d8bbwe!App"});
+    EXPECT_TRUE(TaskKeyTaken(*g_taskList.At(2)));
+    FollowProgramInFront({L"C:\\Tools\\code.exe", L""});
+    EXPECT_TRUE(TaskKeyTaken(*g_taskList.At(2)));
+    UnregisterHotKey(other, 9);
+    EXPECT_FALSE(TaskKeyTaken(*g_taskList.At(2)));
 }
 
 }  // namespace

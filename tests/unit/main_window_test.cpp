@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
+#include <oleacc.h>
 
 #include <string>
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/second_key.h"
 #include "app/tray_icon.h"
 #include "common/dyn_calls.h"
 #include "common/look.h"
@@ -12,11 +14,13 @@
 #include "common/ui_libraries.h"
 #include "model/display_settings.h"
 #include "model/hotkey.h"
+#include "model/window_program.h"
 #include "model/task.h"
 #include "resources/resource.h"
 #include "tests/harness/personalize.h"
 #include "tests/unit/test_support.h"
 #include "windows/launcher_window.h"
+#include "windows/hint_window.h"
 #include "windows/name_window.h"
 #include "windows/task_rows.h"
 
@@ -163,6 +167,246 @@ TEST_F(MainWindowTest, RealHotKeyPressReachesTheTask) {
     });
     UnregisterHotKey(window(), 1);
     EXPECT_EQ((std::vector<Task*>{task}), posted);
+}
+
+// A window of another process (the desktop's, here) stands in for the
+// program in front, whose file the seam reports.
+std::wstring g_reportedFile;
+BOOL WINAPI ReportedFile(HANDLE, DWORD, LPWSTR image, PDWORD length) {
+    lstrcpynW(image, g_reportedFile.c_str(), static_cast<int>(*length));
+    *length = static_cast<DWORD>(lstrlenW(image));
+    return TRUE;
+}
+HWND WINAPI OthersWindow() {
+    HWND shell = FindWindowW(L"Shell_TrayWnd", nullptr);
+    return shell ? shell : GetDesktopWindow();
+}
+
+int CountPixels(HWND window, COLORREF colour) {
+    UpdateWindow(window);
+    RECT area;
+    GetClientRect(window, &area);
+    HDC dc = GetDC(window);
+    int count = 0;
+    for (int y = 0; y < area.bottom; ++y) {
+        for (int x = 0; x < area.right; ++x) {
+            count += GetPixel(dc, x, y) == colour;
+        }
+    }
+    ReleaseDC(window, dc);
+    return count;
+}
+
+class KeysInFrontTest : public MainWindowTest {
+protected:
+    ~KeysInFrontTest() override {
+        EndSecondKeyWait();
+        g_windowInFront = GetForegroundWindow;
+        g_processImageName = QueryFullProcessImageNameW;
+        g_taskList.Clear();
+        RenewTaskKeys();
+        FollowProgramInFront({});
+        DestroyWindow(other);
+    }
+    Task* Add(UINT modifiers, UINT vk, const wchar_t* name, UINT nextVk = kNoKey, int condition = kEverywhere,
+              const wchar_t* programs = L"") {
+        auto task = test::MakeTask(modifiers, vk, name);
+        task->NextVk = nextVk;
+        task->Condition = condition;
+        lstrcpyW(task->Programs, programs);
+        return g_taskList.Append(std::move(task));
+    }
+    bool Held(UINT modifiers, UINT vk) { return !CanRegisterHotKey(other, modifiers, vk); }
+    LRESULT Press(UINT modifiers, UINT vk) { return SendMessageW(window(), WM_HOTKEY, 0, MAKELPARAM(modifiers, vk)); }
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+};
+
+// A foreground change that never came is made up for at the press: the keys
+// are registered for the program really in front, and only the tasks that
+// apply to it run.
+TEST_F(KeysInFrontTest, AtAPressTheProgramInFrontIsReadAgain) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(OthersWindow(), &process);
+    if (process == GetCurrentProcessId()) {
+        GTEST_SKIP() << "no window of another process to stand for the program in front";
+    }
+    g_taskList.Clear();
+    Task* inCode = Add(MOD_CONTROL | MOD_ALT, 'D', L"D in code", kNoKey, kOnlyIn, L"code.exe");
+    Task* elsewhere = Add(MOD_CONTROL | MOD_ALT, 'D', L"D elsewhere", kNoKey, kExceptIn, L"code.exe");
+    Task* editor = Add(MOD_CONTROL | MOD_ALT, 'E', L"editor", kNoKey, kOnlyIn, L"code.exe");
+    g_windowInFront = OthersWindow;
+    g_processImageName = ReportedFile;
+    const struct {
+        const wchar_t* before;  // what the keys were registered for
+        const wchar_t* now;     // what is in front at the press
+        UINT vk;
+        std::vector<Task*> run;
+        bool editorHeld;
+    } cases[] = {
+        {L"C:\\game.exe", L"C:\\Tools\\code.exe", 'D', {inCode}, true},
+        {L"C:\\Tools\\code.exe", L"C:\\game.exe", 'D', {elsewhere}, false},
+        // The key of a task that no longer applies runs nothing, and is given up.
+        {L"C:\\Tools\\code.exe", L"C:\\game.exe", 'E', {}, false},
+        {L"C:\\game.exe", L"C:\\game.exe", 'D', {elsewhere}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.now)));
+        g_reportedFile = c.before;
+        RenewTaskKeys();
+        FollowProgramInFront({c.before, L""});
+        g_reportedFile = c.now;
+        Press(MOD_CONTROL | MOD_ALT, c.vk);
+        EXPECT_EQ(c.run, TakeRunRequests(window()));
+        EXPECT_STREQ(c.now, KeysRegisteredFor().path);
+        EXPECT_EQ(c.editorHeld, Held(MOD_CONTROL | MOD_ALT, 'E'));
+        EXPECT_EQ(c.editorHeld, editor->Atom != 0);
+    }
+}
+
+// The foreground is watched only while some task has a condition: the
+// settings, closed, and the pause start and end the watch.
+TEST_F(KeysInFrontTest, TheWatchFollowsTheTasksConditions) {
+    g_taskList.Clear();
+    RenewTaskKeys();
+    Task* task = Add(MOD_CONTROL | MOD_ALT, 'E', L"editor", kNoKey, kOnlyIn, L"code.exe");
+    EXPECT_FALSE(KeysFollowForeground());
+    const struct {
+        const char* what;
+        UINT command;
+        int condition;
+        bool watched;
+    } cases[] = {
+        {"a condition saved in the settings", IDM_SETTINGS, kOnlyIn, true},
+        {"paused", IDM_PAUSE, kOnlyIn, false},
+        {"the pause ended", IDM_PAUSE, kOnlyIn, true},
+        {"the condition taken off", IDM_SETTINGS, kEverywhere, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        task->Condition = c.condition;
+        test::ModalBlocker blocker;
+        Command(window(), c.command);
+        EXPECT_EQ(c.watched, KeysFollowForeground());
+    }
+    EXPECT_TRUE(Held(MOD_CONTROL | MOD_ALT, 'E'));
+}
+
+// The wait after a first step: what it registers, what a second key runs,
+// and how it ends.
+TEST_F(KeysInFrontTest, TheSecondStepRunsItsTaskAndEveryEndReleasesItsKeys) {
+    g_taskList.Clear();
+    Task* notes = Add(MOD_CONTROL | MOD_ALT, 'K', L"Notes", 'N');
+    Task* calc = Add(MOD_CONTROL | MOD_ALT, 'K', L"Calculator", 'C');
+    Add(MOD_CONTROL | MOD_ALT, 'K', L"only in code", 'X', kOnlyIn, L"code.exe");
+    Task* shifted = Add(MOD_CONTROL | MOD_ALT, 'K', L"Shifted", 'S');
+    shifted->NextModifiers = MOD_SHIFT;
+    Task* plain = Add(MOD_CONTROL | MOD_ALT, 'P', L"plain");
+    RenewTaskKeys();
+    FollowProgramInFront({L"C:\\game.exe", L""});
+    // Only the first step is held at rest.
+    EXPECT_TRUE(Held(MOD_CONTROL | MOD_ALT, 'K'));
+    EXPECT_FALSE(Held(0, 'N') || Held(0, VK_ESCAPE));
+
+    constexpr UINT kCtrlAlt = MOD_CONTROL | MOD_ALT;
+    const struct {
+        const char* what;
+        UINT modifiers, vk;  // the second press; WM_TIMER for vk 0
+        std::vector<Task*> run;
+    } cases[] = {
+        {"the second key alone", 0, 'N', {notes}},
+        {"with the first step's modifiers still held", kCtrlAlt, 'C', {calc}},
+        {"with one of them", MOD_ALT, 'N', {notes}},
+        {"its own modifier and a held one", MOD_SHIFT | MOD_CONTROL, 'S', {shifted}},
+        {"Esc", 0, VK_ESCAPE, {}},
+        // Another task's key ends the wait and runs as ever.
+        {"another task's key", kCtrlAlt, 'P', {plain}},
+        {"the time running out", 0, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(1, Press(kCtrlAlt, 'K'));
+        EXPECT_TRUE(TakeRunRequests(window()).empty());
+        ASSERT_TRUE(SecondKeyWaiting());
+        // Every second key of a task that applies, as pressed with any of
+        // the first step's modifiers, and Esc; not the one only for code.
+        for (UINT held : {0u, UINT{MOD_CONTROL}, UINT{MOD_ALT}, kCtrlAlt}) {
+            EXPECT_TRUE(Held(held, 'N') && Held(held, 'C') && Held(held | MOD_SHIFT, 'S')) << held;
+        }
+        EXPECT_FALSE(Held(0, 'X') || Held(0, 'S') || Held(MOD_SHIFT, 'N'));
+        EXPECT_TRUE(Held(0, VK_ESCAPE));
+        HWND hint = HintWindow();
+        ASSERT_NE(nullptr, hint);
+        EXPECT_TRUE(IsWindowVisible(hint));
+        EXPECT_NE(hint, GetForegroundWindow());
+        EXPECT_TRUE(GetWindowLongW(hint, GWL_EXSTYLE) & WS_EX_NOACTIVATE);
+        wchar_t text[256];
+        GetWindowTextW(hint, text, 256);
+        EXPECT_STREQ(L"N\tNotes\r\nC\tCalculator\r\nShift+S\tShifted", text);
+        if (c.vk == 'N') {
+            // Drawn in the theme's text colour, and an alert named by its
+            // lines to a screen reader.
+            EXPECT_GT(CountPixels(hint, tessaly::LauncherPalette().text), 20);
+            using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+            auto fromWindow = reinterpret_cast<FromWindow>(reinterpret_cast<void*>(
+                GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+            IAccessible* object = nullptr;
+            ASSERT_EQ(S_OK, fromWindow(hint, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                       reinterpret_cast<void**>(&object)));
+            VARIANT self = {};
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            VARIANT role = {};
+            EXPECT_EQ(S_OK, object->get_accRole(self, &role));
+            EXPECT_EQ(ROLE_SYSTEM_ALERT, role.lVal);
+            BSTR name = nullptr;
+            EXPECT_EQ(S_OK, object->get_accName(self, &name));
+            EXPECT_EQ(std::wstring(text), name ? name : L"");
+            SysFreeString(name);
+            object->Release();
+        }
+
+        if (c.vk == 0) {
+            SendMessageW(window(), WM_TIMER, kSecondKeyTimer, 0);
+        } else {
+            Press(c.modifiers, c.vk);
+        }
+        EXPECT_EQ(c.run, TakeRunRequests(window()));
+        EXPECT_FALSE(SecondKeyWaiting());
+        EXPECT_EQ(nullptr, HintWindow());
+        EXPECT_FALSE(IsWindow(hint));
+        EXPECT_FALSE(Held(0, 'N') || Held(kCtrlAlt, 'C') || Held(0, VK_ESCAPE) || Held(MOD_SHIFT, 'S'));
+        EXPECT_TRUE(Held(kCtrlAlt, 'K'));
+    }
+    // A first step no task applying now follows waits for nothing.
+    notes->Condition = calc->Condition = shifted->Condition = kOnlyIn;
+    EXPECT_EQ(0, Press(kCtrlAlt, 'K'));
+    EXPECT_FALSE(SecondKeyWaiting());
+}
+
+// A key that no task follows with ends the wait, seen through raw input
+// without a keyboard hook; a second key does not.
+TEST_F(KeysInFrontTest, AKeyNoTaskFollowsWithEndsTheWait) {
+    g_taskList.Clear();
+    Add(MOD_CONTROL | MOD_ALT, 'K', L"Notes", 'N');
+    RenewTaskKeys();
+    ASSERT_EQ(1, Press(MOD_CONTROL | MOD_ALT, 'K'));
+    auto press = [](WORD key) {
+        INPUT inputs[2] = {};
+        inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+        inputs[0].ki.wVk = inputs[1].ki.wVk = key;
+        inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, inputs, sizeof(INPUT));
+    };
+    press(VK_SHIFT);
+    test::PumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(SecondKeyWaiting());
+    press('Q');
+    if (!test::PumpUntil([] { return !SecondKeyWaiting(); })) {
+        EndSecondKeyWait();
+        GTEST_SKIP() << "this system delivers no raw keyboard input to a window in the background";
+    }
+    EXPECT_EQ(nullptr, HintWindow());
+    EXPECT_FALSE(Held(0, 'N'));
 }
 
 struct BusyCase {

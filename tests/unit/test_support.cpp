@@ -8,6 +8,7 @@
 #include "common/program_state.h"
 #include "common/ui_libraries.h"
 #include "model/display_settings.h"
+#include "windows/hint_window.h"
 #include "windows/launcher_window.h"
 #include "windows/name_window.h"
 
@@ -174,6 +175,7 @@ void MainWindowSession::Destroy() {
     }
     UnregisterClassW(kNameWindowClass, g_instance);
     UnregisterClassW(kLauncherWindowClass, g_instance);
+    UnregisterClassW(kHintWindowClass, g_instance);
     g_mainWindow = nullptr;
     g_busy = 0;
 }
