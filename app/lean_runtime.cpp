@@ -12,12 +12,23 @@ void* operator new(std::size_t size) {
     std::abort();
 }
 
-void* operator new[](std::size_t size) { return operator new(size); }
-
 void operator delete(void* memory) noexcept { std::free(memory); }
+
+// The other forms are the same code under other names: each function of its
+// own would cost its code and an unwind entry for nothing. A size passed to
+// a sized delete is left unread.
+#ifdef __GNUC__
+#pragma GCC diagnostic ignored "-Wattribute-alias"
+void* operator new[](std::size_t) __attribute__((alias("_Znwy")));
+void operator delete[](void*) noexcept __attribute__((alias("_ZdlPv")));
+void operator delete(void*, std::size_t) noexcept __attribute__((alias("_ZdlPv")));
+void operator delete[](void*, std::size_t) noexcept __attribute__((alias("_ZdlPv")));
+#else
+void* operator new[](std::size_t size) { return operator new(size); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+#endif
 
 // A pure virtual function called during construction or destruction: the
 // library's own handler would bring the demangling terminate handler along.

@@ -91,35 +91,39 @@
 // The editor's warning for a key pressed without Ctrl, Alt or Windows.
 #define IDS_KEY_ELEVATED 214
 // A store that could not be read, set aside: at start-up, or for a save.
-#define IDS_STORE_SET_ASIDE 300
-#define IDS_STORE_SET_ASIDE_SAVED 301
+#define IDS_STORE_SET_ASIDE 224
+#define IDS_STORE_SET_ASIDE_SAVED 225
 // What may mend a failed save, by the system's reason for it
-#define IDS_SAVE_ADVICE_ACCESS 320
-#define IDS_SAVE_ADVICE_FULL 321
-#define IDS_SAVE_ADVICE_IN_USE 322
+#define IDS_SAVE_ADVICE_ACCESS 192
+#define IDS_SAVE_ADVICE_FULL 193
+#define IDS_SAVE_ADVICE_IN_USE 194
 // How to try a failed save again: the store's, an export's
-#define IDS_SAVE_AGAIN 323
-#define IDS_EXPORT_AGAIN 324
+#define IDS_SAVE_AGAIN 195
+#define IDS_EXPORT_AGAIN 196
 // An export refused over the live settings file; the question before one
 // replaces another file
-#define IDS_EXPORT_LIVE_STORE 325
-#define IDS_EXPORT_REPLACE 326
+#define IDS_EXPORT_LIVE_STORE 197
+#define IDS_EXPORT_REPLACE 198
 // Why a link's row is grey, and what the line above the editor's File says
 // otherwise
-#define IDS_NO_SCHEME_HANDLER 400
-#define IDS_NO_SHELL_LOCATION 401
-#define IDS_FILE_HINT 402
+#define IDS_NO_SCHEME_HANDLER 226
+#define IDS_NO_SHELL_LOCATION 227
+#define IDS_FILE_HINT 228
 // The entries of the editor's condition, in the order of KeyCondition; what
 // a row's tip says of the two that name programs (an only-in first); the
 // names screen readers read for the condition, the programs and the key that
 // follows; and the line that tells how to pick a window
-#define IDS_CONDITION_FIRST 500
-#define IDS_ONLY_IN_TIP 503
-#define IDS_EXCEPT_IN_TIP 504
-#define IDS_ACC_CONDITION 505
-#define IDS_ACC_PROGRAMS 506
-#define IDS_ACC_NEXT_KEY 507
-#define IDS_PICK_HINT 508
+#define IDS_CONDITION_FIRST 215
+#define IDS_ONLY_IN_TIP 218
+#define IDS_EXCEPT_IN_TIP 219
+#define IDS_ACC_CONDITION 220
+#define IDS_ACC_PROGRAMS 221
+#define IDS_ACC_NEXT_KEY 222
+#define IDS_PICK_HINT 223
+
+// A string table's block holds sixteen ids, whether used or not, in each
+// language: new texts fill the free ids of blocks in use (192-228) before
+// they open another.
 
 // Texts of the string table. The eight locations and the three show states
 // run in the order of their settings' values.
