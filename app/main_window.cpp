@@ -225,6 +225,7 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         // Like the hotkeys themselves, not held by an open dialog: the
         // editor registers nothing, and the settings register through the
         // pause.
+        EndSecondKeyWait();
         SetHotKeysPaused(!HotKeysPaused());
         g_trayIcon.ShowPaused(HotKeysPaused());
         return 0;
@@ -264,6 +265,10 @@ LRESULT MainOnHotKey(HWND window, LPARAM lParam) {
     // modifiers stuck.
     if (KeysFollowForeground()) {
         FollowWindowInFront(g_windowInFront());
+    }
+    // Held down, the first step repeats: the wait goes on as it began.
+    if (FirstStepRepeats(modifiers, vk)) {
+        return 1;
     }
     if (SecondKeyWaiting() && (TakeSecondKey(modifiers, vk) || (vk == VK_ESCAPE && modifiers == 0))) {
         return 1;

@@ -76,7 +76,7 @@ void RunTask(Task* task) {
     if (task->Activate && SwitchToRunningProgram(resolved, foreground, task->Toggle ? &task->Round : nullptr)) {
         return;
     }
-    tessaly::PrepareShellUse();
+    tessaly::PrepareShellUse(true);
     // Elevated, Tessaly would pass its elevation on to every task; only a
     // task marked for it keeps it.
     if (!task->RunAs && g_userShell.elevated()) {

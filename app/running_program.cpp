@@ -158,7 +158,8 @@ public:
     bool hide = false;
 
 private:
-    bool CarriesAppId(HWND window) {
+    // Kept in its one caller: a function of its own costs an unwind entry too.
+    __attribute__((always_inline)) bool CarriesAppId(HWND window) {
         wchar_t id[kAppIdLength];
         return g_windowAppId(window, id) && CompareStringOrdinal(id, -1, m_appId, -1, TRUE) == CSTR_EQUAL;
     }

@@ -14,12 +14,17 @@ namespace {
 
 struct Wait {
     bool on = false;
+    // The first step's key has not been let go since it began the wait:
+    // what comes for it is the keyboard's repeat, not the user's step.
+    bool firstHeld = false;
     UINT modifiers = 0;
     UINT vk = 0;
     // A second key takes up to 16 combinations (below), and a user hardly
     // more than a few second keys after one first step.
     size_t count = 0;
-    unique_task_hotkey keys[64];
+    // Released by EndSecondKeyWait, the wait's one way out, and otherwise
+    // with the process: no destructor of the wait's own to run at exit.
+    int keys[64];
 };
 Wait g_wait;
 
@@ -44,7 +49,7 @@ bool Follows(const Task& task, UINT modifiers, UINT vk) {
 void RegisterHeld(UINT own, UINT vk) {
     const UINT held = g_wait.modifiers & ~own;
     for (UINT extra = held; g_wait.count < std::size(g_wait.keys); extra = (extra - 1) & held) {
-        g_wait.keys[g_wait.count].reset(RegisterTaskHotKey(own | extra, vk));
+        g_wait.keys[g_wait.count] = RegisterTaskHotKey(own | extra, vk);
         g_wait.count += g_wait.keys[g_wait.count] ? 1 : 0;
         if (extra == 0) {
             break;
@@ -90,7 +95,7 @@ bool BeginSecondKeyWait(UINT modifiers, UINT vk) {
     if (keyLength == 0) {
         return false;
     }
-    g_wait.on = true;
+    g_wait.on = g_wait.firstHeld = true;
     RegisterHeld(0, VK_ESCAPE);
     ListenToKeys(true);
     SetTimer(g_mainWindow, kSecondKeyTimer, kSecondKeyWaitMs, nullptr);
@@ -99,15 +104,24 @@ bool BeginSecondKeyWait(UINT modifiers, UINT vk) {
 }
 
 bool TakeSecondKey(UINT modifiers, UINT vk) {
+    // A key pressed with exactly a task's modifiers is that task's, before
+    // one that only takes the first step's modifiers still held: Ctrl+N is
+    // not also N.
     bool taken = false;
-    for (const auto& task : g_taskList) {
-        if (IsFollower(*task) && Follows(*task, modifiers, vk)) {
-            PostMessageW(g_mainWindow, WM_RUNTASK, 0, reinterpret_cast<LPARAM>(task.get()));
-            taken = true;
+    for (int exact = 1; exact >= 0 && !taken; --exact) {
+        for (const auto& task : g_taskList) {
+            if (IsFollower(*task) && Follows(*task, modifiers, vk) && (!exact || task->NextModifiers == modifiers)) {
+                PostMessageW(g_mainWindow, WM_RUNTASK, 0, reinterpret_cast<LPARAM>(task.get()));
+                taken = true;
+            }
         }
     }
     EndSecondKeyWait();
     return taken;
+}
+
+bool FirstStepRepeats(UINT modifiers, UINT vk) {
+    return g_wait.on && g_wait.firstHeld && modifiers == g_wait.modifiers && vk == g_wait.vk;
 }
 
 void EndSecondKeyWait() {
@@ -118,9 +132,12 @@ void EndSecondKeyWait() {
     KillTimer(g_mainWindow, kSecondKeyTimer);
     ListenToKeys(false);
     for (; g_wait.count > 0; --g_wait.count) {
-        g_wait.keys[g_wait.count - 1].reset();
+        UnregisterTaskHotKey(g_wait.keys[g_wait.count - 1]);
     }
     HideHintWindow();
+    // A task's own key that came to the front meanwhile found it held by
+    // the wait, and nothing else tries it again.
+    RenewTaskKeys();
 }
 
 void SecondKeyOnInput(HRAWINPUT input) {
@@ -128,10 +145,14 @@ void SecondKeyOnInput(HRAWINPUT input) {
     RAWINPUT raw = {};
     UINT size = sizeof(raw);
     GetRawInputData(input, RID_INPUT, &raw, &size, sizeof(RAWINPUTHEADER));
-    if (!g_wait.on || raw.header.dwType != RIM_TYPEKEYBOARD || (raw.data.keyboard.Flags & RI_KEY_BREAK)) {
+    if (!g_wait.on || raw.header.dwType != RIM_TYPEKEYBOARD) {
         return;
     }
     const UINT vk = raw.data.keyboard.VKey;
+    if (raw.data.keyboard.Flags & RI_KEY_BREAK) {
+        g_wait.firstHeld = g_wait.firstHeld && vk != g_wait.vk;
+        return;
+    }
     // The first step's key repeating, a modifier, or a second key, whose
     // hotkey comes next and decides.
     bool expected = vk == g_wait.vk || IsModifierKey(vk);

@@ -16,9 +16,14 @@ constexpr UINT kSecondKeyWaitMs = 3000;
 bool BeginSecondKeyWait(UINT modifiers, UINT vk);
 bool SecondKeyWaiting();
 // A hotkey during the wait: posts WM_RUNTASK for each task it is the second
-// key of. The wait ends whatever the key. False when it was no task's.
+// key of, those whose own modifiers are exactly the key's first. The wait
+// ends whatever the key. False when it was no task's.
 bool TakeSecondKey(UINT modifiers, UINT vk);
-// Releases every second-step key and hides the hint.
+// Whether the hotkey is the first step still held since it began the wait.
+bool FirstStepRepeats(UINT modifiers, UINT vk);
+// Releases every second-step key, hides the hint, and gives the tasks' own
+// keys another try.
 void EndSecondKeyWait();
-// WM_INPUT during the wait: a key no task follows with ends it.
+// WM_INPUT during the wait: a key no task follows with ends it; the first
+// step's key let go is noted.
 void SecondKeyOnInput(HRAWINPUT input);

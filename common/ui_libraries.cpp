@@ -14,10 +14,12 @@ namespace {
 bool g_shellTried = false;
 bool g_oleStarted = false;
 bool g_controlsLoaded = false;
+bool g_shellKept = false;
 
 }  // namespace
 
-void PrepareShellUse() {
+void PrepareShellUse(bool keep) {
+    g_shellKept = g_shellKept || keep;
     if (g_shellTried) {
         return;
     }
@@ -41,15 +43,17 @@ void EndShellUse() {
     if (g_oleStarted) {
         g_dynCalls.oleUninitialize();
     }
-    g_shellTried = g_oleStarted = false;
+    g_shellTried = g_oleStarted = g_shellKept = false;
 }
 
-bool ShellOrListsStarted() { return g_shellTried || g_controlsLoaded; }
+bool ShellOrListsStarted() { return (g_shellTried && !g_shellKept) || g_controlsLoaded; }
 
 void EndListsAndDialogs() {
-    EndShellUse();
-    UnbindDynCalls(SystemLibrary::Ole32);
-    UnbindDynCalls(SystemLibrary::Oleaut32);
+    if (!g_shellKept) {
+        EndShellUse();
+        UnbindDynCalls(SystemLibrary::Ole32);
+        UnbindDynCalls(SystemLibrary::Oleaut32);
+    }
     UnbindDynCalls(SystemLibrary::Comctl32);
     g_controlsLoaded = false;
 }

@@ -137,6 +137,8 @@ void SettingsOnChange(HWND dialog) {
     // combination gets it again.
     g_taskList.Remove(old);
     Task* task = g_taskList.InsertAt(static_cast<size_t>(index), TaskFromCopy(copy));
+    // A key the old task held for others that share it goes to one of them.
+    RenewTaskKeys();
     RebuildImages(dialog);
     InsertTaskRow(dialog, task, 1, 1, row < 0 ? index : row);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
@@ -155,6 +157,7 @@ void SettingsOnDelete(HWND dialog) {
     if (answer == IDYES && g_taskList.Contains(task)) {
         DeleteTaskRow(dialog, task);
         g_taskList.Remove(task);
+        RenewTaskKeys();
         ApplyEnabling(dialog);
     }
 }

@@ -37,7 +37,7 @@ void RememberWindowInFront() {
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
         if (IsWindowVisible(window) && !IsIconic(window) && process != GetCurrentProcessId() &&
-            !(GetWindowLongW(window, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW))) {
+            !(GetWindowLongW(window, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW)) && !IsCloaked(window)) {
             g_windowBeforeSettings = window;
         }
     }
@@ -304,7 +304,10 @@ void ShowKeyWarning(HWND dialog) {
         reason = IDS_KEY_USED_BY_TASK;
     } else if (!ours && !CanRegisterHotKey(dialog, keys.fsModifiers, keys.vk)) {
         reason = IDS_KEY_HELD;
-    } else if ((keys.fsModifiers & ~MOD_SHIFT) == 0) {
+    } else if ((keys.fsModifiers & ~MOD_SHIFT) == 0 ||
+               (keys.NextVk != kNoKey && (keys.NextModifiers & ~MOD_SHIFT) == 0)) {
+        // The second key too: typed into an elevated window, it never ends
+        // the wait.
         reason = IDS_KEY_ELEVATED;
     }
     wchar_t format[64] = {}, warning[64 + kTextFieldLength];
@@ -317,19 +320,24 @@ void ShowKeyWarning(HWND dialog) {
 
 // The program of `window`'s top-level window goes into the list, unless the
 // list names it already: by its file name, or a Store app, whose window the
-// frame's program shows, by its app id. The editor's own window adds nothing.
+// frame's program shows, by its app id. Tessaly's own windows add nothing,
+// nor does a frame whose app cannot be read: it would stand for every app.
 void AddProgramOf(HWND dialog, HWND window) {
     window = GetAncestor(window, GA_ROOT);
-    wchar_t path[MAX_PATH], appId[kAppIdLength];
+    wchar_t path[MAX_PATH], appId[kAppIdLength], self[MAX_PATH];
     Task listed;
     ReadKeys(dialog, listed);
     listed.Condition = kOnlyIn;
     if (!window || window == dialog || !ReadWindowProgram(window, path, appId) ||
-        ConditionHolds(listed, {path, appId})) {
+        ConditionHolds(listed, {path, appId}) ||
+        (GetModuleFileNameW(nullptr, self, MAX_PATH) && CompareStringOrdinal(self, -1, path, -1, TRUE) == CSTR_EQUAL)) {
         return;
     }
     const wchar_t* entry = PathFindFileNameW(path);
-    if (appId[0] != L'\0' && CompareStringOrdinal(entry, -1, L"ApplicationFrameHost.exe", -1, TRUE) == CSTR_EQUAL) {
+    if (CompareStringOrdinal(entry, -1, L"ApplicationFrameHost.exe", -1, TRUE) == CSTR_EQUAL) {
+        if (appId[0] == L'\0') {
+            return;
+        }
         entry = appId;
     }
     const int length = lstrlenW(listed.Programs);
@@ -368,7 +376,9 @@ void EndPick(HWND dialog, UINT message, LPARAM lParam) {
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     if (message == WM_LBUTTONDOWN) {
         ClientToScreen(dialog, &point);
-        AddProgramOf(dialog, WindowFromPoint(point));
+        // Not WindowFromPoint, which passes over disabled windows: the
+        // settings under the editor would give the program behind them.
+        AddProgramOf(dialog, ChildWindowFromPointEx(GetDesktopWindow(), point, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT));
     } else if (message == WM_CAPTURECHANGED && (GetAsyncKeyState(VK_LBUTTON) | GetAsyncKeyState(VK_RBUTTON)) < 0 &&
                GetCursorPos(&point)) {
         AddProgramOf(dialog, WindowFromPoint(point));
@@ -483,7 +493,8 @@ void EditorOnBrowseSound(HWND dialog) {
     }
 }
 
-void EditorOnPlaySound(HWND dialog) {
+// Kept in its one caller: a function of its own costs an unwind entry too.
+inline __attribute__((always_inline)) void EditorOnPlaySound(HWND dialog) {
     wchar_t sound[kTextFieldLength];
     ReadText(dialog, IDC_SOUND, sound);
     wchar_t anchored[MAX_PATH];

@@ -109,7 +109,9 @@ bool KeysFollowForeground() { return static_cast<bool>(g_foregroundHook); }
 void RenewTaskKeys() {
     bool conditions = false;
     for (const auto& task : g_taskList) {
-        conditions = conditions || task->Condition != kEverywhere;
+        // A value of a later version counts as everywhere, and a task
+        // without a key has nothing to follow the foreground for.
+        conditions = conditions || (task->vk != kNoKey && (task->Condition == kOnlyIn || task->Condition == kExceptIn));
     }
     if (!conditions || g_hotKeysPaused) {
         g_foregroundHook.reset();

@@ -14,22 +14,68 @@ bool ListNames(const wchar_t* list, const ProgramInFront& program) {
     });
 }
 
-bool ListHolds(const wchar_t* list, const wchar_t* entry, size_t length) {
+// Where the file name at the end of an entry begins: 0 for a bare name.
+// Kept in its callers: a function of its own costs an unwind entry too.
+inline __attribute__((always_inline)) size_t NameStart(const wchar_t* entry, size_t length) {
+    while (length > 0 && entry[length - 1] != L'\\' && entry[length - 1] != L'/') {
+        --length;
+    }
+    return length;
+}
+
+// Whether a program named by `other` is named by `entry` too: the same
+// text, or the same file name where one of them is a bare name, which names
+// that file in any folder. `covers`: whether `other` names every program
+// that `entry` does, which a bare name does and a path only of itself.
+bool ListHolds(const wchar_t* list, const wchar_t* entry, size_t length, bool covers = false) {
+    const size_t start = NameStart(entry, length);
     return AnyProgramEntry(list, [&](const wchar_t* other, size_t otherLength) {
-        return SameText(entry, length, other, static_cast<int>(otherLength));
+        const size_t otherStart = NameStart(other, otherLength);
+        return SameText(entry, length, other, static_cast<int>(otherLength)) ||
+               ((otherStart == 0 || (!covers && start == 0)) &&
+                SameText(entry + start, length - start, other + otherStart, static_cast<int>(otherLength - otherStart)));
     });
 }
 
 // Whether a program named in `only` escapes every entry of `except`.
 bool AnyEscapes(const wchar_t* only, const wchar_t* except) {
-    return AnyProgramEntry(only, [&](const wchar_t* entry, size_t length) { return !ListHolds(except, entry, length); });
+    return AnyProgramEntry(only,
+                           [&](const wchar_t* entry, size_t length) { return !ListHolds(except, entry, length, true); });
 }
 
+// An "only in" applies somewhere when its list has anything but blanks
+// and separators.
 bool AppliesSomewhere(const Task& task) {
-    return task.Condition != kOnlyIn || AnyProgramEntry(task.Programs, [](const wchar_t*, size_t) { return true; });
+    const wchar_t* at = task.Programs;
+    while (*at == L' ' || *at == L'\t' || *at == L';') {
+        ++at;
+    }
+    return task.Condition != kOnlyIn || *at != L'\0';
 }
 
 }  // namespace
+
+bool VisitProgramEntries(const wchar_t* list, bool (*visit)(const void*, const wchar_t*, size_t),
+                         const void* context) {
+    while (*list != L'\0') {
+        while (*list == L' ' || *list == L'\t' || *list == L';') {
+            ++list;
+        }
+        const wchar_t* end = list;
+        while (*end != L'\0' && *end != L';') {
+            ++end;
+        }
+        const wchar_t* last = end;
+        while (last > list && (last[-1] == L' ' || last[-1] == L'\t')) {
+            --last;
+        }
+        if (last > list && visit(context, list, static_cast<size_t>(last - list))) {
+            return true;
+        }
+        list = end;
+    }
+    return false;
+}
 
 bool NamesProgram(const wchar_t* entry, size_t length, const ProgramInFront& program) {
     if (SameText(entry, length, program.path) || (program.appId[0] != L'\0' && SameText(entry, length, program.appId))) {

@@ -18,7 +18,7 @@ struct ProgramInFront {
 };
 
 // Whether one entry of a task's list names the program: its file name
-// ("code.exe"), its full path, or its app id, case ignored.
+// ("writer.exe"), its full path, or its app id, case ignored.
 bool NamesProgram(const wchar_t* entry, size_t length, const ProgramInFront& program);
 
 // Whether the task's hotkey applies while `program` is in front. An unknown
@@ -36,26 +36,18 @@ bool ConditionsMeet(const Task& a, const Task& b);
 // never end) or both wait for the same second key.
 bool KeysClash(const Task& a, const Task& b);
 
-// Calls `visit(entry, length)` for each entry of a list, blanks around it
-// trimmed and empty entries skipped; stops and returns true when it does.
+// Calls `visit(context, entry, length)` for each entry of a list, blanks
+// around it trimmed and empty entries skipped; stops and returns true when it
+// does. One loop for every caller: the template below only adapts them.
+bool VisitProgramEntries(const wchar_t* list, bool (*visit)(const void* context, const wchar_t* entry, size_t length),
+                         const void* context);
+
 template <typename Visit>
-bool AnyProgramEntry(const wchar_t* list, Visit visit) {
-    while (*list != L'\0') {
-        while (*list == L' ' || *list == L'\t' || *list == L';') {
-            ++list;
-        }
-        const wchar_t* end = list;
-        while (*end != L'\0' && *end != L';') {
-            ++end;
-        }
-        const wchar_t* last = end;
-        while (last > list && (last[-1] == L' ' || last[-1] == L'\t')) {
-            --last;
-        }
-        if (last > list && visit(list, static_cast<size_t>(last - list))) {
-            return true;
-        }
-        list = end;
-    }
-    return false;
+bool AnyProgramEntry(const wchar_t* list, const Visit& visit) {
+    return VisitProgramEntries(
+        list,
+        [](const void* context, const wchar_t* entry, size_t length) {
+            return (*static_cast<const Visit*>(context))(entry, length);
+        },
+        &visit);
 }

@@ -21,9 +21,7 @@ bool ReadWindowAppId(HWND window, wchar_t (&id)[kAppIdLength]) {
     id[0] = L'\0';
     // Windows keeps the frames of suspended Store apps, cloaked though
     // "visible", with their app's id: switching to one would show nothing.
-    DWORD cloaked = 0;
-    auto windowAttribute = BindDynCalls(SystemLibrary::Dwmapi).dwmGetWindowAttribute;
-    if (windowAttribute && SUCCEEDED(windowAttribute(window, kCloaked, &cloaked, sizeof(cloaked))) && cloaked) {
+    if (IsCloaked(window)) {
         return false;
     }
     tessaly::com_ptr<IPropertyStore> store;
@@ -51,6 +49,12 @@ bool ReadWindowAppId(HWND window, wchar_t (&id)[kAppIdLength]) {
 }
 
 }  // namespace
+
+bool IsCloaked(HWND window) {
+    DWORD cloaked = 0;
+    auto windowAttribute = BindDynCalls(SystemLibrary::Dwmapi).dwmGetWindowAttribute;
+    return windowAttribute && SUCCEEDED(windowAttribute(window, kCloaked, &cloaked, sizeof(cloaked))) && cloaked;
+}
 
 bool (*g_windowAppId)(HWND, wchar_t (&)[kAppIdLength]) = ReadWindowAppId;
 

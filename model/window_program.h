@@ -15,6 +15,10 @@ extern BOOL(WINAPI* g_processImageName)(HANDLE process, DWORD flags, LPWSTR imag
 // else the one of its process's package. Replaceable: Wine knows neither.
 extern bool (*g_windowAppId)(HWND window, wchar_t (&id)[kAppIdLength]);
 
+// Whether the window is hidden by the system though "visible": a suspended
+// Store app's frame, a window on another virtual desktop.
+bool IsCloaked(HWND window);
+
 // The full path of the program whose process made `window`, and its app id
 // (empty when it has none). False, both empty, when the process cannot be
 // read (another user's, or gone).

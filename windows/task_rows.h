@@ -88,7 +88,7 @@ void FormatTaskRowText(const Task& task, bool showCommand, wchar_t (&text)[kRowT
 constexpr size_t kKeyTextLength = 2 * 780 + 2;
 void FormatTaskKey(const Task& task, wchar_t (&text)[kKeyTextLength]);
 
-// Where a task's key works, for its row's tip ("Only in code.exe"); writes
+// Where a task's key works, for its row's tip ("Only in writer.exe"); writes
 // nothing and returns 0 for a key that works everywhere, else the length.
 int SayWhereKeyWorks(const Task& task, wchar_t* text, int size);
 

@@ -139,7 +139,7 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
         SendMessageW(condition, CB_SETCURSEL, 1, 0);
         SendMessageW(editor, WM_COMMAND, MAKEWPARAM(IDC_CONDITION, CBN_SELCHANGE), reinterpret_cast<LPARAM>(condition));
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(editor, IDC_PROGRAMS)));
-        SetDlgItemTextW(editor, IDC_PROGRAMS, L"code.exe; devenv.exe");
+        SetDlgItemTextW(editor, IDC_PROGRAMS, L"writer.exe; studio.exe");
         PressButton(editor, IDC_NEXT_KEY);
         HWND keys = WaitForDialog(c.keyTitle);
         ASSERT_NE(nullptr, keys);
@@ -150,7 +150,7 @@ TEST_F(TessalyTest, EditorSaysWhoHoldsTheKeyAndKeepsTheSwitchAndTheSteps) {
         EXPECT_EQ(c.warning, e2e::WindowText(GetDlgItem(editor, IDC_KEY_WARNING)));
         e2e::Screenshot(c.picture, editor);
         PressButton(editor, IDC_PICK);
-        const std::wstring picked = L"code.exe; devenv.exe; tessaly_e2e_tests.exe";
+        const std::wstring picked = L"writer.exe; studio.exe; tessaly_e2e_tests.exe";
         EXPECT_TRUE(PumpUntil([&] { return e2e::WindowText(GetDlgItem(editor, IDC_PROGRAMS)) == picked; }))
             << e2e::WindowText(GetDlgItem(editor, IDC_PROGRAMS));
         DestroyWindow(front);

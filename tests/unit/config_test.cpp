@@ -97,7 +97,7 @@ protected:
         copy.IconIndex = 3;
         copy.ShowLauncher = 0;
         copy.Condition = kOnlyIn;
-        lstrcpyW(copy.Programs, L"code.exe; devenv.exe");
+        lstrcpyW(copy.Programs, L"writer.exe; studio.exe");
         copy.NextModifiers = MOD_SHIFT;
         copy.NextVk = 'N';
         copy.Atom = 77;
@@ -128,13 +128,13 @@ TEST_F(EditorTest, OpensFromTheCopyAndOkWritesEveryField) {
     EXPECT_EQ(L"K", Text(dialog, IDC_KEY));
     EXPECT_EQ(L"Shift+N", Text(dialog, IDC_NEXT_KEY));
     EXPECT_EQ(L"次でのみ", Text(dialog, IDC_CONDITION));
-    EXPECT_EQ(L"code.exe; devenv.exe", Text(dialog, IDC_PROGRAMS));
+    EXPECT_EQ(L"writer.exe; studio.exe", Text(dialog, IDC_PROGRAMS));
     EXPECT_EQ(L"管理者として実行(&R)", Text(dialog, IDC_RUNAS));
     EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_TASK_ICON, STM_GETICON, 0, 0)));
 
     SetDlgItemTextW(dialog, IDC_NAME, L"新しい名前");
     // Stored as typed, without the blanks around.
-    SetDlgItemTextW(dialog, IDC_PROGRAMS, L"  code.exe ;devenv.exe\t ");
+    SetDlgItemTextW(dialog, IDC_PROGRAMS, L"  writer.exe ;studio.exe\t ");
     SendDlgItemMessageW(dialog, IDC_CONDITION, CB_SETCURSEL, kExceptIn, 0);
     SendDlgItemMessageW(dialog, IDC_SHOW, CB_SETCURSEL, 2, 0);
     CheckDlgButton(dialog, IDC_WIN, BST_CHECKED);
@@ -153,7 +153,7 @@ TEST_F(EditorTest, OpensFromTheCopyAndOkWritesEveryField) {
     EXPECT_EQ(0, copy.IconIndex);
     EXPECT_EQ(0, copy.ShowLauncher);
     EXPECT_EQ(kExceptIn, copy.Condition);
-    EXPECT_STREQ(L"code.exe ;devenv.exe", copy.Programs);
+    EXPECT_STREQ(L"writer.exe ;studio.exe", copy.Programs);
     EXPECT_EQ(UINT(MOD_SHIFT), copy.NextModifiers);
     EXPECT_EQ(UINT('N'), copy.NextVk);
     // The run-time fields are the settings dialog's business.
@@ -331,6 +331,8 @@ TEST_F(EditorTest, PickAddsTheProgramOfAWindowOnce) {
                                    nullptr, nullptr);
     const std::wstring hint = L"ウィンドウをクリックしてください (Esc で取り消し)";
     const std::wstring calculator = L"Contoso.Calc_8wekyb3d8bbwe!App";
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
     enum How { kKeyboard, kClick, kClickOnTheEditor, kEsc };
     const struct {
         const char* what;
@@ -340,25 +342,32 @@ TEST_F(EditorTest, PickAddsTheProgramOfAWindowOnce) {
         const wchar_t* before;
         std::wstring after;
     } cases[] = {
-        {"from the keyboard", kKeyboard, L"C:\\Programs\\Code\\Code.exe", L"", L"", L"Code.exe"},
-        {"by a click", kClick, L"C:\\Programs\\devenv.exe", L"", L"code.exe ; ", L"code.exe; devenv.exe"},
-        {"named by another case", kClick, L"C:\\Programs\\Code\\CODE.EXE", L"", L"code.exe", L"code.exe"},
-        {"named by its path", kKeyboard, L"C:\\Programs\\devenv.exe", L"", L"C:\\Programs\\devenv.exe",
-         L"C:\\Programs\\devenv.exe"},
-        {"a program with an app id of its own", kKeyboard, L"C:\\Programs\\Code\\Code.exe", L"Contoso.Code",
-         L"a.exe", L"a.exe; Code.exe"},
+        {"from the keyboard", kKeyboard, L"C:\\Programs\\Writer\\Writer.exe", L"", L"", L"Writer.exe"},
+        {"by a click", kClick, L"C:\\Programs\\studio.exe", L"", L"writer.exe ; ", L"writer.exe; studio.exe"},
+        {"named by another case", kClick, L"C:\\Programs\\Code\\WRITER.EXE", L"", L"writer.exe", L"writer.exe"},
+        {"named by its path", kKeyboard, L"C:\\Programs\\studio.exe", L"", L"C:\\Programs\\studio.exe",
+         L"C:\\Programs\\studio.exe"},
+        {"a program with an app id of its own", kKeyboard, L"C:\\Programs\\Writer\\Writer.exe", L"Contoso.Writer",
+         L"a.exe", L"a.exe; Writer.exe"},
         {"a Store app in its frame", kClick, L"C:\\Windows\\System32\\ApplicationFrameHost.exe", calculator,
          L"a.exe", L"a.exe; " + calculator},
         {"a Store app named already", kKeyboard, L"C:\\Windows\\System32\\ApplicationFrameHost.exe", calculator,
          calculator.c_str(), calculator},
-        {"the editor clicked", kClickOnTheEditor, L"C:\\Programs\\devenv.exe", L"", L"a.exe", L"a.exe"},
-        {"Esc", kEsc, L"C:\\Programs\\devenv.exe", L"", L"a.exe", L"a.exe"},
+        {"the editor clicked", kClickOnTheEditor, L"C:\\Programs\\studio.exe", L"", L"a.exe", L"a.exe"},
+        {"Esc", kEsc, L"C:\\Programs\\studio.exe", L"", L"a.exe", L"a.exe"},
+        // A window of Tessaly's own, such as the settings under the editor.
+        {"one of ours", kKeyboard, self, L"", L"a.exe", L"a.exe"},
+        // Its app unread, a frame would stand for every Store app.
+        {"a frame alone", kKeyboard, L"C:\\Windows\\System32\\ApplicationFrameHost.exe", L"", L"a.exe", L"a.exe"},
     };
     const auto systemAppId = std::exchange(g_windowAppId, PickedAppId);
     const auto systemImage = std::exchange(g_processImageName, PickedImage);
     const auto systemMouse = std::exchange(g_pressedWithMouse, PressedWithMouseHere);
     const HWND systemBefore = std::exchange(g_windowBeforeSettings, program);
     copy.Condition = kOnlyIn;
+    // A one-step key with nothing to say of it: the line the hint took is
+    // empty again after the pick.
+    copy.NextVk = kNoKey;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         g_pickedImage = c.image;
@@ -469,7 +478,7 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
     Task* unnamed = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, 'U', L""));
     lstrcpyW(unnamed->File, L"calc");
     // One key for two tasks that never apply together, the first registered
-    // (the program in front is not code.exe); and a key that waits for N.
+    // (the program in front is not writer.exe); and a key that waits for N.
     auto conditioned = [](UINT vk, const wchar_t* name, int condition, const wchar_t* programs, UINT next = kNoKey) {
         Task* task = g_taskList.Append(test::MakeTask(MOD_CONTROL | MOD_ALT, vk, name));
         task->Condition = condition;
@@ -477,9 +486,9 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
         task->NextVk = next;
         return task;
     };
-    Task* elsewhere = conditioned('E', L"ほか", kExceptIn, L"code.exe");
+    Task* elsewhere = conditioned('E', L"ほか", kExceptIn, L"writer.exe");
     elsewhere->Atom = RegisterTaskHotKey(elsewhere->fsModifiers, elsewhere->vk);
-    Task* inCode = conditioned('E', L"コード", kOnlyIn, L"code.exe");
+    Task* inCode = conditioned('E', L"コード", kOnlyIn, L"writer.exe");
     conditioned('T', L"二段", kEverywhere, L"", 'N');
     HWND program = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(RegisterHotKey(program, 1, MOD_CONTROL | MOD_ALT, 'H'));
@@ -512,20 +521,21 @@ TEST_F(EditorTest, SaysWhoHoldsTheCombination) {
         {"a key alone another task uses", own, 0, VK_LAUNCH_APP1, L"タスク「電卓」が使用しています"},
         {"a key alone another program holds", own, 0, VK_F14, held.c_str()},
         {"no key and no modifiers", own, 0, kNoKey, L""},
-        {"a key shared where the two never apply together", inCode, kCtrlAlt, 'E', L"", kOnlyIn, L"code.exe"},
-        {"the same, the registered one edited", elsewhere, kCtrlAlt, 'E', L"", kExceptIn, L" code.exe "},
+        {"a key shared where the two never apply together", inCode, kCtrlAlt, 'E', L"", kOnlyIn, L"writer.exe"},
+        {"the same, the registered one edited", elsewhere, kCtrlAlt, 'E', L"", kExceptIn, L" writer.exe "},
         {"a key shared where both apply", inCode, kCtrlAlt, 'E', L"タスク「ほか」が使用しています", kOnlyIn,
-         L"devenv.exe"},
+         L"studio.exe"},
         {"a new task in the same program", nullptr, kCtrlAlt, 'E', L"タスク「コード」が使用しています", kOnlyIn,
-         L"CODE.EXE"},
+         L"WRITER.EXE"},
         {"only in no program", nullptr, kCtrlAlt, 'E', L"", kOnlyIn, L" ; "},
         {"a whole key that is another's first step", nullptr, kCtrlAlt, 'T', L"タスク「二段」が使用しています"},
         {"the same two steps", nullptr, kCtrlAlt, 'T', L"タスク「二段」が使用しています", kEverywhere, L"", 'N'},
-        {"another second step", nullptr, kCtrlAlt, 'T', L"", kEverywhere, L"", 'M'},
+        // A second key alone misses an elevated window as a first one does.
+        {"another second step", nullptr, kCtrlAlt, 'T', elevated.c_str(), kEverywhere, L"", 'M'},
         {"a first step that is another's whole key", nullptr, kCtrlAlt, 'K', L"タスク「自分」が使用しています",
          kEverywhere, L"", 'N'},
         {"a first step another program holds", own, kCtrlAlt, 'H', held.c_str(), kEverywhere, L"", 'N'},
-        {"a first step alone, only in one program", own, 0, VK_F13, elevated.c_str(), kOnlyIn, L"code.exe", 'N'},
+        {"a first step alone, only in one program", own, 0, VK_F13, elevated.c_str(), kOnlyIn, L"writer.exe", 'N'},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -681,10 +691,9 @@ TEST_F(SettingsTest, AddChangeDeleteAndMoveKeepListRowsAndHotKeysInStep) {
     Click(dialog, IDC_DELETE);
     ASSERT_EQ(1u, g_taskList.Count());
     EXPECT_EQ(1, ListView_GetItemCount(list));
-    // Its keys are free again; the remaining task still has none.
-    EXPECT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, VK_F9));
-    UnregisterHotKey(nullptr, 1);
-    EXPECT_EQ(0, g_taskList.At(0)->Atom);
+    // The keys it held go at once to the remaining task with the same keys.
+    EXPECT_NE(0, g_taskList.At(0)->Atom);
+    EXPECT_FALSE(CanRegisterHotKey(dialog, MOD_CONTROL | MOD_ALT, VK_F9));
 }
 
 // A drop as the shell makes it: DROPFILES and the paths, each ended, then an
@@ -731,11 +740,11 @@ TEST_F(SettingsTest, ARowsTipSaysWhyItsLinkOrKeyWillNotWork) {
         {L"kittessa:open/this", 'Q', keyInUse},
         // Where the key works; one key for two tasks that never apply
         // together is free for both while nobody else holds it.
-        {L"kittessa:open/this", 'S', L"code.exe; devenv.exe でのみ有効", kOnlyIn, L"code.exe; devenv.exe"},
-        {L"kittessa:open/this", 'S', L"code.exe; devenv.exe 以外で有効", kExceptIn, L"code.exe; devenv.exe"},
-        {L"kitnone:x", 'S', noHandler + L"\r\ndevenv.exe でのみ有効\r\n" + keyInUse, kOnlyIn, L"devenv.exe"},
-        {L"kittessa:open/this", 'H', L"code.exe でのみ有効\r\n" + keyInUse, kOnlyIn, L"code.exe"},
-        {L"kittessa:open/this", kNoKey, L"", kOnlyIn, L"code.exe"},
+        {L"kittessa:open/this", 'S', L"writer.exe; studio.exe でのみ有効", kOnlyIn, L"writer.exe; studio.exe"},
+        {L"kittessa:open/this", 'S', L"writer.exe; studio.exe 以外で有効", kExceptIn, L"writer.exe; studio.exe"},
+        {L"kitnone:x", 'S', noHandler + L"\r\nstudio.exe でのみ有効\r\n" + keyInUse, kOnlyIn, L"studio.exe"},
+        {L"kittessa:open/this", 'H', L"writer.exe でのみ有効\r\n" + keyInUse, kOnlyIn, L"writer.exe"},
+        {L"kittessa:open/this", kNoKey, L"", kOnlyIn, L"writer.exe"},
     };
     HWND program = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(RegisterHotKey(program, 1, MOD_CONTROL | MOD_ALT, 'H'));
@@ -757,7 +766,7 @@ TEST_F(SettingsTest, ARowsTipSaysWhyItsLinkOrKeyWillNotWork) {
     const LANGID language = tessaly::UiLanguage();
     tessaly::SetUiLanguage(tessaly::kEnglishUi);
     EXPECT_EQ(L"Nothing on this computer opens kitnone: links", InfoTip(1));
-    EXPECT_EQ(L"Everywhere except code.exe; devenv.exe", InfoTip(6));
+    EXPECT_EQ(L"Everywhere except writer.exe; studio.exe", InfoTip(6));
     tessaly::SetUiLanguage(language);
     UnregisterHotKey(program, 1);
     UnregisterHotKey(program, 2);

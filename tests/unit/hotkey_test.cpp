@@ -104,11 +104,11 @@ protected:
 
 TEST_F(KeysFollowTheProgramTest, AKeyIsHeldWhileSomeTaskWithItAppliesToTheProgramInFront) {
     g_taskList.Clear();
-    Add('E', kOnlyIn, L"code.exe; devenv.exe", L"editor");
+    Add('E', kOnlyIn, L"writer.exe; studio.exe", L"editor");
     Add('G', kExceptIn, L"game.exe", L"not in the game");
     Add('S', kOnlyIn, L"Norv.Store_8wekyb3d8bbwe!App", L"store app");
-    Task* inCode = Add('D', kOnlyIn, L"code.exe", L"D in code");
-    Task* elsewhere = Add('D', kExceptIn, L"code.exe", L"D elsewhere");
+    Task* inCode = Add('D', kOnlyIn, L"writer.exe", L"D in code");
+    Task* elsewhere = Add('D', kExceptIn, L"writer.exe", L"D elsewhere");
     Add('W', kEverywhere, L"", L"everywhere");
     Add('O', kOnlyIn, L"", L"only in nothing");
     // Two tasks with second steps share their first, and neither is marked.
@@ -125,14 +125,14 @@ TEST_F(KeysFollowTheProgramTest, AKeyIsHeldWhileSomeTaskWithItAppliesToTheProgra
         const char* held;  // of E, G, S, D, W, O, T
         const Task* holder;
     } cases[] = {
-        {L"C:\\Tools\\Code.EXE", L"", "EG_DW_T", inCode},
+        {L"C:\\Tools\\Writer.EXE", L"", "EG_DW_T", inCode},
         {L"D:\\Games\\game.exe", L"", "___DW_T", elsewhere},
         // A Store app shows its frame's program; its id names it.
         {L"C:\\Windows\\System32\\ApplicationFrameHost.exe", L"norv.store_8wekyb3d8bbwe!app", "_GSDW_T", elsewhere},
-        {L"C:\\Program Files\\Dev\\devenv.exe", L"", "EG_DW_T", elsewhere},
+        {L"C:\\Program Files\\Dev\\studio.exe", L"", "EG_DW_T", elsewhere},
         // A program that could not be read is none any list names.
         {L"", L"", "_G_DW_T", elsewhere},
-        {L"C:\\Tools\\code.exe", L"", "EG_DW_T", inCode},
+        {L"C:\\Tools\\writer.exe", L"", "EG_DW_T", inCode},
     };
     const UINT keys[] = {'E', 'G', 'S', 'D', 'W', 'O', 'T'};
     for (const auto& c : cases) {
@@ -154,7 +154,7 @@ TEST_F(KeysFollowTheProgramTest, AKeyIsHeldWhileSomeTaskWithItAppliesToTheProgra
     ASSERT_TRUE(RegisterHotKey(other, 9, MOD_CONTROL | MOD_ALT, 'S'));
     FollowProgramInFront({L"C:\\Windows\\System32\\ApplicationFrameHost.exe", L"Norv.Store_8wekyb3d8bbwe!App"});
     EXPECT_TRUE(TaskKeyTaken(*g_taskList.At(2)));
-    FollowProgramInFront({L"C:\\Tools\\code.exe", L""});
+    FollowProgramInFront({L"C:\\Tools\\writer.exe", L""});
     EXPECT_TRUE(TaskKeyTaken(*g_taskList.At(2)));
     UnregisterHotKey(other, 9);
     EXPECT_FALSE(TaskKeyTaken(*g_taskList.At(2)));

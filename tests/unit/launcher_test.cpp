@@ -1091,6 +1091,7 @@ TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
         const char* what;
         std::function<void(HWND launcher)> leave;
         bool released;
+        bool comKept = false;
     } cases[] = {
         {"closed", [](HWND launcher) { DestroyWindow(launcher); }, true},
         {"still open", [](HWND) {}, false},
@@ -1101,6 +1102,14 @@ TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
              PrepareLauncherStep();
          },
          false},
+        // A run may come at any press: it keeps COM, and the next pays
+        // nothing to start it again.
+        {"closed after a run",
+         [](HWND launcher) {
+             DestroyWindow(launcher);
+             tessaly::PrepareShellUse(true);
+         },
+         true, true},
     };
     AddTask(L"notepad");
     AddTask(L"regedit");
@@ -1116,7 +1125,7 @@ TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
         EXPECT_EQ(!c.released, g_taskImageList.get() != nullptr);
         EXPECT_EQ(!c.released, g_dynCalls.imageListCreate != nullptr);
         if (c.released) {
-            EXPECT_EQ(nullptr, g_dynCalls.coTaskMemFree);
+            EXPECT_EQ(c.comKept, g_dynCalls.coTaskMemFree != nullptr);
         }
         while (PrepareLauncherStep()) {
         }
@@ -1128,6 +1137,7 @@ TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
         }
         DestroyWindow(launcher);
     }
+    tessaly::EndShellUse();
 }
 
 // Prepared at idle, the first opening finds every command and picture kept;

@@ -231,9 +231,9 @@ TEST_F(KeysInFrontTest, AtAPressTheProgramInFrontIsReadAgain) {
         GTEST_SKIP() << "no window of another process to stand for the program in front";
     }
     g_taskList.Clear();
-    Task* inCode = Add(MOD_CONTROL | MOD_ALT, 'D', L"D in code", kNoKey, kOnlyIn, L"code.exe");
-    Task* elsewhere = Add(MOD_CONTROL | MOD_ALT, 'D', L"D elsewhere", kNoKey, kExceptIn, L"code.exe");
-    Task* editor = Add(MOD_CONTROL | MOD_ALT, 'E', L"editor", kNoKey, kOnlyIn, L"code.exe");
+    Task* inCode = Add(MOD_CONTROL | MOD_ALT, 'D', L"D in code", kNoKey, kOnlyIn, L"writer.exe");
+    Task* elsewhere = Add(MOD_CONTROL | MOD_ALT, 'D', L"D elsewhere", kNoKey, kExceptIn, L"writer.exe");
+    Task* editor = Add(MOD_CONTROL | MOD_ALT, 'E', L"editor", kNoKey, kOnlyIn, L"writer.exe");
     g_windowInFront = OthersWindow;
     g_processImageName = ReportedFile;
     const struct {
@@ -243,10 +243,10 @@ TEST_F(KeysInFrontTest, AtAPressTheProgramInFrontIsReadAgain) {
         std::vector<Task*> run;
         bool editorHeld;
     } cases[] = {
-        {L"C:\\game.exe", L"C:\\Tools\\code.exe", 'D', {inCode}, true},
-        {L"C:\\Tools\\code.exe", L"C:\\game.exe", 'D', {elsewhere}, false},
+        {L"C:\\game.exe", L"C:\\Tools\\writer.exe", 'D', {inCode}, true},
+        {L"C:\\Tools\\writer.exe", L"C:\\game.exe", 'D', {elsewhere}, false},
         // The key of a task that no longer applies runs nothing, and is given up.
-        {L"C:\\Tools\\code.exe", L"C:\\game.exe", 'E', {}, false},
+        {L"C:\\Tools\\writer.exe", L"C:\\game.exe", 'E', {}, false},
         {L"C:\\game.exe", L"C:\\game.exe", 'D', {elsewhere}, false},
     };
     for (const auto& c : cases) {
@@ -268,22 +268,26 @@ TEST_F(KeysInFrontTest, AtAPressTheProgramInFrontIsReadAgain) {
 TEST_F(KeysInFrontTest, TheWatchFollowsTheTasksConditions) {
     g_taskList.Clear();
     RenewTaskKeys();
-    Task* task = Add(MOD_CONTROL | MOD_ALT, 'E', L"editor", kNoKey, kOnlyIn, L"code.exe");
+    Task* task = Add(MOD_CONTROL | MOD_ALT, 'E', L"editor", kNoKey, kOnlyIn, L"writer.exe");
     EXPECT_FALSE(KeysFollowForeground());
     const struct {
         const char* what;
         UINT command;
         int condition;
         bool watched;
+        UINT vk = 'E';
     } cases[] = {
         {"a condition saved in the settings", IDM_SETTINGS, kOnlyIn, true},
         {"paused", IDM_PAUSE, kOnlyIn, false},
         {"the pause ended", IDM_PAUSE, kOnlyIn, true},
+        {"a condition on a task without a key", IDM_SETTINGS, kOnlyIn, false, kNoKey},
+        {"a condition of a later version", IDM_SETTINGS, 3, false},
         {"the condition taken off", IDM_SETTINGS, kEverywhere, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         task->Condition = c.condition;
+        task->vk = c.vk;
         test::ModalBlocker blocker;
         Command(window(), c.command);
         EXPECT_EQ(c.watched, KeysFollowForeground());
@@ -297,9 +301,11 @@ TEST_F(KeysInFrontTest, TheSecondStepRunsItsTaskAndEveryEndReleasesItsKeys) {
     g_taskList.Clear();
     Task* notes = Add(MOD_CONTROL | MOD_ALT, 'K', L"Notes", 'N');
     Task* calc = Add(MOD_CONTROL | MOD_ALT, 'K', L"Calculator", 'C');
-    Add(MOD_CONTROL | MOD_ALT, 'K', L"only in code", 'X', kOnlyIn, L"code.exe");
+    Add(MOD_CONTROL | MOD_ALT, 'K', L"only in code", 'X', kOnlyIn, L"writer.exe");
     Task* shifted = Add(MOD_CONTROL | MOD_ALT, 'K', L"Shifted", 'S');
     shifted->NextModifiers = MOD_SHIFT;
+    Task* ctrlN = Add(MOD_CONTROL | MOD_ALT, 'K', L"Ctrl N", 'N');
+    ctrlN->NextModifiers = MOD_CONTROL;
     Task* plain = Add(MOD_CONTROL | MOD_ALT, 'P', L"plain");
     RenewTaskKeys();
     FollowProgramInFront({L"C:\\game.exe", L""});
@@ -316,6 +322,8 @@ TEST_F(KeysInFrontTest, TheSecondStepRunsItsTaskAndEveryEndReleasesItsKeys) {
         {"the second key alone", 0, 'N', {notes}},
         {"with the first step's modifiers still held", kCtrlAlt, 'C', {calc}},
         {"with one of them", MOD_ALT, 'N', {notes}},
+        // Ctrl+N is the task's whose own key it is, not also N's.
+        {"a second key with its own modifier", MOD_CONTROL, 'N', {ctrlN}},
         {"its own modifier and a held one", MOD_SHIFT | MOD_CONTROL, 'S', {shifted}},
         {"Esc", 0, VK_ESCAPE, {}},
         // Another task's key ends the wait and runs as ever.
@@ -341,7 +349,7 @@ TEST_F(KeysInFrontTest, TheSecondStepRunsItsTaskAndEveryEndReleasesItsKeys) {
         EXPECT_TRUE(GetWindowLongW(hint, GWL_EXSTYLE) & WS_EX_NOACTIVATE);
         wchar_t text[256];
         GetWindowTextW(hint, text, 256);
-        EXPECT_STREQ(L"N\tNotes\r\nC\tCalculator\r\nShift+S\tShifted", text);
+        EXPECT_STREQ(L"N\tNotes\r\nC\tCalculator\r\nShift+S\tShifted\r\nCtrl+N\tCtrl N", text);
         if (c.vk == 'N') {
             // Drawn in the theme's text colour, and an alert named by its
             // lines to a screen reader.
@@ -365,6 +373,10 @@ TEST_F(KeysInFrontTest, TheSecondStepRunsItsTaskAndEveryEndReleasesItsKeys) {
             object->Release();
         }
 
+        // The first step held down repeats: the wait goes on, the hint the same.
+        EXPECT_EQ(1, Press(kCtrlAlt, 'K'));
+        EXPECT_TRUE(SecondKeyWaiting());
+        EXPECT_EQ(hint, HintWindow());
         if (c.vk == 0) {
             SendMessageW(window(), WM_TIMER, kSecondKeyTimer, 0);
         } else {
@@ -377,10 +389,37 @@ TEST_F(KeysInFrontTest, TheSecondStepRunsItsTaskAndEveryEndReleasesItsKeys) {
         EXPECT_FALSE(Held(0, 'N') || Held(kCtrlAlt, 'C') || Held(0, VK_ESCAPE) || Held(MOD_SHIFT, 'S'));
         EXPECT_TRUE(Held(kCtrlAlt, 'K'));
     }
+    // The pause ends a wait with the rest.
+    EXPECT_EQ(1, Press(kCtrlAlt, 'K'));
+    Command(window(), IDM_PAUSE);
+    EXPECT_FALSE(SecondKeyWaiting());
+    EXPECT_FALSE(Held(0, 'N') || Held(0, VK_ESCAPE));
+    Command(window(), IDM_PAUSE);
     // A first step no task applying now follows waits for nothing.
-    notes->Condition = calc->Condition = shifted->Condition = kOnlyIn;
+    notes->Condition = calc->Condition = shifted->Condition = ctrlN->Condition = kOnlyIn;
     EXPECT_EQ(0, Press(kCtrlAlt, 'K'));
     EXPECT_FALSE(SecondKeyWaiting());
+}
+
+// A task's own key that came to the front while the wait held it is the
+// task's once the wait ends.
+HWND WINAPI NoWindowInFront() { return nullptr; }
+
+TEST_F(KeysInFrontTest, AKeyTheWaitHeldGoesToItsTaskAfter) {
+    // Whatever the desktop has in front is not what the test says is.
+    g_windowInFront = NoWindowInFront;
+    g_taskList.Clear();
+    Add(MOD_CONTROL | MOD_ALT, 'K', L"two steps", 'T');
+    Task* inWriter = Add(MOD_CONTROL | MOD_ALT, 'T', L"in writer", kNoKey, kOnlyIn, L"writer.exe");
+    RenewTaskKeys();
+    FollowProgramInFront({L"C:\\game.exe", L""});
+    ASSERT_EQ(1, Press(MOD_CONTROL | MOD_ALT, 'K'));
+    FollowProgramInFront({L"C:\\Tools\\writer.exe", L""});
+    EXPECT_EQ(0, inWriter->Atom);
+    Press(0, VK_ESCAPE);
+    EXPECT_FALSE(SecondKeyWaiting());
+    EXPECT_NE(0, inWriter->Atom);
+    EXPECT_TRUE(Held(MOD_CONTROL | MOD_ALT, 'T'));
 }
 
 // A key that no task follows with ends the wait, seen through raw input

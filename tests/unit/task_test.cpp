@@ -166,7 +166,7 @@ Task Conditioned(int condition, const wchar_t* programs) {
 }
 
 TEST(KeyCondition, HoldsByTheProgramInFront) {
-    const ProgramInFront code = {L"C:\\Apps\\VS Code\\Code.exe", L""};
+    const ProgramInFront code = {L"C:\\Apps\\Writer\\Writer.exe", L""};
     const ProgramInFront store = {L"C:\\Windows\\System32\\ApplicationFrameHost.exe", L"Contoso.Notes_1!App"};
     const ProgramInFront none = {L"", L""};
     struct Row {
@@ -176,26 +176,26 @@ TEST(KeyCondition, HoldsByTheProgramInFront) {
         bool holds;
     } rows[] = {
         {kEverywhere, L"", code, true},
-        {kEverywhere, L"code.exe", none, true},
-        {kOnlyIn, L"code.exe; devenv.exe", code, true},
-        {kOnlyIn, L"  devenv.exe ;CODE.EXE  ", code, true},
-        {kOnlyIn, L"devenv.exe", code, false},
+        {kEverywhere, L"writer.exe", none, true},
+        {kOnlyIn, L"writer.exe; studio.exe", code, true},
+        {kOnlyIn, L"  studio.exe ;WRITER.EXE  ", code, true},
+        {kOnlyIn, L"studio.exe", code, false},
         {kOnlyIn, L"code", code, false},
         {kOnlyIn, L"de.exe", code, false},
-        {kOnlyIn, L"C:\\Apps\\VS Code\\code.exe", code, true},
+        {kOnlyIn, L"C:\\Apps\\Writer\\writer.exe", code, true},
         {kOnlyIn, L"", code, false},
         {kOnlyIn, L" ; ;", code, false},
         {kOnlyIn, L"contoso.notes_1!app", store, true},
         // A packaged app is named by its id, never by the frame that shows it.
-        {kOnlyIn, L"code.exe", store, false},
-        {kOnlyIn, L"code.exe", none, false},
-        {kExceptIn, L"code.exe", code, false},
-        {kExceptIn, L"code.exe", store, true},
+        {kOnlyIn, L"writer.exe", store, false},
+        {kOnlyIn, L"writer.exe", none, false},
+        {kExceptIn, L"writer.exe", code, false},
+        {kExceptIn, L"writer.exe", store, true},
         {kExceptIn, L"", code, true},
         {kExceptIn, L"Contoso.Notes_1!App;x.exe", store, false},
-        {kExceptIn, L"code.exe", none, true},
+        {kExceptIn, L"writer.exe", none, true},
         // A value a later version may write counts as everywhere.
-        {7, L"code.exe", store, true},
+        {7, L"writer.exe", store, true},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.holds, ConditionHolds(Conditioned(row.condition, row.programs), row.program))
@@ -213,17 +213,22 @@ TEST(KeyCondition, TwoTasksMeetWhereSomeProgramHasBoth) {
         bool meet;
     } rows[] = {
         {kEverywhere, L"", kEverywhere, L"", true},
-        {kEverywhere, L"", kOnlyIn, L"code.exe", true},
+        {kEverywhere, L"", kOnlyIn, L"writer.exe", true},
         {kEverywhere, L"", kOnlyIn, L"", false},
-        {kEverywhere, L"", kExceptIn, L"code.exe", true},
-        {kOnlyIn, L"code.exe", kOnlyIn, L"devenv.exe", false},
-        {kOnlyIn, L"code.exe; a.exe", kOnlyIn, L"devenv.exe;A.EXE", true},
+        {kEverywhere, L"", kExceptIn, L"writer.exe", true},
+        {kOnlyIn, L"writer.exe", kOnlyIn, L"studio.exe", false},
+        {kOnlyIn, L"writer.exe; a.exe", kOnlyIn, L"studio.exe;A.EXE", true},
         // One in an editor, the other everywhere else: the key is shared.
-        {kOnlyIn, L"code.exe", kExceptIn, L"code.exe", false},
-        {kOnlyIn, L"code.exe;b.exe", kExceptIn, L"code.exe", true},
-        {kOnlyIn, L"code.exe", kExceptIn, L"b.exe", true},
-        {kExceptIn, L"code.exe", kExceptIn, L"b.exe", true},
-        {kExceptIn, L"code.exe", kExceptIn, L"code.exe", true},
+        {kOnlyIn, L"writer.exe", kExceptIn, L"writer.exe", false},
+        {kOnlyIn, L"writer.exe;b.exe", kExceptIn, L"writer.exe", true},
+        {kOnlyIn, L"writer.exe", kExceptIn, L"b.exe", true},
+        {kExceptIn, L"writer.exe", kExceptIn, L"b.exe", true},
+        {kExceptIn, L"writer.exe", kExceptIn, L"writer.exe", true},
+        // A bare name names the file in any folder; a path, that one file.
+        {kOnlyIn, L"C:\\Tools\\writer.exe", kOnlyIn, L"WRITER.exe", true},
+        {kOnlyIn, L"C:\\A\\writer.exe", kOnlyIn, L"C:\\B\\writer.exe", false},
+        {kOnlyIn, L"writer.exe", kExceptIn, L"C:\\Tools\\writer.exe", true},
+        {kOnlyIn, L"C:\\Tools\\writer.exe", kExceptIn, L"writer.exe", false},
     };
     for (const Row& row : rows) {
         const Task a = Conditioned(row.a, row.aPrograms);
