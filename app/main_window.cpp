@@ -225,8 +225,10 @@ LRESULT MainOnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         // Like the hotkeys themselves, not held by an open dialog: the
         // editor registers nothing, and the settings register through the
         // pause.
-        EndSecondKeyWait();
         SetHotKeysPaused(!HotKeysPaused());
+        // After the pause took the tasks' keys, so the wait's end has none
+        // to register again.
+        EndSecondKeyWait();
         g_trayIcon.ShowPaused(HotKeysPaused());
         return 0;
     default:
