@@ -393,16 +393,47 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+UINT g_restingDelayMs = kRestingDelayMs;
+
+namespace {
+
+UINT_PTR g_restTimer = 0;
+bool g_restDue = false;
+
+}  // namespace
+
 // Called at the loop's top, where no dialog, menu or shell call of ours is on
 // the stack. Under Wine, whose working-set trim trims nothing, only unmapping
 // a library gives its pages back; the next opening, dialog or run starts
-// them again.
+// them again. Only after a rest: a user who closes the launcher and opens it
+// again at once, or goes from it to the settings, finds the list and the
+// libraries still there instead of waiting for them twice.
 void ReleaseRestingLibraries() {
-    if (tessaly::ShellOrListsStarted() && LauncherAtRest()) {
-        ReleaseTaskImageList();
-        tessaly::EndListsAndDialogs();
-        tessaly::TrimWorkingSet();
+    if (!tessaly::ShellOrListsStarted()) {
+        return;
     }
+    if (!LauncherAtRest()) {
+        // The rest starts again when the launcher is gone.
+        KillTimer(nullptr, g_restTimer);
+        g_restTimer = 0;
+        g_restDue = false;
+        return;
+    }
+    if (!g_restDue) {
+        // Its message wakes the loop, which comes back here.
+        if (!g_restTimer) {
+            g_restTimer = SetTimer(nullptr, 0, g_restingDelayMs, [](HWND, UINT, UINT_PTR timer, DWORD) {
+                KillTimer(nullptr, timer);
+                g_restTimer = 0;
+                g_restDue = true;
+            });
+        }
+        return;
+    }
+    g_restDue = false;
+    ReleaseTaskImageList();
+    tessaly::EndListsAndDialogs();
+    tessaly::TrimWorkingSet();
 }
 
 int RunMessageLoop() {

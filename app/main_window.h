@@ -18,5 +18,8 @@ HWND CreateMainWindow(HINSTANCE instance);
 // The program's message loop, until the main window quits; its exit code.
 int RunMessageLoop();
 // What the message loop does at its top once the launcher is closed and its
-// preparation done: the image list, COM and the common controls go.
+// preparation done: after a rest of g_restingDelayMs, the image list, COM and
+// the common controls go.
 void ReleaseRestingLibraries();
+constexpr UINT kRestingDelayMs = 10000;
+extern UINT g_restingDelayMs;

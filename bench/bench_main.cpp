@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
 #include "model/portable.h"
 #include "model/store.h"
 #include "model/task.h"
@@ -507,6 +508,8 @@ void MeasureMemory(int rounds) {
                 // Closed as its close box closes it; the store is written then.
                 PostMessageW(settings, WM_CLOSE, 0, 0);
                 PumpUntil([&] { return !IsWindow(settings); });
+                // A user comes back some time later: the rest is over.
+                Sleep(kRestingDelayMs);
                 WaitUntilSettled(L"Tessaly.exe");
                 measure(kSettingsClosed);
             } else {
@@ -514,6 +517,7 @@ void MeasureMemory(int rounds) {
                 WaitUntilSettled(L"Tessaly.exe");
                 measure(kPrepared);
                 OpenAndClose(main, L"Tessaly_LauncherWindowClass", 2);
+                Sleep(kRestingDelayMs);
                 WaitUntilSettled(L"Tessaly.exe");
                 measure(kLauncherOpened);
             }

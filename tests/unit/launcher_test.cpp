@@ -1082,11 +1082,21 @@ BOOL WINAPI RecordRunDuringPreparation(DWORD) {
 }
 HINSTANCE WINAPI ExecuteNothing(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) { return reinterpret_cast<HINSTANCE>(42); }
 
+// The message loop's top after every message, for a while.
+void RestAtTheLoopTop() {
+    test::PumpUntil([] {
+        ReleaseRestingLibraries();
+        return false;
+    }, 20 * g_restingDelayMs);
+}
+
 // A closed launcher leaves nothing of the common controls, COM or the image
-// list at the loop's top; its pictures stay, and the next opening shows them
-// without taking any again. An open launcher or a preparation under way
-// keeps them all.
+// list once the program has rested, never at once; its pictures stay, and
+// the next opening shows them without taking any again. An open launcher or
+// a preparation under way keeps them all, and the rest starts anew after.
 TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
+    const UINT delay = g_restingDelayMs;
+    g_restingDelayMs = 20;
     const struct {
         const char* what;
         std::function<void(HWND launcher)> leave;
@@ -1102,6 +1112,17 @@ TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
              PrepareLauncherStep();
          },
          false},
+        {"closed, busy through a rest",
+         [](HWND launcher) {
+             DestroyWindow(launcher);
+             ReleaseRestingLibraries();
+             StartLauncherPreparation();
+             ReleaseRestingLibraries();
+             Sleep(5 * g_restingDelayMs);
+             test::PumpMessages();
+             EndLauncherPreparation();
+         },
+         true},
         // A run may come at any press: it keeps COM, and the next pays
         // nothing to start it again.
         {"closed after a run",
@@ -1121,6 +1142,9 @@ TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
         c.leave(launcher);
         g_taken.clear();
         ReleaseRestingLibraries();
+        EXPECT_TRUE(tessaly::ShellOrListsStarted());
+        EXPECT_NE(nullptr, g_taskImageList.get());
+        RestAtTheLoopTop();
         EXPECT_EQ(!c.released, tessaly::ShellOrListsStarted());
         EXPECT_EQ(!c.released, g_taskImageList.get() != nullptr);
         EXPECT_EQ(!c.released, g_dynCalls.imageListCreate != nullptr);
@@ -1137,6 +1161,7 @@ TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
         }
         DestroyWindow(launcher);
     }
+    g_restingDelayMs = delay;
     tessaly::EndShellUse();
 }
 
