@@ -3,7 +3,7 @@
 //   one            adds its tray icon and registers one hotkey under a
 //                  global atom
 //   store          adds its tray icon, reads every task key of Tessaly's store
-//                  (its 12 values) and registers each task's hotkey under an
+//                  (its 18 values) and registers each task's hotkey under an
 //                  atom
 //   run <event>    on Ctrl+Alt+V shows a top-most translucent popup, finds
 //                  bench_target along the search path (each extension of
@@ -55,10 +55,11 @@ void RegisterStoredTasks(HWND window) {
             continue;
         }
         wchar_t text[MAX_PATH];
-        for (const wchar_t* field : {L"File", L"Parameter", L"Task", L"Name", L"Sound", L"IconPath"}) {
+        for (const wchar_t* field : {L"File", L"Parameter", L"Task", L"Name", L"Sound", L"IconPath", L"Programs"}) {
             ReadText(key, field, text);
         }
-        for (const wchar_t* field : {L"Show", L"RunAs", L"IconIndex", L"ShowLauncher", L"Activate", L"Toggle"}) {
+        for (const wchar_t* field : {L"Show", L"RunAs", L"IconIndex", L"ShowLauncher", L"Activate", L"Toggle",
+                                     L"Condition", L"NextModifiers", L"NextVk"}) {
             ReadDword(key, field);
         }
         Register(window, ReadDword(key, L"fsModifiers"), ReadDword(key, L"vk"));
