@@ -158,13 +158,27 @@ void ShowMenuAtCursor(HWND window) {
     ShowTrayMenu(window, CursorPosition());
 }
 
+UINT_PTR g_restTimer = 0;
+bool g_restDue = false;
+
+// The rest after which the libraries go starts again at the loop's next top.
+void RestAnew() {
+    if (g_restTimer) {
+        KillTimer(nullptr, g_restTimer);
+        g_restTimer = 0;
+    }
+    g_restDue = false;
+}
+
 // Runs a modal dialog of ours under the busy flag, which keeps the tray and a
-// second start from opening another one on top.
+// second start from opening another one on top. A dialog is no rest: the
+// libraries it used stay for the rest after it.
 template <typename RunDialog>
 void RunBusy(RunDialog run) {
     g_busy = 1;
     run();
     g_busy = 0;
+    RestAnew();
 }
 
 // A dialog would rebuild the image list the launcher's rows still show, and
@@ -395,13 +409,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 UINT g_restingDelayMs = kRestingDelayMs;
 
-namespace {
-
-UINT_PTR g_restTimer = 0;
-bool g_restDue = false;
-
-}  // namespace
-
 // Called at the loop's top, where no dialog, menu or shell call of ours is on
 // the stack. Under Wine, whose working-set trim trims nothing, only unmapping
 // a library gives its pages back; the next opening, dialog or run starts
@@ -409,23 +416,20 @@ bool g_restDue = false;
 // again at once, or goes from it to the settings, finds the list and the
 // libraries still there instead of waiting for them twice.
 void ReleaseRestingLibraries() {
-    if (!tessaly::ShellOrListsStarted()) {
-        return;
-    }
-    if (!LauncherAtRest()) {
-        // The rest starts again when the launcher is gone.
-        KillTimer(nullptr, g_restTimer);
-        g_restTimer = 0;
-        g_restDue = false;
+    if (!tessaly::ShellOrListsStarted() || !LauncherAtRest()) {
+        // Nothing to give back yet, or the launcher in use: the rest comes after.
+        RestAnew();
         return;
     }
     if (!g_restDue) {
         // Its message wakes the loop, which comes back here.
         if (!g_restTimer) {
             g_restTimer = SetTimer(nullptr, 0, g_restingDelayMs, [](HWND, UINT, UINT_PTR timer, DWORD) {
-                KillTimer(nullptr, timer);
-                g_restTimer = 0;
-                g_restDue = true;
+                // A message of a timer stopped meanwhile ends no rest.
+                if (timer == g_restTimer) {
+                    RestAnew();
+                    g_restDue = true;
+                }
             });
         }
         return;

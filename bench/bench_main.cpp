@@ -630,7 +630,7 @@ void MeasureLauncher(int rounds) {
     }
     for (int program = 1; program >= 0; --program) {
         auto at = [&](int when, int part) { return Median(memory[program][when][part]); };
-        wprintf(L"%ls resident memory with 200 tasks after start-up, once settled and after the first opening: "
+        wprintf(L"%ls resident memory with 200 tasks after start-up, once settled and just after the first opening: "
                 L"%.0f, %.0f and %.0f KB; its own part (no modules): %.0f, %.0f and %.0f KB\n",
                 program ? L"Tessaly's" : L"The bare launcher's", at(0, 0), at(1, 0), at(2, 0), at(0, 1), at(1, 1),
                 at(2, 1));

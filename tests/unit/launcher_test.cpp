@@ -1095,8 +1095,7 @@ void RestAtTheLoopTop() {
 // the next opening shows them without taking any again. An open launcher or
 // a preparation under way keeps them all, and the rest starts anew after.
 TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
-    const UINT delay = g_restingDelayMs;
-    g_restingDelayMs = 20;
+    test::ShortRest rest;
     const struct {
         const char* what;
         std::function<void(HWND launcher)> leave;
@@ -1161,7 +1160,6 @@ TEST_F(LauncherTest, AtRestTheLibrariesGoAndThePicturesStay) {
         }
         DestroyWindow(launcher);
     }
-    g_restingDelayMs = delay;
     tessaly::EndShellUse();
 }
 

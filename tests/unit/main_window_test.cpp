@@ -484,6 +484,26 @@ TEST_F(MainWindowTest, DialogsAndMenusOpenOnlyWhenNotBusy) {
     }
 }
 
+// A dialog is no rest: what it used stays for a whole rest after it closes,
+// however long it was open, and then goes.
+TEST_F(MainWindowTest, ADialogIsNoRest) {
+    test::ShortRest rest;
+    tessaly::PrepareListsAndDialogs();
+    ReleaseRestingLibraries();
+    {
+        test::ModalBlocker blocker;
+        blocker.closeAfterMs = 5 * g_restingDelayMs;
+        Command(window(), IDM_ABOUT);
+        EXPECT_EQ(1, blocker.dialogs);
+    }
+    ReleaseRestingLibraries();
+    EXPECT_TRUE(tessaly::ShellOrListsStarted());
+    EXPECT_TRUE(test::PumpUntil([] {
+        ReleaseRestingLibraries();
+        return !tessaly::ShellOrListsStarted();
+    }));
+}
+
 TEST_F(MainWindowTest, ClosingTheSettingsAlwaysSavesTheStore) {
     test::DeleteStore();
     {

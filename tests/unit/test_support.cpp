@@ -112,6 +112,13 @@ ModalBlocker::~ModalBlocker() {
 LRESULT ModalBlocker::Dialog(HWND window, const CREATESTRUCTW* create) {
     ++dialogs;
     dialogTitles.push_back(create->lpszName ? create->lpszName : L"");
+    if (closeAfterMs) {
+        SetTimer(window, 1, closeAfterMs, [](HWND dialog, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(dialog, timer);
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        });
+        return 0;
+    }
     if (!closeDialogs) {
         return 1;
     }
@@ -141,6 +148,10 @@ LRESULT CALLBACK ModalBlocker::Hook(int code, WPARAM wParam, LPARAM lParam) {
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+ShortRest::ShortRest() : m_kept(g_restingDelayMs) { g_restingDelayMs = 20; }
+
+ShortRest::~ShortRest() { g_restingDelayMs = m_kept; }
 
 MainWindowSession::MainWindowSession(Store store) {
     if (store != Store::AsWritten) {

@@ -69,11 +69,25 @@ public:
     std::vector<std::wstring> dialogTitles;
     // Dialogs open instead, and close again from their own loop.
     bool closeDialogs = false;
+    // Dialogs open, and close from their own loop after this long.
+    UINT closeAfterMs = 0;
 
 private:
     HHOOK m_hook;
     LRESULT Dialog(HWND window, const CREATESTRUCTW* create);
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+};
+
+// While it lives, the libraries go after a rest of a few milliseconds.
+class ShortRest {
+public:
+    ShortRest();
+    ~ShortRest();
+    ShortRest(const ShortRest&) = delete;
+    ShortRest& operator=(const ShortRest&) = delete;
+
+private:
+    UINT m_kept;
 };
 
 // The real main window, created through its creation handler with a fake
