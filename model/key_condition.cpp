@@ -43,14 +43,9 @@ bool AnyEscapes(const wchar_t* only, const wchar_t* except) {
                            [&](const wchar_t* entry, size_t length) { return !ListHolds(except, entry, length, true); });
 }
 
-// An "only in" applies somewhere when its list has anything but blanks
-// and separators.
+// An "only in" applies somewhere when its list names any program.
 bool AppliesSomewhere(const Task& task) {
-    const wchar_t* at = task.Programs;
-    while (*at == L' ' || *at == L'\t' || *at == L';') {
-        ++at;
-    }
-    return task.Condition != kOnlyIn || *at != L'\0';
+    return task.Condition != kOnlyIn || AnyProgramEntry(task.Programs, [](const wchar_t*, size_t) { return true; });
 }
 
 }  // namespace
